@@ -1,0 +1,48 @@
+#include "app/Startup.h"
+
+#include "animation/AnimSnap.h"
+#include "animation/GIFSnap.h"
+#include "app/AboutSnap.h"
+#include "app/mainSnap.h"
+#include "capture/CustSnap.h"
+#include "document/ImgFrmtSnap.h"
+#include "document/TranspSnap.h"
+#include "settings/ConfigSnap.h"
+
+namespace kaptiv {
+
+ApplicationWindows &appWindows()
+{
+    static ApplicationWindows windows;
+    return windows;
+}
+
+void createApplicationWindows()
+{
+    ApplicationWindows &w = appWindows();
+    w.Screenfrm = new TScreenfrm;
+    w.Screenfrm->show();
+    w.Custfrm = new TCustfrm;
+    w.ImgFormat = new TImgFormat;
+    w.Configfrm = new TConfigfrm;
+    w.Animationfrm = new TAnimationfrm;
+    w.Animfrm = new TAnimfrm;
+    w.Transparentfrm = new TTransparentfrm;
+    w.Aboutfrm = new TAboutfrm;
+}
+
+void destroyApplicationWindows()
+{
+    ApplicationWindows &w = appWindows();
+    delete w.Aboutfrm;
+    delete w.Transparentfrm;
+    delete w.Animfrm;
+    delete w.Animationfrm;
+    delete w.ImgFormat;
+    delete w.Custfrm;
+    delete w.Screenfrm; // before the configuration: closing image windows may still read it
+    delete w.Configfrm;
+    w = {};
+}
+
+} // namespace kaptiv

@@ -1,0 +1,121 @@
+#pragma once
+// TScreenfrm: the main window. A multiple-document frame whose children are image windows, with
+// the menu, the tool bar, the status bar and the capture commands.
+
+#include "capture/Capture.h"
+#include "document/ImageHost.h"
+#include "platform/Bitmap.h"
+
+#include <QActionGroup>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMenu>
+#include <QToolBar>
+
+#include <optional>
+
+namespace kaptiv {
+
+class TImagefrm;
+class TConfigfrm;
+
+class TScreenfrm : public QMainWindow, public ImageHost {
+    Q_OBJECT
+public:
+    explicit TScreenfrm(QWidget *parent = nullptr);
+    ~TScreenfrm() override;
+
+    // Menus and their items, named as the commands know them.
+    QMenu *File1, *SaveAs1, *Edit1, *CaptureImage1, *Options2, *CaptureImagesAs1, *CreateDuplicateAs1,
+        *Window1, *Help1;
+    QAction *Open1, *Iconico1, *Bitmapbmp1, *GIFgif1, *JPEGjpg1, *Options1, *Print1, *Exit1;
+    QAction *Copy1, *Paste1, *Clearclipboard1;
+    QAction *GrabScreen, *GrabRectangle, *GrabWindow, *GrabActiveWindow1, *GrabActiveWindowClient1,
+        *CustomRegion1, *Client;
+    QAction *CreateAnimatedGIF1, *Monochrome1, *N16colors1, *N256colors1, *HighestPossible1, *Include1,
+        *Autosize1, *Monochrome2, *N16colors2, *N256colors2, *Insertcursorinimage1, *Configuration1;
+    QAction *Cascae1, *Tile1, *ArrangeIcons1, *MinimizeAll1, *CloseAll;
+    QAction *Contents1, *About1;
+    // Tool bar buttons, left to right.
+    QToolBar *TB;
+    QAction *openb, *printb, *copyb, *pasteb, *screenb, *rectb, *wndb, *activeb, *AWClientb, *Custb,
+        *Clientb, *Helpb;
+    QLabel *infoPanels[2];
+    QMdiArea *mdi;
+
+    // The capture items in menu order (Screen, Rectangle, Window, Active Window, AW Client,
+    // Custom Region, Client Area): the hot keys become their shortcuts.
+    std::array<QAction *, 7> captureItems() const;
+
+    // Image windows in the main window's order: the active one first, then down the stacking order.
+    QList<TImagefrm *> imageWindows() const;
+
+    int GetColorCount(const Bitmap &bitmap) const;
+    void CheckAutosize(TImagefrm &image);
+    void DisplayHint(const QString &hint);
+
+    // Commands.
+    void GrabScreenClick(QObject *sender);
+    void GrabActiveWindow1Click(QObject *sender);
+    void Exit1Click(QObject *sender);
+
+    // The capture settings the commands read at the moment they run.
+    CaptureOptions captureOptions() const;
+    bool hideProgram() const;
+
+    // ImageHost
+    void setStatusPanel(int panel, const QString &text) override;
+    void setCopyEnabled(bool enabled) override;
+    int imageWindowCount() const override;
+    bool closingAll() const override { return ClosingAll; }
+    bool confirmClosing() const override;
+    bool placingCursor() const override { return PlacingCursor; }
+    void endPlacingCursor() override { PlacingCursor = false; }
+    const CursorImage &stampCursor() const override { return StampCursor; }
+    void releaseStampCursor() override { StampCursor = {}; }
+
+    // Mode flags and state shared with the area captures and the image windows.
+    std::optional<Bitmap> CaptureBitmap;
+    bool RectangleMode = false;
+    bool CustomRegionMode = false;
+    bool WholeWindow = false;
+    bool ClosingAll = false;
+    bool PlacingCursor = false;
+    CursorImage StampCursor;
+
+protected:
+    bool event(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildMenus();
+    void buildToolBar();
+    void buildStatusBar();
+    void FormShow();
+    void FormMouseMove();
+    // Fills a new image window from CaptureBitmap and frees it.
+    void FinishImageWindow();
+    TImagefrm *createImageWindow();
+    void fillImageWindow(TImagefrm &window, const Bitmap &bitmap);
+    TConfigfrm &configuration() const;
+};
+
+// Hides the main window for a capture when asked to, and shows it again however the command ends.
+class HiddenDuringCapture {
+public:
+    HiddenDuringCapture(QWidget &window, bool hide);
+    ~HiddenDuringCapture();
+    HiddenDuringCapture(const HiddenDuringCapture &) = delete;
+    HiddenDuringCapture &operator=(const HiddenDuringCapture &) = delete;
+
+private:
+    QWidget &window_;
+    bool hidden_;
+};
+
+// Applies a hint written as "tooltip|status text" (the whole text serves both without a "|").
+void applyHint(QAction *action, const QString &hint);
+
+} // namespace kaptiv

@@ -1,0 +1,39 @@
+#pragma once
+// The copies of the screen every capture command starts from.
+
+#include "platform/Bitmap.h"
+#include "platform/Desktop.h"
+#include "platform/PixelFormats.h"
+
+#include <QString>
+
+namespace kaptiv {
+
+struct CaptureOptions {
+    QString refreshDelay = QStringLiteral("1500"); // milliseconds, as the user typed them
+    CaptureColors colors = CaptureColors::Highest;
+    bool includeCursor = false;
+};
+
+// Blocks for the refresh delay so that other programs can repaint what a hidden window uncovered.
+// Raises EConvertError when the text is not a decimal number.
+void waitRefreshDelay(const QString &delayText);
+
+// The whole primary screen at the chosen colour depth, the cursor drawn in when asked for.
+Bitmap CaptureScreen(Desktop &desktop, const CaptureOptions &options);
+
+// What the active-window capture needs once it knows its window: the pixels of the window's outer
+// rectangle (whole window) or of its client area, as the screen shows them, at the chosen depth,
+// with the cursor drawn relative to that rectangle. `cursorPos` and `cursor` were read before.
+struct WindowCapture {
+    Bitmap bitmap;
+    ScreenRect rect;
+};
+WindowCapture captureWindowArea(Desktop &desktop, WindowId window, bool wholeWindow,
+                                const CaptureOptions &options, QPoint cursorPos, const CursorImage &cursor);
+
+// Looks for the foreground window after the delay; raises ENoWindow with
+// "There is currently no active window." when there is none.
+WindowId requireForegroundWindow(Desktop &desktop);
+
+} // namespace kaptiv

@@ -1,0 +1,49 @@
+#include "cli/CommandLine.h"
+
+#include "platform/Errors.h"
+
+#include <ostream>
+
+namespace kaptiv {
+
+const char *usageText()
+{
+    return "Usage:\n"
+           "  kaptiv                 start Kaptiv on the current display\n"
+           "  kaptiv grab screen|active|client [--delay MS] [--cursor]\n"
+           "              [--colors mono|16|256|full] --output FILE.bmp\n"
+           "      Captures the whole screen, the active window (with its frame) or the active\n"
+           "      window's client area and writes it as a Windows bitmap at the captured depth:\n"
+           "      1, 4 or 8 bits for mono, 16 and 256 colours, the display's depth for full.\n"
+           "      --delay MS   wait MS milliseconds first (default 0)\n"
+           "      --cursor     draw the mouse cursor into the picture\n"
+           "      --colors     colour depth (default full)\n"
+           "  kaptiv --help          show this text\n"
+           "\n"
+           "Exit status: 0 on success, 1 when the command failed, 2 for bad arguments.\n";
+}
+
+bool wantsCommandLine(int argc, char **) { return argc > 1; }
+
+int runCommandLine(const QStringList &arguments, std::ostream &out, std::ostream &err)
+{
+    const QString command = arguments.value(0);
+    try {
+        if (command == QLatin1String("--help") || command == QLatin1String("-h")
+            || command == QLatin1String("help")) {
+            out << usageText();
+            return 0;
+        }
+        if (command == QLatin1String("grab"))
+            return runGrabCommand(arguments.mid(1), out);
+        throw UsageError{QStringLiteral("unknown command '%1'").arg(command)};
+    } catch (const UsageError &e) {
+        err << "kaptiv: " << e.message.toStdString() << "\nTry 'kaptiv --help'.\n";
+        return 2;
+    } catch (const KaptivError &e) {
+        err << "kaptiv: " << e.message().toStdString() << "\n";
+        return 1;
+    }
+}
+
+} // namespace kaptiv

@@ -1,0 +1,27 @@
+#pragma once
+// The command-line front end of the kaptiv executable: scripted captures and GIF tools that run
+// the same code as the menu commands, without a window.
+
+#include <QStringList>
+
+#include <iosfwd>
+
+namespace kaptiv {
+
+// True when the arguments ask for the command line rather than the program's window.
+bool wantsCommandLine(int argc, char **argv);
+
+// Runs one command; returns the process exit status. Messages go to `out` and `err`.
+int runCommandLine(const QStringList &arguments, std::ostream &out, std::ostream &err);
+
+// The text of `kaptiv --help`.
+const char *usageText();
+
+// Raised by a command for arguments it cannot use; the message is shown with the usage hint.
+struct UsageError {
+    QString message;
+};
+
+int runGrabCommand(const QStringList &arguments, std::ostream &out);
+
+} // namespace kaptiv

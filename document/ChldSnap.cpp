@@ -1,0 +1,153 @@
+#include "document/ChldSnap.h"
+
+#include "document/ImageHost.h"
+#include "platform/CursorStamp.h"
+#include "platform/Dialogs.h"
+
+#include <QCloseEvent>
+#include <QMouseEvent>
+
+namespace kaptiv {
+
+TImage::TImage(QWidget *parent) : QLabel(parent)
+{
+    setMouseTracking(true);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+void TImage::setPicture(Bitmap bitmap)
+{
+    picture_ = std::move(bitmap);
+    refresh();
+}
+
+void TImage::refresh()
+{
+    setPixmap(picture_.isNull() ? QPixmap() : QPixmap::fromImage(picture_.image()));
+    resize(picture_.width(), picture_.height());
+    setFixedSize(picture_.width(), picture_.height());
+}
+
+void TImage::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPoint p = event->position().toPoint();
+    emit mouseMoved(p.x(), p.y());
+    QLabel::mouseMoveEvent(event);
+}
+
+void TImage::mouseReleaseEvent(QMouseEvent *event)
+{
+    const QPoint p = event->position().toPoint();
+    emit mouseReleased(event->button(), p.x(), p.y());
+    QLabel::mouseReleaseEvent(event);
+}
+
+TImagefrm::TImagefrm(ImageHost &host, QWidget *parent)
+    : QMdiSubWindow(parent), Image(new TImage), host_(host), scroller_(new QScrollArea)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Untitled"));
+    resize(260, 212);
+    scroller_->setWidget(Image);
+    scroller_->setWidgetResizable(false);
+    scroller_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    scroller_->setFrameShape(QFrame::NoFrame);
+    setWidget(scroller_);
+    connect(Image, &TImage::mouseMoved, this, &TImagefrm::ImageMouseMove);
+    connect(Image, &TImage::mouseReleased, this, &TImagefrm::ImageMouseUp);
+    FormCreate();
+}
+
+TImagefrm::~TImagefrm() { FormDestroy(); }
+
+void TImagefrm::setHint(const QString &hint)
+{
+    hint_ = hint;
+    Image->setToolTip(hint);
+    Image->setStatusTip(hint);
+    scroller_->setStatusTip(hint);
+}
+
+bool TImagefrm::isUnsaved() const
+{
+    const QString title = caption();
+    return title.startsWith(QLatin1String("Untitled"), Qt::CaseSensitive) || title.contains(QLatin1Char('['));
+}
+
+QString fileNamePartOf(const QString &caption)
+{
+    const qsizetype cut = std::max({caption.lastIndexOf(QLatin1Char('\\')), caption.lastIndexOf(QLatin1Char('/')),
+                                    caption.lastIndexOf(QLatin1Char(':'))});
+    return caption.mid(cut + 1);
+}
+
+QString TImagefrm::fileNamePart() const { return fileNamePartOf(caption()); }
+
+void TImagefrm::FormCreate() { host_.setCopyEnabled(true); }
+
+void TImagefrm::FormDestroy()
+{
+    if (host_.imageWindowCount() <= 1)
+        host_.setCopyEnabled(false);
+}
+
+void TImagefrm::FormClose()
+{
+    host_.setStatusPanel(0, QString());
+    host_.setStatusPanel(1, QString());
+}
+
+void TImagefrm::FormCloseQuery(bool &canClose)
+{
+    canClose = true;
+    if (!isUnsaved())
+        return;
+    if (host_.confirmClosing() && !host_.closingAll())
+        canClose = askConfirmation(this, QStringLiteral("Are you sure you want to close without saving?"));
+}
+
+void TImagefrm::closeEvent(QCloseEvent *event)
+{
+    bool canClose = true;
+    FormCloseQuery(canClose);
+    if (!canClose) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    QMdiSubWindow::closeEvent(event);
+}
+
+void TImagefrm::ImageMouseMove(int x, int y)
+{
+    if (host_.placingCursor()) {
+        setCaption(SavedCaption + QStringLiteral(": [%1,%2]").arg(x).arg(y));
+        return;
+    }
+    SavedCaption = caption();
+    if (!FromGif) {
+        host_.setStatusPanel(1, QString());
+        return;
+    }
+    QString facts;
+    if (GifInfo.Interlaced)
+        facts += QStringLiteral("Interlaced - ");
+    if (GifInfo.Transparent)
+        facts += QStringLiteral(" Transparent - ");
+    facts += QStringLiteral("%1x%2").arg(GifInfo.Width).arg(GifInfo.Height);
+    host_.setStatusPanel(1, facts);
+}
+
+void TImagefrm::ImageMouseUp(Qt::MouseButton, int x, int y)
+{
+    if (!host_.placingCursor())
+        return;
+    kaptiv::stampCursor(Image->picture(), host_.stampCursor(), QPoint(x, y));
+    Image->refresh();
+    host_.releaseStampCursor();
+    setCaption(SavedCaption);
+    Image->setToolTip(hint_);
+    host_.endPlacingCursor();
+}
+
+} // namespace kaptiv

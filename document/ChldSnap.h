@@ -1,0 +1,81 @@
+#pragma once
+// TImagefrm: the image window, one picture inside the main window's multiple-document area.
+
+#include "gif/FrameInfo.h"
+#include "platform/Bitmap.h"
+
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QScrollArea>
+
+namespace kaptiv {
+
+class ImageHost;
+
+// The picture control: sizes itself to its picture and reports the mouse in picture pixels.
+class TImage : public QLabel {
+    Q_OBJECT
+public:
+    explicit TImage(QWidget *parent = nullptr);
+    const Bitmap &picture() const { return picture_; }
+    Bitmap &picture() { return picture_; }
+    void setPicture(Bitmap bitmap); // also sizes the control to it
+    void refresh();                 // shows the picture again after it was drawn on
+
+signals:
+    void mouseMoved(int x, int y);
+    void mouseReleased(Qt::MouseButton button, int x, int y);
+
+protected:
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    Bitmap picture_;
+};
+
+class TImagefrm : public QMdiSubWindow {
+    Q_OBJECT
+public:
+    explicit TImagefrm(ImageHost &host, QWidget *parent = nullptr);
+    ~TImagefrm() override;
+
+    TImage *Image;
+    TFrameInfo GifInfo;
+    TFrameInfo FrameDefs;
+    bool FromGif = false;
+    int ColorCount = 0;
+    QString Comment;
+    QString SavedCaption;
+
+    QString caption() const { return windowTitle(); }
+    void setCaption(const QString &caption) { setWindowTitle(caption); }
+    // The status description, shown in the status bar and as the picture's tooltip.
+    QString hint() const { return hint_; }
+    void setHint(const QString &hint);
+
+    // "Untitled..." captions and frames of an animated GIF ("anim[3]") have not been saved.
+    bool isUnsaved() const;
+    // The caption without its folders: what follows the last path separator or drive colon.
+    QString fileNamePart() const;
+
+    void FormCloseQuery(bool &canClose);
+    void ImageMouseMove(int x, int y);
+    void ImageMouseUp(Qt::MouseButton button, int x, int y);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void FormCreate();
+    void FormClose();
+    void FormDestroy();
+
+    ImageHost &host_;
+    QScrollArea *scroller_;
+    QString hint_;
+};
+
+QString fileNamePartOf(const QString &caption);
+
+} // namespace kaptiv

@@ -1,0 +1,25 @@
+#pragma once
+// What an image window needs of the window that holds it (the main window), kept to the few
+// things it touches so that the document layer does not depend on the application shell.
+
+#include "platform/Desktop.h"
+
+#include <QString>
+
+namespace kaptiv {
+
+class ImageHost {
+public:
+    virtual ~ImageHost() = default;
+    virtual void setStatusPanel(int panel, const QString &text) = 0;
+    virtual void setCopyEnabled(bool enabled) = 0; // the Edit menu's Copy and the copyb button
+    virtual int imageWindowCount() const = 0;
+    virtual bool closingAll() const = 0;
+    virtual bool confirmClosing() const = 0; // the configuration's "Confirm closing of images."
+    virtual bool placingCursor() const = 0;
+    virtual void endPlacingCursor() = 0;
+    virtual const CursorImage &stampCursor() const = 0;
+    virtual void releaseStampCursor() = 0;
+};
+
+} // namespace kaptiv

@@ -1,0 +1,264 @@
+#include "platform/BmpCodec.h"
+
+#include "platform/Errors.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QtEndian>
+
+#include <cstring>
+
+namespace kaptiv {
+
+namespace {
+
+constexpr int kFileHeaderSize = 14;
+constexpr int kInfoHeaderSize = 40;
+constexpr quint32 kBiRgb = 0, kBiBitfields = 3;
+
+void put16(QByteArray &out, quint16 v)
+{
+    const char b[2] = {char(v & 0xFF), char(v >> 8)};
+    out.append(b, 2);
+}
+
+void put32(QByteArray &out, quint32 v)
+{
+    const char b[4] = {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF), char(v >> 24)};
+    out.append(b, 4);
+}
+
+int rowBytes(int width, int depth) { return ((width * depth + 31) / 32) * 4; }
+
+void packRow(const Bitmap &bitmap, int y, uchar *row)
+{
+    const QImage &image = bitmap.image();
+    const int w = bitmap.width();
+    const uchar *indexed = image.constScanLine(y);
+    switch (bitmap.depth()) {
+    case 1:
+        for (int x = 0; x < w; ++x)
+            if (indexed[x] & 1)
+                row[x >> 3] |= uchar(0x80 >> (x & 7));
+        break;
+    case 4:
+        for (int x = 0; x < w; ++x)
+            row[x >> 1] |= uchar((indexed[x] & 0x0F) << ((x & 1) ? 0 : 4));
+        break;
+    case 8:
+        std::memcpy(row, indexed, size_t(w));
+        break;
+    case 16:
+        for (int x = 0; x < w; ++x) {
+            const quint16 p = reinterpret_cast<const quint16 *>(indexed)[x];
+            row[2 * x] = uchar(p & 0xFF);
+            row[2 * x + 1] = uchar(p >> 8);
+        }
+        break;
+    case 24:
+    case 32: {
+        const QRgb *pixels = reinterpret_cast<const QRgb *>(indexed);
+        const int step = bitmap.depth() / 8;
+        const bool alpha = image.format() == QImage::Format_ARGB32;
+        for (int x = 0; x < w; ++x) {
+            uchar *p = row + x * step;
+            p[0] = uchar(qBlue(pixels[x]));
+            p[1] = uchar(qGreen(pixels[x]));
+            p[2] = uchar(qRed(pixels[x]));
+            if (step == 4)
+                p[3] = alpha ? uchar(qAlpha(pixels[x])) : 0;
+        }
+        break;
+    }
+    }
+}
+
+// Bounded little-endian reads over the file's bytes.
+struct Reader {
+    const QByteArray &bytes;
+    bool has(qint64 offset, qint64 size) const { return offset >= 0 && size >= 0 && offset + size <= bytes.size(); }
+    quint32 u32(qint64 offset) const { return qFromLittleEndian<quint32>(bytes.constData() + offset); }
+    qint32 s32(qint64 offset) const { return qFromLittleEndian<qint32>(bytes.constData() + offset); }
+    quint16 u16(qint64 offset) const { return qFromLittleEndian<quint16>(bytes.constData() + offset); }
+    const uchar *at(qint64 offset) const { return reinterpret_cast<const uchar *>(bytes.constData()) + offset; }
+};
+
+[[noreturn]] void invalid() { throw EOpenFile(QStringLiteral("Bitmap image is not valid.")); }
+
+int shiftOf(quint32 mask)
+{
+    int s = 0;
+    while (mask && !(mask & 1)) { mask >>= 1; ++s; }
+    return s;
+}
+
+} // namespace
+
+QByteArray encodeBmp(const Bitmap &bitmap)
+{
+    const int depth = bitmap.depth();
+    const int w = bitmap.width(), h = bitmap.height();
+    const int stride = rowBytes(w, depth);
+    const int tableEntries = depth <= 8 ? (1 << depth) : 0;
+    const int masksSize = depth == 16 ? 12 : 0;
+    const quint32 dataOffset = kFileHeaderSize + kInfoHeaderSize + masksSize + tableEntries * 4;
+    const quint32 imageSize = quint32(stride) * quint32(h);
+
+    QByteArray out;
+    out.reserve(int(dataOffset + imageSize));
+    out.append("BM", 2);
+    put32(out, dataOffset + imageSize);
+    put32(out, 0);
+    put32(out, dataOffset);
+
+    put32(out, kInfoHeaderSize);
+    put32(out, quint32(w));
+    put32(out, quint32(h));
+    put16(out, 1);
+    put16(out, quint16(depth));
+    put32(out, depth == 16 ? kBiBitfields : kBiRgb);
+    put32(out, imageSize);
+    put32(out, 3780); // 96 dots per inch
+    put32(out, 3780);
+    put32(out, quint32(tableEntries));
+    put32(out, 0);
+    if (depth == 16) {
+        put32(out, 0xF800);
+        put32(out, 0x07E0);
+        put32(out, 0x001F);
+    }
+    const QVector<QRgb> table = bitmap.colorTable();
+    for (int i = 0; i < tableEntries; ++i) {
+        const QRgb c = i < table.size() ? table[i] : 0;
+        const char entry[4] = {char(qBlue(c)), char(qGreen(c)), char(qRed(c)), 0};
+        out.append(entry, 4);
+    }
+    QByteArray row(stride, '\0');
+    for (int y = h - 1; y >= 0; --y) {
+        row.fill('\0');
+        packRow(bitmap, y, reinterpret_cast<uchar *>(row.data()));
+        out.append(row);
+    }
+    return out;
+}
+
+void saveBmp(const Bitmap &bitmap, const QString &path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw EOpenFile(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+    file.write(encodeBmp(bitmap));
+    if (!file.commit())
+        throw EOpenFile(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
+}
+
+Bitmap decodeBmp(const QByteArray &bytes)
+{
+    const Reader r{bytes};
+    if (!r.has(0, kFileHeaderSize + 16) || bytes[0] != 'B' || bytes[1] != 'M')
+        invalid();
+    const quint32 dataOffset = r.u32(10);
+    const quint32 headerSize = r.u32(14);
+    if (headerSize < kInfoHeaderSize || !r.has(14, headerSize))
+        invalid();
+    const qint32 width = r.s32(18);
+    const qint32 rawHeight = r.s32(22);
+    const int depth = r.u16(28);
+    const quint32 compression = r.u32(30);
+    quint32 colorsUsed = r.u32(46);
+    if (width < 0 || width > 65535 || rawHeight == INT32_MIN || std::abs(rawHeight) > 65535)
+        invalid();
+    const bool topDown = rawHeight < 0;
+    const int height = std::abs(rawHeight);
+    if (depth != 1 && depth != 4 && depth != 8 && depth != 16 && depth != 24 && depth != 32)
+        invalid();
+    if (compression != kBiRgb && !(compression == kBiBitfields && (depth == 16 || depth == 32)))
+        invalid();
+
+    quint32 masks[3] = {0, 0, 0};
+    qint64 tableOffset = kFileHeaderSize + headerSize;
+    if (compression == kBiBitfields) {
+        const qint64 maskOffset = headerSize >= 52 ? kFileHeaderSize + kInfoHeaderSize : tableOffset;
+        if (!r.has(maskOffset, 12))
+            invalid();
+        for (int i = 0; i < 3; ++i)
+            masks[i] = r.u32(maskOffset + 4 * i);
+        if (headerSize == kInfoHeaderSize)
+            tableOffset += 12;
+    } else if (depth == 16) {
+        masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
+    } else if (depth == 32) {
+        masks[0] = 0xFF0000, masks[1] = 0xFF00, masks[2] = 0xFF;
+    }
+
+    const qint64 stride = rowBytes(width, depth);
+    if (!r.has(dataOffset, stride * height))
+        invalid();
+
+    if (depth <= 8) {
+        const quint32 maxColors = 1u << depth;
+        if (colorsUsed == 0 || colorsUsed > maxColors)
+            colorsUsed = maxColors;
+        if (!r.has(tableOffset, qint64(colorsUsed) * 4))
+            invalid();
+        QVector<QRgb> table(int(maxColors), qRgb(0, 0, 0));
+        for (quint32 i = 0; i < colorsUsed; ++i) {
+            const uchar *e = r.at(tableOffset + 4 * i);
+            table[int(i)] = qRgb(e[2], e[1], e[0]);
+        }
+        Bitmap bitmap = Bitmap::create(width, height, depth, table);
+        for (int y = 0; y < height; ++y) {
+            const uchar *row = r.at(dataOffset + stride * (topDown ? y : height - 1 - y));
+            uchar *out = bitmap.image().scanLine(y);
+            for (int x = 0; x < width; ++x) {
+                uchar index = depth == 8 ? row[x]
+                    : depth == 4        ? uchar((row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F)
+                                        : uchar((row[x >> 3] >> (7 - (x & 7))) & 1);
+                out[x] = index;
+            }
+        }
+        return bitmap;
+    }
+
+    const bool is565 = depth == 16 && masks[0] == 0xF800 && masks[1] == 0x07E0 && masks[2] == 0x001F;
+    Bitmap bitmap = Bitmap::create(width, height, depth);
+    int shifts[3], maxima[3];
+    for (int i = 0; i < 3; ++i) {
+        shifts[i] = shiftOf(masks[i]);
+        maxima[i] = masks[i] ? int(masks[i] >> shifts[i]) : 1;
+    }
+    for (int y = 0; y < height; ++y) {
+        const uchar *row = r.at(dataOffset + stride * (topDown ? y : height - 1 - y));
+        uchar *out = bitmap.image().scanLine(y);
+        for (int x = 0; x < width; ++x) {
+            if (depth == 24) {
+                reinterpret_cast<QRgb *>(out)[x] = qRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
+                continue;
+            }
+            const quint32 p = depth == 16 ? quint32(row[2 * x] | (row[2 * x + 1] << 8)) : qFromLittleEndian<quint32>(row + 4 * x);
+            if (is565) {
+                reinterpret_cast<quint16 *>(out)[x] = quint16(p);
+                continue;
+            }
+            int c[3];
+            for (int i = 0; i < 3; ++i)
+                c[i] = int(quint64((p & masks[i]) >> shifts[i]) * 255 / quint64(maxima[i]));
+            const QRgb rgb = qRgb(c[0], c[1], c[2]);
+            if (depth == 16) // 5-5-5 or other masks: keep the 16-bit depth, stored as 5-6-5
+                reinterpret_cast<quint16 *>(out)[x] = quint16(((c[0] >> 3) << 11) | ((c[1] >> 2) << 5) | (c[2] >> 3));
+            else
+                reinterpret_cast<QRgb *>(out)[x] = rgb;
+        }
+    }
+    return bitmap;
+}
+
+Bitmap loadBmp(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EOpenFile(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
+    return decodeBmp(file.readAll());
+}
+
+} // namespace kaptiv

@@ -1,0 +1,23 @@
+#include "platform/Desktop.h"
+
+#include "platform/X11Desktop.h"
+
+namespace kaptiv {
+
+namespace {
+Desktop *testDesktop = nullptr;
+}
+
+Desktop &desktop()
+{
+    if (testDesktop)
+        return *testDesktop;
+    static std::unique_ptr<X11Desktop> real;
+    if (!real)
+        real = std::make_unique<X11Desktop>(); // raises when there is no display; tried again next time
+    return *real;
+}
+
+void setDesktopForTesting(Desktop *fake) { testDesktop = fake; }
+
+} // namespace kaptiv

@@ -1,0 +1,74 @@
+#pragma once
+// What the capture commands ask of the desktop, in the words of the original platform:
+// GetSystemMetrics, the screen grab, GetCursorPos/GetCursor, GetForegroundWindow, GetWindowRect,
+// GetClientRect + ClientToScreen, the window list of EnumWindows/EnumChildWindows, ClipCursor.
+// X11Desktop implements it on an X display; FakeDesktop scripts it for tests.
+
+#include <QImage>
+#include <QPoint>
+#include <QSize>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace kaptiv {
+
+using WindowId = std::uint64_t; // 0 = no window
+
+// Left, Top, Right, Bottom in screen pixels; Right and Bottom one past the last pixel.
+struct ScreenRect {
+    int Left = 0, Top = 0, Right = 0, Bottom = 0;
+    int width() const { return Right - Left; }
+    int height() const { return Bottom - Top; }
+    bool operator==(const ScreenRect &) const = default;
+};
+
+// The pointer's current image: premultiplied ARGB and the hot spot within it.
+struct CursorImage {
+    QImage image; // Format_ARGB32_Premultiplied; null when the desktop cannot give it
+    QPoint hotSpot;
+};
+
+// One entry of the window list: a window and where it stands.
+struct DesktopWindow {
+    WindowId id = 0;
+    WindowId parent = 0;    // 0 for a top-level window
+    ScreenRect rect;        // outer rectangle including any frame, screen coordinates
+    ScreenRect clientRect;  // client area, screen coordinates
+    bool visible = true;    // mapped and viewable
+    bool minimized = false; // iconic
+    bool hasWmState = false; // a client window the window manager (or the user) treats as real
+};
+
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+
+    virtual QSize screenSize() = 0; // the primary screen, starting at (0, 0)
+    virtual int displayDepth() = 0; // bits per pixel of the display's colours: 15, 16, 24 or 32
+
+    // The pixels of a screen rectangle as the user sees them: Format_RGB32 on a 24- or 32-bit
+    // display, Format_RGB16 on a 16-bit one. What lies outside the screen is black.
+    virtual QImage grabScreen(const ScreenRect &area) = 0;
+
+    virtual QPoint cursorPos() = 0;
+    virtual void setCursorPos(QPoint pos) = 0;
+    virtual CursorImage currentCursor() = 0;
+
+    virtual WindowId foregroundWindow() = 0; // 0 when no window is active
+    virtual ScreenRect windowRect(WindowId window) = 0; // including the window manager's frame
+    virtual ScreenRect clientRect(WindowId window) = 0; // in screen coordinates
+    virtual bool windowExists(WindowId window) = 0;
+
+    // Top-level windows from the top of the stacking order down, each followed at once by its
+    // descendants (depth first, topmost child first).
+    virtual std::vector<DesktopWindow> listWindows() = 0;
+};
+
+// The desktop of this session: an X11Desktop on $DISPLAY, opened on first use.
+// Raises EDisplayError when there is no display to open.
+Desktop &desktop();
+// Tests put a fake in its place; pass nullptr to go back to the real one.
+void setDesktopForTesting(Desktop *fake);
+
+} // namespace kaptiv

@@ -1,0 +1,74 @@
+#include "platform/Dialogs.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QMessageBox>
+
+namespace kaptiv {
+
+namespace {
+
+class QtDialogs : public Dialogs {
+public:
+    int messageBox(QWidget *parent, const QString &text, const QString &caption, MessageIcon icon,
+                   MessageButtons buttons) override
+    {
+        QMessageBox box(iconOf(icon), caption, text, QMessageBox::NoButton, parent);
+        switch (buttons) {
+        case MessageButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+        case MessageButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+        case MessageButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+        }
+        switch (box.exec()) {
+        case QMessageBox::Ok: return mrOk;
+        case QMessageBox::Yes: return mrYes;
+        case QMessageBox::No: return mrNo;
+        default: return mrCancel;
+        }
+    }
+
+    int execModal(QDialog &dialog) override { return dialog.exec(); }
+
+    void beep() override { QApplication::beep(); }
+
+private:
+    static QMessageBox::Icon iconOf(MessageIcon icon)
+    {
+        switch (icon) {
+        case MessageIcon::Error: return QMessageBox::Critical;
+        case MessageIcon::Warning: return QMessageBox::Warning;
+        case MessageIcon::Information: return QMessageBox::Information;
+        case MessageIcon::Question: return QMessageBox::Question;
+        default: return QMessageBox::NoIcon;
+        }
+    }
+};
+
+Dialogs *scriptedDialogs = nullptr;
+
+} // namespace
+
+Dialogs &dialogs()
+{
+    if (scriptedDialogs)
+        return *scriptedDialogs;
+    static QtDialogs real;
+    return real;
+}
+
+void setDialogsForTesting(Dialogs *scripted) { scriptedDialogs = scripted; }
+
+void showErrorBox(const QString &message)
+{
+    dialogs().messageBox(QApplication::activeWindow(), message, QStringLiteral("Kaptiv"),
+                         MessageIcon::Error, MessageButtons::Ok);
+}
+
+bool askConfirmation(QWidget *parent, const QString &question)
+{
+    return dialogs().messageBox(parent, question, QStringLiteral("Confirmation"), MessageIcon::Question,
+                                MessageButtons::YesNo)
+        == mrYes;
+}
+
+} // namespace kaptiv

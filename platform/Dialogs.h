@@ -1,0 +1,37 @@
+#pragma once
+// Everything that stops to ask the user passes through here: message boxes, file dialogs, the
+// one-line prompt, the beep, modal runs. Tests put a scripted implementation in its place so that
+// no test ever waits on a real modal box.
+
+#include <QString>
+
+class QDialog;
+class QWidget;
+
+namespace kaptiv {
+
+enum class MessageIcon { None, Error, Warning, Information, Question };
+enum class MessageButtons { Ok, OkCancel, YesNo };
+
+// Modal results as the program knows them (a dialog's Accepted/Rejected are not these numbers).
+enum ModalResult { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrYes = 6, mrNo = 7 };
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    virtual int messageBox(QWidget *parent, const QString &text, const QString &caption,
+                           MessageIcon icon, MessageButtons buttons) = 0;
+    // Runs `dialog` modally and returns its modal result.
+    virtual int execModal(QDialog &dialog) = 0;
+    virtual void beep() = 0;
+};
+
+Dialogs &dialogs();
+void setDialogsForTesting(Dialogs *scripted); // nullptr: back to the real boxes
+
+// The box every raised error ends in: titled "Kaptiv", error icon, OK.
+void showErrorBox(const QString &message);
+// A question titled "Confirmation" with Yes and No and the question icon; true for Yes.
+bool askConfirmation(QWidget *parent, const QString &question);
+
+} // namespace kaptiv

@@ -1,0 +1,15 @@
+#include "platform/Errors.h"
+
+namespace kaptiv {
+
+int StrToInt(const QString &text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    // QString::toInt accepts surrounding blanks; a typed value may not have them.
+    if (!ok || text.trimmed() != text)
+        throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    return value;
+}
+
+} // namespace kaptiv

@@ -1,0 +1,44 @@
+#pragma once
+// Errors a command raises for the user. Each kind carries the message the user sees; the
+// application's single catch point shows it in the "Kaptiv" error box and the program goes on.
+
+#include <QString>
+#include <exception>
+#include <string>
+
+namespace kaptiv {
+
+class KaptivError : public std::exception {
+public:
+    explicit KaptivError(QString message) : message_(std::move(message)), utf8_(message_.toStdString()) {}
+    const QString &message() const noexcept { return message_; }
+    const char *what() const noexcept override { return utf8_.c_str(); }
+
+private:
+    QString message_;
+    std::string utf8_;
+};
+
+#define KAPTIV_ERROR_KIND(Name)                                                                    \
+    class Name : public KaptivError {                                                              \
+    public:                                                                                        \
+        using KaptivError::KaptivError;                                                            \
+    };
+
+KAPTIV_ERROR_KIND(EConvertError)   // text that should have been a number
+KAPTIV_ERROR_KIND(ENoWindow)       // no window to capture
+KAPTIV_ERROR_KIND(EOpenFile)       // a file could not be read or written
+KAPTIV_ERROR_KIND(EIcon)           // an image that cannot become an icon
+KAPTIV_ERROR_KIND(EClipboardPaste) // nothing usable on the clipboard
+KAPTIV_ERROR_KIND(EGIFError)       // the GIF engine refused a file
+KAPTIV_ERROR_KIND(EHotKey)         // hot keys that clash
+KAPTIV_ERROR_KIND(ERegistryError)  // the settings store could not be read or written
+KAPTIV_ERROR_KIND(EDisplayError)   // the desktop (X display) is not reachable
+
+#undef KAPTIV_ERROR_KIND
+
+// Reads a decimal integer the way the user typed it; anything else raises
+// "'<text>' is not a valid integer value".
+int StrToInt(const QString &text);
+
+} // namespace kaptiv

@@ -1,0 +1,68 @@
+#pragma once
+// The colour depths a capture or a duplicate can be made at, their colour tables, and the pixel
+// conversions every command shares. Conversions go through precomputed tables: no per-pixel search.
+
+#include "platform/Bitmap.h"
+
+#include <QVector>
+#include <cstdint>
+#include <vector>
+
+namespace kaptiv {
+
+enum class CaptureColors { Monochrome, Colors16, Colors256, Highest };
+
+// Black, then white.
+const QVector<QRgb> &monochromeColors();
+// The 16 standard VGA colours in colour-table order: black, maroon, green, olive, navy, purple,
+// teal, grey, silver, red, lime, yellow, blue, fuchsia, aqua, white.
+const QVector<QRgb> &vgaColors();
+// Our fixed 256-colour halftone table:
+//   0..215  the 6 x 6 x 6 colour cube with levels 0, 51, 102, 153, 204, 255;
+//           index = 36 * red level + 6 * green level + blue level;
+//   216..255 forty greys between the cube's greys: 51 * k + round(51 * j / 9), k = 0..4, j = 1..8.
+const QVector<QRgb> &halftoneColors();
+
+// Finds the nearest table colour (squared RGB distance; on a tie the lower index) without a
+// search per pixel: the RGB cube is cut into 32768 cells of 8 x 8 x 8 and each cell keeps the few
+// table colours that can be nearest to some point in it, worked out the first time it is used.
+class NearestColorMap {
+public:
+    explicit NearestColorMap(const QVector<QRgb> &table);
+    uint8_t indexOf(QRgb rgb) const
+    {
+        const unsigned cell = ((rgb >> 9) & 0x7C00) | ((rgb >> 6) & 0x03E0) | ((rgb >> 3) & 0x001F);
+        const Cell &c = cells_[cell];
+        if (c.count == 1)
+            return candidates_[c.first];
+        return indexInCell(rgb, cell);
+    }
+    const QVector<QRgb> &table() const { return table_; }
+
+private:
+    struct Cell {
+        uint32_t first = 0;
+        uint16_t count = 0; // 0: not worked out yet
+    };
+    uint8_t indexInCell(QRgb rgb, unsigned cell) const;
+    void buildCell(unsigned cell) const;
+
+    QVector<QRgb> table_;
+    mutable std::vector<Cell> cells_;
+    mutable std::vector<uint8_t> candidates_;
+};
+
+const NearestColorMap &vgaColorMap();
+const NearestColorMap &halftoneColorMap();
+
+// Converts 32-bit or 16-bit pixels to a bitmap of the given colour depth. Monochrome keeps a pixel
+// that is exactly white as white and makes every other pixel black; 16 and 256 colours take the
+// nearest table colour, without dithering; Highest keeps the pixels and their depth as they are
+// (`sourceDepth` says what depth they came at, e.g. the display's).
+Bitmap convertToColors(const QImage &pixels, int sourceDepth, CaptureColors colors);
+
+// Maps 32-bit pixels back into an indexed bitmap's table after they were drawn on (for instance a
+// cursor stamped in), by the same rule that made the bitmap.
+void remapIntoIndexed(Bitmap &target, const QImage &rgb32, int x, int y);
+
+} // namespace kaptiv

@@ -1,0 +1,510 @@
+#include "platform/X11Desktop.h"
+
+#include "platform/Errors.h"
+
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <X11/extensions/Xfixes.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+namespace kaptiv {
+
+namespace {
+
+// Xlib's default error handler ends the process; a window that vanished between two requests is
+// an ordinary event here, so errors are recorded and looked at by the request that caused them.
+int lastXError = 0;
+int recordXError(Display *, XErrorEvent *event)
+{
+    lastXError = event->error_code;
+    return 0;
+}
+
+class XErrorTrap {
+public:
+    explicit XErrorTrap(Display *display) : display_(display)
+    {
+        XSync(display_, False);
+        lastXError = 0;
+    }
+    bool failed()
+    {
+        XSync(display_, False);
+        return lastXError != 0;
+    }
+
+private:
+    Display *display_;
+};
+
+// One shared-memory segment attached to the X server. Grabbed images point straight into it, so
+// it lives as long as the last image made in it; `inUse` lets the next grab take it again.
+struct ShmSegment {
+    XShmSegmentInfo info{};
+    size_t size = 0;
+    std::atomic<bool> inUse{false};
+    ~ShmSegment()
+    {
+        if (info.shmaddr)
+            shmdt(info.shmaddr);
+    }
+};
+
+void releaseShmImage(void *holder)
+{
+    auto *segment = static_cast<std::shared_ptr<ShmSegment> *>(holder);
+    (*segment)->inUse = false;
+    delete segment;
+}
+
+void releaseXImage(void *image)
+{
+    XDestroyImage(static_cast<XImage *>(image));
+}
+
+QImage::Format formatOf(const XImage *image)
+{
+    if (image->byte_order != LSBFirst)
+        return QImage::Format_Invalid;
+    if (image->bits_per_pixel == 32 && image->red_mask == 0xFF0000 && image->green_mask == 0xFF00
+        && image->blue_mask == 0xFF)
+        return QImage::Format_RGB32;
+    if (image->bits_per_pixel == 16 && image->red_mask == 0xF800 && image->green_mask == 0x07E0
+        && image->blue_mask == 0x1F)
+        return QImage::Format_RGB16;
+    if (image->bits_per_pixel == 16 && image->red_mask == 0x7C00 && image->green_mask == 0x03E0
+        && image->blue_mask == 0x1F)
+        return QImage::Format_RGB555;
+    return QImage::Format_Invalid;
+}
+
+int shiftOf(unsigned long mask)
+{
+    int shift = 0;
+    while (mask && !(mask & 1)) {
+        mask >>= 1;
+        ++shift;
+    }
+    return shift;
+}
+
+// Any other visual: pixel by pixel through the masks. Slow, but such displays are rare.
+QImage convertGeneric(XImage *image)
+{
+    QImage out(image->width, image->height, QImage::Format_RGB32);
+    const unsigned long masks[3] = {image->red_mask, image->green_mask, image->blue_mask};
+    int shifts[3], maxima[3];
+    for (int i = 0; i < 3; ++i) {
+        shifts[i] = shiftOf(masks[i]);
+        maxima[i] = masks[i] ? int(masks[i] >> shifts[i]) : 1;
+    }
+    for (int y = 0; y < image->height; ++y) {
+        QRgb *row = reinterpret_cast<QRgb *>(out.scanLine(y));
+        for (int x = 0; x < image->width; ++x) {
+            const unsigned long p = XGetPixel(image, x, y);
+            int c[3];
+            for (int i = 0; i < 3; ++i)
+                c[i] = int(((p & masks[i]) >> shifts[i]) * 255 / maxima[i]);
+            row[x] = qRgb(c[0], c[1], c[2]);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+struct X11Desktop::State {
+    Display *display = nullptr;
+    int screen = 0;
+    Window root = 0;
+    Visual *visual = nullptr;
+    int depth = 0;
+    bool shm = false;
+    bool xfixes = false;
+    std::shared_ptr<ShmSegment> segment; // attached to the server, reused while free
+    Atom netActiveWindow = 0, netFrameExtents = 0, wmState = 0;
+
+    ~State()
+    {
+        if (!display)
+            return;
+        if (segment) {
+            XShmDetach(display, &segment->info);
+            XSync(display, False);
+        }
+        XCloseDisplay(display);
+    }
+
+    std::shared_ptr<ShmSegment> freeSegment(size_t size)
+    {
+        if (segment && !segment->inUse && segment->size >= size)
+            return segment;
+        auto fresh = std::make_shared<ShmSegment>();
+        fresh->size = size;
+        fresh->info.shmid = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
+        if (fresh->info.shmid < 0)
+            return nullptr;
+        void *addr = shmat(fresh->info.shmid, nullptr, 0);
+        if (addr == reinterpret_cast<void *>(-1)) {
+            shmctl(fresh->info.shmid, IPC_RMID, nullptr);
+            return nullptr;
+        }
+        fresh->info.shmaddr = static_cast<char *>(addr);
+        fresh->info.readOnly = False;
+        XErrorTrap trap(display);
+        XShmAttach(display, &fresh->info);
+        const bool attached = !trap.failed();
+        // Marked for removal now: it disappears once the server and we have both let go.
+        shmctl(fresh->info.shmid, IPC_RMID, nullptr);
+        if (!attached) {
+            shm = false; // a remote display, most likely: plain reads from now on
+            return nullptr;
+        }
+        if (segment) {
+            XShmDetach(display, &segment->info);
+        }
+        segment = fresh;
+        return fresh;
+    }
+
+    QImage wrap(XImage *image, QImageCleanupFunction cleanup, void *info)
+    {
+        const QImage::Format format = formatOf(image);
+        if (format == QImage::Format_Invalid) {
+            QImage converted = convertGeneric(image);
+            cleanup(info);
+            return converted;
+        }
+        return QImage(reinterpret_cast<uchar *>(image->data), image->width, image->height,
+                      image->bytes_per_line, format, cleanup, info);
+    }
+
+    QImage grabShm(int x, int y, int w, int h)
+    {
+        XShmSegmentInfo probe{};
+        XImage *image = XShmCreateImage(display, visual, unsigned(depth), ZPixmap, nullptr, &probe,
+                                        unsigned(w), unsigned(h));
+        if (!image)
+            return {};
+        const size_t size = size_t(image->bytes_per_line) * size_t(h);
+        std::shared_ptr<ShmSegment> seg = freeSegment(size);
+        if (!seg) {
+            XDestroyImage(image);
+            return {};
+        }
+        image->data = seg->info.shmaddr;
+        image->obdata = reinterpret_cast<char *>(&seg->info);
+        XErrorTrap trap(display);
+        const bool ok = XShmGetImage(display, root, image, x, y, AllPlanes) && !trap.failed();
+        if (!ok) {
+            image->data = nullptr;
+            XDestroyImage(image);
+            return {};
+        }
+        seg->inUse = true;
+        XImage header = *image;
+        image->data = nullptr; // the segment, not Xlib, owns the pixels
+        XDestroyImage(image);
+        return wrap(&header, releaseShmImage, new std::shared_ptr<ShmSegment>(seg));
+    }
+
+    QImage grabPlain(int x, int y, int w, int h)
+    {
+        XErrorTrap trap(display);
+        XImage *image = XGetImage(display, root, x, y, unsigned(w), unsigned(h), AllPlanes, ZPixmap);
+        if (trap.failed() || !image) {
+            if (image)
+                XDestroyImage(image);
+            return {};
+        }
+        return wrap(image, releaseXImage, image);
+    }
+
+    bool readCardinals(Window window, Atom property, Atom type, long count, std::vector<long> &out)
+    {
+        Atom actualType = 0;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char *data = nullptr;
+        XErrorTrap trap(display);
+        const int status = XGetWindowProperty(display, window, property, 0, count, False, type,
+                                              &actualType, &format, &items, &after, &data);
+        const bool ok = !trap.failed() && status == Success && data && format == 32 && items > 0;
+        if (ok) {
+            const long *values = reinterpret_cast<const long *>(data);
+            out.assign(values, values + items);
+        }
+        if (data)
+            XFree(data);
+        return ok;
+    }
+
+    bool hasWmState(Window window)
+    {
+        std::vector<long> values;
+        return readCardinals(window, wmState, wmState, 2, values);
+    }
+
+    bool isIconic(Window window)
+    {
+        std::vector<long> values;
+        return readCardinals(window, wmState, wmState, 2, values) && values[0] == IconicState;
+    }
+
+    Window parentOf(Window window)
+    {
+        Window rootReturn = 0, parent = 0;
+        Window *children = nullptr;
+        unsigned count = 0;
+        XErrorTrap trap(display);
+        const Status ok = XQueryTree(display, window, &rootReturn, &parent, &children, &count);
+        if (children)
+            XFree(children);
+        return ok && !trap.failed() ? parent : 0;
+    }
+
+    // The window's child of the root: the window manager's frame when it has one.
+    Window topLevelOf(Window window)
+    {
+        Window current = window;
+        for (int guard = 0; current && guard < 64; ++guard) {
+            const Window parent = parentOf(current);
+            if (parent == root || parent == 0)
+                return current;
+            current = parent;
+        }
+        return current;
+    }
+
+    bool geometry(Window window, ScreenRect &inner, int &border)
+    {
+        XWindowAttributes attributes;
+        XErrorTrap trap(display);
+        if (!XGetWindowAttributes(display, window, &attributes) || trap.failed())
+            return false;
+        int x = 0, y = 0;
+        Window child = 0;
+        XTranslateCoordinates(display, window, root, 0, 0, &x, &y, &child);
+        if (trap.failed())
+            return false;
+        inner = {x, y, x + attributes.width, y + attributes.height};
+        border = attributes.border_width;
+        return true;
+    }
+};
+
+X11Desktop::X11Desktop(const QString &displayName) : d(std::make_unique<State>())
+{
+    const QByteArray name = displayName.toLocal8Bit();
+    d->display = XOpenDisplay(displayName.isEmpty() ? nullptr : name.constData());
+    if (!d->display) {
+        const QString shown = displayName.isEmpty() ? qEnvironmentVariable("DISPLAY") : displayName;
+        throw EDisplayError(shown.isEmpty()
+                                ? QStringLiteral("Cannot open the display: DISPLAY is not set.")
+                                : QStringLiteral("Cannot open the display '%1'.").arg(shown));
+    }
+    XSetErrorHandler(recordXError);
+    d->screen = DefaultScreen(d->display);
+    d->root = RootWindow(d->display, d->screen);
+    d->visual = DefaultVisual(d->display, d->screen);
+    d->depth = DefaultDepth(d->display, d->screen);
+    int major = 0, minor = 0;
+    Bool pixmaps = False;
+    d->shm = XShmQueryVersion(d->display, &major, &minor, &pixmaps) && qEnvironmentVariableIsEmpty("KAPTIV_NO_SHM");
+    int eventBase = 0, errorBase = 0;
+    d->xfixes = XFixesQueryExtension(d->display, &eventBase, &errorBase);
+    d->netActiveWindow = XInternAtom(d->display, "_NET_ACTIVE_WINDOW", False);
+    d->netFrameExtents = XInternAtom(d->display, "_NET_FRAME_EXTENTS", False);
+    d->wmState = XInternAtom(d->display, "WM_STATE", False);
+}
+
+X11Desktop::~X11Desktop() = default;
+
+bool X11Desktop::usesSharedMemory() const { return d->shm; }
+
+QSize X11Desktop::screenSize()
+{
+    return {DisplayWidth(d->display, d->screen), DisplayHeight(d->display, d->screen)};
+}
+
+int X11Desktop::displayDepth() { return d->depth; }
+
+QImage X11Desktop::grabScreen(const ScreenRect &area)
+{
+    const QSize screen = screenSize();
+    const int left = std::max(area.Left, 0), top = std::max(area.Top, 0);
+    const int right = std::min(area.Right, screen.width()), bottom = std::min(area.Bottom, screen.height());
+    QImage inside;
+    if (right > left && bottom > top) {
+        if (d->shm)
+            inside = d->grabShm(left, top, right - left, bottom - top);
+        if (inside.isNull())
+            inside = d->grabPlain(left, top, right - left, bottom - top);
+    }
+    if (left == area.Left && top == area.Top && right == area.Right && bottom == area.Bottom
+        && !inside.isNull())
+        return inside;
+
+    // Part of the area is off the screen: black around what could be read.
+    const QImage::Format format = inside.isNull()
+        ? (d->depth == 16 ? QImage::Format_RGB16 : QImage::Format_RGB32)
+        : inside.format();
+    QImage whole(std::max(area.width(), 0), std::max(area.height(), 0), format);
+    whole.fill(Qt::black);
+    if (!inside.isNull()) {
+        const int bytesPerPixel = inside.depth() / 8;
+        for (int y = 0; y < inside.height(); ++y)
+            std::memcpy(whole.scanLine(top - area.Top + y) + (left - area.Left) * bytesPerPixel,
+                        inside.constScanLine(y), size_t(inside.width()) * bytesPerPixel);
+    }
+    return whole;
+}
+
+QPoint X11Desktop::cursorPos()
+{
+    Window rootReturn = 0, child = 0;
+    int rootX = 0, rootY = 0, winX = 0, winY = 0;
+    unsigned mask = 0;
+    XQueryPointer(d->display, d->root, &rootReturn, &child, &rootX, &rootY, &winX, &winY, &mask);
+    return {rootX, rootY};
+}
+
+void X11Desktop::setCursorPos(QPoint pos)
+{
+    XWarpPointer(d->display, 0, d->root, 0, 0, 0, 0, pos.x(), pos.y());
+    XFlush(d->display);
+}
+
+CursorImage X11Desktop::currentCursor()
+{
+    CursorImage cursor;
+    if (!d->xfixes)
+        return cursor;
+    XFixesCursorImage *image = XFixesGetCursorImage(d->display);
+    if (!image)
+        return cursor;
+    cursor.image = QImage(image->width, image->height, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < image->height; ++y) {
+        QRgb *row = reinterpret_cast<QRgb *>(cursor.image.scanLine(y));
+        for (int x = 0; x < image->width; ++x) // the array is of unsigned long; ARGB is the low half
+            row[x] = QRgb(image->pixels[size_t(y) * image->width + x] & 0xFFFFFFFFu);
+    }
+    cursor.hotSpot = {image->xhot, image->yhot};
+    XFree(image);
+    return cursor;
+}
+
+WindowId X11Desktop::foregroundWindow()
+{
+    std::vector<long> values;
+    if (d->readCardinals(d->root, d->netActiveWindow, XA_WINDOW, 1, values) && values[0] != 0
+        && windowExists(WindowId(values[0])))
+        return WindowId(values[0]);
+
+    // No window manager to ask: the window holding the input focus, taken up to its top level.
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(d->display, &focus, &revert);
+    if (focus == 0 || focus == PointerRoot || focus == d->root)
+        return 0;
+    for (Window w = focus; w && w != d->root; w = d->parentOf(w))
+        if (d->hasWmState(w))
+            return w;
+    return d->topLevelOf(focus);
+}
+
+ScreenRect X11Desktop::windowRect(WindowId window)
+{
+    ScreenRect inner;
+    int border = 0;
+    if (!d->geometry(Window(window), inner, border))
+        return {};
+    std::vector<long> extents; // left, right, top, bottom
+    if (d->readCardinals(Window(window), d->netFrameExtents, XA_CARDINAL, 4, extents)
+        && extents.size() == 4)
+        return {inner.Left - int(extents[0]), inner.Top - int(extents[2]),
+                inner.Right + int(extents[1]), inner.Bottom + int(extents[3])};
+    // Reparented by a window manager that does not publish its extents: its frame is the window.
+    const Window top = d->topLevelOf(Window(window));
+    if (top && top != Window(window))
+        d->geometry(top, inner, border);
+    return {inner.Left - border, inner.Top - border, inner.Right + border, inner.Bottom + border};
+}
+
+ScreenRect X11Desktop::clientRect(WindowId window)
+{
+    ScreenRect inner;
+    int border = 0;
+    if (!d->geometry(Window(window), inner, border))
+        return {};
+    return inner;
+}
+
+bool X11Desktop::windowExists(WindowId window)
+{
+    if (!window)
+        return false;
+    XWindowAttributes attributes;
+    XErrorTrap trap(d->display);
+    return XGetWindowAttributes(d->display, Window(window), &attributes) && !trap.failed();
+}
+
+std::vector<DesktopWindow> X11Desktop::listWindows()
+{
+    std::vector<DesktopWindow> result;
+    // XQueryTree lists children bottom to top; walk them top first, each window before its own.
+    auto visit = [&](auto &&self, Window window, Window parent) -> void {
+        XWindowAttributes attributes;
+        {
+            XErrorTrap trap(d->display);
+            if (!XGetWindowAttributes(d->display, window, &attributes) || trap.failed())
+                return;
+        }
+        if (attributes.c_class == InputOnly)
+            return;
+        DesktopWindow entry;
+        entry.id = window;
+        entry.parent = parent == d->root ? 0 : parent;
+        entry.visible = attributes.map_state == IsViewable;
+        entry.hasWmState = d->hasWmState(window);
+        entry.minimized = entry.hasWmState && d->isIconic(window);
+        entry.clientRect = clientRect(window);
+        const int border = attributes.border_width;
+        entry.rect = {entry.clientRect.Left - border, entry.clientRect.Top - border,
+                      entry.clientRect.Right + border, entry.clientRect.Bottom + border};
+        result.push_back(entry);
+
+        Window rootReturn = 0, parentReturn = 0;
+        Window *children = nullptr;
+        unsigned count = 0;
+        XErrorTrap trap(d->display);
+        if (!XQueryTree(d->display, window, &rootReturn, &parentReturn, &children, &count) || trap.failed())
+            return;
+        std::vector<Window> ordered(children, children + count);
+        if (children)
+            XFree(children);
+        for (auto it = ordered.rbegin(); it != ordered.rend(); ++it)
+            self(self, *it, window);
+    };
+
+    Window rootReturn = 0, parentReturn = 0;
+    Window *children = nullptr;
+    unsigned count = 0;
+    XQueryTree(d->display, d->root, &rootReturn, &parentReturn, &children, &count);
+    std::vector<Window> topLevel(children, children + count);
+    if (children)
+        XFree(children);
+    for (auto it = topLevel.rbegin(); it != topLevel.rend(); ++it)
+        visit(visit, *it, d->root);
+    return result;
+}
+
+} // namespace kaptiv

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Kaptiv needs that are not there yet.
+#   install-deps.sh run    what building and running the program needs
+#   install-deps.sh test   that, plus what the test suite and the benchmarks need
+set -euo pipefail
+
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev
+  libx11-dev libxext-dev libxfixes-dev libjpeg62-turbo-dev fonts-dejavu-core)
+test_packages=(googletest libgtest-dev libbenchmark-dev libgif-dev xvfb openbox xdotool xclip
+  x11-utils imagemagick)
+
+wanted=("${build_packages[@]}")
+[ "${1:-run}" = test ] && wanted+=("${test_packages[@]}")
+
+missing=()
+for package in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the whole test suite on displays of its own:
+#   DISPLAY                  Xvfb 1920x1080 at 24 bits with openbox (no key bindings)
+#   KAPTIV_DISPLAY_NOWM      Xvfb 1280x1024 at 24 bits without a window manager
+#   KAPTIV_DISPLAY_DEPTH16   Xvfb 1280x1024 at 16 bits without a window manager
+# Everything it starts is stopped again, whatever the outcome.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+
+"$top/scripts/install-deps.sh" test
+"$top/scripts/build.sh"
+
+scratch=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+# Qt and openbox must not write into the real home.
+export HOME=$scratch/home XDG_RUNTIME_DIR=$scratch/run XDG_CONFIG_HOME=$scratch/config
+export XDG_CACHE_HOME=$scratch/cache DBUS_SESSION_BUS_ADDRESS=disabled:
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME"
+mkdir -m 700 -p "$XDG_RUNTIME_DIR"
+
+start_xvfb() { # name geometry -> sets the variable called <name> to ":N"
+  local fifo=$scratch/$1.displayfd
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 "$2" -noreset -nolisten tcp 3>"$fifo" 2>"$scratch/$1.log" &
+  pids+=($!)
+  local number
+  read -r -t 20 number <"$fifo" || { echo "Xvfb ($1) did not start"; cat "$scratch/$1.log"; exit 1; }
+  printf -v "$1" ':%s' "$number"
+  export "${1?}"
+}
+
+start_xvfb DISPLAY 1920x1080x24
+start_xvfb KAPTIV_DISPLAY_NOWM 1280x1024x24
+start_xvfb KAPTIV_DISPLAY_DEPTH16 1280x1024x16
+
+openbox --sm-disable --config-file "$top/scripts/openbox-rc.xml" >"$scratch/openbox.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.1
+done
+
+cd "$top/build"
+ctest --output-on-failure -j2 "$@"
