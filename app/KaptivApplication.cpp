@@ -8,7 +8,6 @@ namespace kaptiv {
 KaptivApplication::KaptivApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Kaptiv"));
-    setApplicationDisplayName(QStringLiteral("Kaptiv"));
     setQuitOnLastWindowClosed(true);
 }
 

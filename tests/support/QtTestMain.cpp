@@ -1,0 +1,11 @@
+// main() for tests that need a QApplication (widget tests on the offscreen platform, x11 tests on
+// the display the test script started).
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
