@@ -1,0 +1,494 @@
+#include "gif/core/LzwDecoder.h"
+
+#include "gif/core/RowOrder.h"
+#include "gif/core/ZeroedBuffer.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+#include <memory>
+#include <optional>
+
+namespace kaptiv::gif {
+
+void SkipSubBlocks(std::span<const std::uint8_t> file, std::size_t &readPos)
+{
+    while (readPos < file.size()) {
+        const std::size_t count = file[readPos++];
+        if (count == 0)
+            return;
+        readPos = count > file.size() - readPos ? file.size() : readPos + count;
+    }
+}
+
+namespace {
+
+constexpr int TableSize = 4096;
+constexpr int StackSize = 4096;
+constexpr int MaxMinCodeSize = 11;          // a 12th bit would leave no room for table entries
+constexpr std::uint64_t ReportedAbove = 100000;
+constexpr std::size_t CopySlack = 8;        // string copies may write this far past their end
+
+std::uint64_t LoadLittleEndian64(const std::uint8_t *p)
+{
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (std::endian::native == std::endian::big) {
+        std::uint64_t r = 0;
+        for (int i = 7; i >= 0; --i)
+            r = (r << 8) | p[i];
+        v = r;
+    }
+    return v;
+}
+
+// The code stream of one image: data sub-blocks read one at a time, as late as possible, so that
+// the read position always stands right after the last sub-block taken in.
+class CodeReader {
+public:
+    CodeReader(std::span<const std::uint8_t> file, std::size_t &pos) : file_(file), pos_(pos)
+    {
+        noMoreData_ = !ReadSubBlock();
+    }
+
+    // The next code of `size` bits, least significant bit first; -1 when the data has ended.
+    int GetCode(int size)
+    {
+        if (validBits_ - bitPos_ <= size) {
+            if (noMoreData_)
+                return -1;
+            noMoreData_ = !ReadSubBlock();
+            // Sub-blocks may be as short as one byte, so one may not hold the rest of a code.
+            while (!noMoreData_ && validBits_ - bitPos_ < size)
+                noMoreData_ = !ReadSubBlock();
+            if (validBits_ - bitPos_ < size)
+                return -1;  // a code cut off by the end of the data is no code
+        }
+        const std::uint64_t bits = LoadLittleEndian64(stage_.data() + (bitPos_ >> 3));
+        const int code = static_cast<int>((bits >> (bitPos_ & 7)) & ((1u << size) - 1));
+        bitPos_ += size;
+        return code;
+    }
+
+    // Drops whatever sub-blocks remain, through the terminator.
+    void SkipRest()
+    {
+        if (!terminatorSeen_)
+            SkipSubBlocks(file_, pos_);
+        terminatorSeen_ = noMoreData_ = true;
+    }
+
+    std::size_t Position() const { return pos_; }
+
+private:
+    // Appends the next sub-block behind the bits not yet used; false at the terminator.
+    bool ReadSubBlock()
+    {
+        const std::size_t keepFrom = static_cast<std::size_t>(bitPos_ >> 3);
+        const std::size_t keep = static_cast<std::size_t>(validBits_ >> 3) - keepFrom;
+        std::memmove(stage_.data(), stage_.data() + keepFrom, keep);
+        bitPos_ &= 7;
+        std::size_t count = 0;
+        if (pos_ < file_.size()) {
+            count = file_[pos_++];
+            count = std::min(count, file_.size() - pos_);
+            std::memcpy(stage_.data() + keep, file_.data() + pos_, count);
+            pos_ += count;
+        }
+        validBits_ = static_cast<int>(8 * (keep + count));
+        std::memset(stage_.data() + keep + count, 0, 8);
+        terminatorSeen_ = count == 0;
+        return count != 0;
+    }
+
+    std::span<const std::uint8_t> file_;
+    std::size_t &pos_;
+    // A few bytes left from the previous sub-block, one sub-block, and room for 64-bit loads.
+    std::array<std::uint8_t, 8 + 255 + 8> stage_{};
+    int bitPos_ = 0;
+    int validBits_ = 0;
+    bool noMoreData_ = false;
+    bool terminatorSeen_ = false;
+};
+
+struct StringTable {
+    // The chain form every GIF decoder knows: a string is its prefix code's string plus a suffix.
+    std::array<std::uint16_t, TableSize> prefix{};
+    std::array<std::uint16_t, TableSize> suffix{};
+    // Where each string already lies in the decoded pixels, so that it can be copied whole.
+    std::array<std::uint32_t, TableSize> start{};
+    std::array<std::uint16_t, TableSize> length{};
+    std::array<std::uint16_t, StackSize> stack{};
+};
+
+// Decodes into the pixels in stored order (one contiguous run of Width x Height indices).
+//
+// Well-formed data takes the fast way: every table entry is a string that already lies in the
+// output, so a code is one copy. Damaged data (a first code that is no colour, a code beyond the
+// next free entry, minimum code sizes above 8) switches to walking prefix chains through a
+// stack, which is where broken tables are tolerated; a chain longer than the stack can only come
+// from a cycle and ends the image.
+class RasterDecoder {
+public:
+    enum class Outcome { Complete, DataEnded, Abandoned };
+
+    RasterDecoder(std::span<const std::uint8_t> file, std::size_t &readPos, int minCodeSize,
+                  std::uint8_t *out, const RasterTarget &target, const RowProgress &progress)
+        : bits_(file, readPos), target_(target), rows_(target.Height, target.Interlaced),
+          progress_(progress), out_(out),
+          total_(static_cast<std::size_t>(target.Width) * static_cast<std::size_t>(target.Height)),
+          minCodeSize_(minCodeSize), clear_(1 << minCodeSize), endCode_(clear_ + 1),
+          table_(std::make_unique<StringTable>())
+    {
+        for (int i = 0; i < clear_; ++i)
+            table_->suffix[i] = static_cast<std::uint16_t>(i);
+        ResetCodes();
+        reporting_ = progress_ && total_ > ReportedAbove;
+        rowStep_ = target.Width > 320 ? 32 : 64;
+        SetCheckpoint();
+    }
+
+    Outcome Run()
+    {
+        int code;
+        do
+            code = bits_.GetCode(codeSize_);
+        while (code == clear_);
+        const Outcome outcome = code < 0 ? Outcome::DataEnded : FromFirstCode(code);
+        if (outcome != Outcome::Abandoned)
+            bits_.SkipRest();
+        return outcome;
+    }
+
+    std::size_t Placed() const { return pos_; }
+    std::size_t PlacedFast() const { return fastEnd_; }
+
+private:
+    static constexpr int EndOfImage = -2;
+    static constexpr int Cycle = -3;
+
+    void ResetCodes()
+    {
+        codeSize_ = minCodeSize_ + 1;
+        limit_ = 2 * clear_;
+        nextFree_ = clear_ + 2;
+    }
+
+    Outcome FromFirstCode(int code)
+    {
+        firstCode_ = oldCode_ = code;
+        if (code >= clear_ || minCodeSize_ > 8)
+            return Slow(code);
+        out_[0] = static_cast<std::uint8_t>(code);
+        prevStart_ = 0;
+        prevLen_ = 1;
+        pos_ = 1;
+        if (pos_ >= checkpoint_)
+            if (const auto stop = Checkpoint())
+                return *stop;
+        return Fast();
+    }
+
+    Outcome Fast()
+    {
+        StringTable &t = *table_;
+        std::uint8_t *const out = out_;
+        for (;;) {
+            const int code = bits_.GetCode(codeSize_);
+            if (code < 0)
+                return Outcome::DataEnded;
+            std::size_t len;
+            std::size_t placed;
+            std::uint8_t first;
+            if (code < clear_) {
+                first = static_cast<std::uint8_t>(code);
+                out[pos_] = first;
+                len = placed = 1;
+            } else if (code == clear_) {
+                ResetCodes();
+                const int next = bits_.GetCode(codeSize_);
+                if (next < 0)
+                    return Outcome::DataEnded;
+                firstCode_ = oldCode_ = next;
+                if (next >= clear_)
+                    return Slow(next);
+                out[pos_] = static_cast<std::uint8_t>(next);
+                prevStart_ = pos_++;
+                prevLen_ = 1;
+                if (pos_ >= checkpoint_)
+                    if (const auto stop = Checkpoint())
+                        return *stop;
+                continue;
+            } else if (code == endCode_) {
+                return Outcome::DataEnded;
+            } else if (code < nextFree_) {
+                const std::uint8_t *src = out + t.start[code];
+                len = t.length[code];
+                first = src[0];
+                placed = Copy(out + pos_, src, len);
+            } else if (code == nextFree_) {
+                // The string being defined right now: the previous one plus its own first index.
+                const std::uint8_t *src = out + prevStart_;
+                first = src[0];
+                len = prevLen_ + 1;
+                placed = Copy(out + pos_, src, prevLen_);
+                if (placed == prevLen_ && pos_ + placed < total_)
+                    out[pos_ + placed++] = first;
+            } else {
+                EnterSlow();
+                return Slow(Process(code));
+            }
+            if (nextFree_ < TableSize) {
+                t.start[nextFree_] = static_cast<std::uint32_t>(prevStart_);
+                t.length[nextFree_] = static_cast<std::uint16_t>(prevLen_ + 1);
+                t.prefix[nextFree_] = static_cast<std::uint16_t>(oldCode_);
+                t.suffix[nextFree_] = first;
+                if (++nextFree_ >= limit_ && limit_ < TableSize) {
+                    limit_ *= 2;
+                    ++codeSize_;
+                }
+            }
+            oldCode_ = code;
+            firstCode_ = first;
+            prevStart_ = pos_;
+            prevLen_ = len;
+            pos_ += placed;
+            if (pos_ >= checkpoint_)
+                if (const auto stop = Checkpoint())
+                    return *stop;
+        }
+    }
+
+    // Copies a string that lies earlier in the output; returns how much of it fits the picture.
+    std::size_t Copy(std::uint8_t *dst, const std::uint8_t *src, std::size_t len)
+    {
+        const std::size_t room = total_ - pos_;
+        if (len + CopySlack <= room) {
+            // Whole words: the bytes past the end are overwritten by the strings that follow.
+            for (std::size_t i = 0; i < len; i += 8) {
+                std::uint64_t w;
+                std::memcpy(&w, src + i, 8);
+                std::memcpy(dst + i, &w, 8);
+            }
+            return len;
+        }
+        const std::size_t n = std::min(len, room);
+        std::memmove(dst, src, n);
+        return n;
+    }
+
+    void EnterSlow()
+    {
+        fastEnd_ = pos_;
+        StringTable &t = *table_;
+        // The chain form of entries beyond the next free one must read as the empty table does.
+        std::fill(t.prefix.begin() + nextFree_, t.prefix.end(), 0);
+        std::fill(t.suffix.begin() + nextFree_, t.suffix.end(), 0);
+    }
+
+    Outcome Slow(int index)
+    {
+        if (fastEnd_ == NotSlow)
+            EnterSlow();
+        for (;;) {
+            if (index < 0)
+                return Outcome::DataEnded;
+            Place(index);
+            if (pos_ >= checkpoint_)
+                if (const auto stop = Checkpoint())
+                    return *stop;
+            index = NextIndex();
+        }
+    }
+
+    void Place(int index)
+    {
+        out_[pos_] = static_cast<std::uint8_t>(index);
+        if (target_.Mask && index == target_.TransparentIndex) {
+            const std::size_t row = pos_ / target_.Width;
+            const std::size_t x = pos_ % target_.Width;
+            const std::size_t y = rows_.RowAt(static_cast<int>(row));
+            target_.Mask[y * target_.MaskStride + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+        }
+        ++pos_;
+    }
+
+    int NextIndex()
+    {
+        if (sp_ > 0)
+            return table_->stack[--sp_];
+        const int code = bits_.GetCode(codeSize_);
+        return code < 0 ? code : Process(code);
+    }
+
+    int Process(int code)
+    {
+        StringTable &t = *table_;
+        if (code == clear_) {
+            ResetCodes();
+            std::fill(t.prefix.begin() + clear_, t.prefix.end(), 0);
+            std::fill(t.suffix.begin() + clear_, t.suffix.end(), 0);
+            firstCode_ = oldCode_ = bits_.GetCode(codeSize_);
+            return firstCode_;
+        }
+        if (code == endCode_)
+            return EndOfImage;
+        const int incode = code;
+        if (code >= nextFree_) {
+            t.stack[sp_++] = static_cast<std::uint16_t>(firstCode_);
+            code = oldCode_;
+        }
+        while (code >= clear_) {
+            if (sp_ == StackSize)
+                return Cycle;
+            t.stack[sp_++] = t.suffix[code];
+            code = t.prefix[code];
+        }
+        if (sp_ == StackSize)
+            return Cycle;
+        firstCode_ = t.suffix[code];
+        t.stack[sp_++] = static_cast<std::uint16_t>(firstCode_);
+        if (nextFree_ < TableSize) {
+            t.suffix[nextFree_] = static_cast<std::uint16_t>(firstCode_);
+            t.prefix[nextFree_] = static_cast<std::uint16_t>(oldCode_);
+            if (++nextFree_ >= limit_ && limit_ < TableSize) {
+                limit_ *= 2;
+                ++codeSize_;
+            }
+        }
+        oldCode_ = incode;
+        return t.stack[--sp_];
+    }
+
+    // Reports the rows completed so far; tells when placing has to stop.
+    std::optional<Outcome> Checkpoint()
+    {
+        while (reporting_ && nextReport_ >= 0 &&
+               static_cast<std::size_t>(nextReport_ + 1) * target_.Width <= pos_) {
+            if (!progress_(bits_.Position()))
+                return Outcome::Abandoned;
+            AdvanceReportRow();
+        }
+        SetCheckpoint();
+        if (pos_ >= total_)
+            return Outcome::Complete;
+        return std::nullopt;
+    }
+
+    // Progress goes with rows whose number is a multiple of the step; of an interlaced picture
+    // only the first pass has such rows.
+    void AdvanceReportRow()
+    {
+        if (target_.Interlaced) {
+            nextReport_ += rowStep_ / 8;
+            if (nextReport_ >= (target_.Height + 7) / 8)
+                nextReport_ = -1;
+        } else {
+            nextReport_ += rowStep_;
+            if (nextReport_ >= target_.Height)
+                nextReport_ = -1;
+        }
+    }
+
+    void SetCheckpoint()
+    {
+        checkpoint_ = total_;
+        if (reporting_ && nextReport_ >= 0)
+            checkpoint_ = std::min(total_, static_cast<std::size_t>(nextReport_ + 1) * target_.Width);
+    }
+
+    static constexpr std::size_t NotSlow = ~std::size_t{0};
+
+    CodeReader bits_;
+    const RasterTarget &target_;
+    RowOrder rows_;
+    const RowProgress &progress_;
+    std::uint8_t *out_;
+    std::size_t total_;
+    std::size_t pos_ = 0;
+    std::size_t fastEnd_ = NotSlow;
+    std::size_t checkpoint_ = 0;
+    bool reporting_ = false;
+    int rowStep_ = 32;
+    int nextReport_ = 0;    // stored row whose completion is reported next, -1 for none
+
+    int minCodeSize_;
+    int clear_;
+    int endCode_;
+    int codeSize_ = 0;
+    int limit_ = 0;
+    int nextFree_ = 0;
+    int firstCode_ = 0;
+    int oldCode_ = 0;
+    std::size_t prevStart_ = 0;     // where the previous code's string lies, and its length
+    std::size_t prevLen_ = 0;
+    int sp_ = 0;
+    std::unique_ptr<StringTable> table_;
+};
+
+// Marks the transparent pixels among the first `placed` stored pixels.
+void MarkTransparent(const RasterTarget &t, std::size_t placed)
+{
+    const RowOrder rows(t.Height, t.Interlaced);
+    const std::size_t width = static_cast<std::size_t>(t.Width);
+    for (std::size_t n = 0; n * width < placed; ++n) {
+        const std::size_t y = static_cast<std::size_t>(rows.RowAt(static_cast<int>(n)));
+        const std::uint8_t *row = t.Indices + y * t.IndexStride;
+        std::uint8_t *mask = t.Mask + y * t.MaskStride;
+        const std::size_t count = std::min(width, placed - n * width);
+        for (std::size_t x = 0; x < count; ++x)
+            if (row[x] == t.TransparentIndex)
+                mask[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+    }
+}
+
+} // namespace
+
+RasterResult DecodeRaster(std::span<const std::uint8_t> file, std::size_t &readPos,
+                          const RasterTarget &target, const RowProgress &progress)
+{
+    if (readPos >= file.size()) {
+        readPos = file.size();
+        return RasterResult::Decoded;
+    }
+    const int minCodeSize = file[readPos++];
+    if (minCodeSize > MaxMinCodeSize) {
+        SkipSubBlocks(file, readPos);
+        return RasterResult::Decoded;
+    }
+
+    const std::size_t width = static_cast<std::size_t>(target.Width);
+    const std::size_t total = width * static_cast<std::size_t>(target.Height);
+    // Rows are decoded one after the other; an interlaced picture is put in order afterwards.
+    ZeroedBuffer stored;
+    std::uint8_t *stream = target.Indices;
+    if (target.Interlaced) {
+        stored = ZeroedBuffer(total);
+        stream = stored.data();
+    }
+
+    RasterDecoder decoder(file, readPos, minCodeSize, stream, target, progress);
+    if (decoder.Run() == RasterDecoder::Outcome::Abandoned)
+        return RasterResult::Abandoned;
+
+    const std::size_t placed = decoder.Placed();
+    std::memset(stream + placed, 0, std::min(total, placed + CopySlack) - placed);
+    const std::size_t rowsReached = (placed + width - 1) / width;
+    if (target.Interlaced) {
+        const RowOrder rows(target.Height, true);
+        for (std::size_t n = 0; n < rowsReached; ++n)
+            std::memcpy(target.Indices + rows.RowAt(static_cast<int>(n)) * target.IndexStride,
+                        stream + n * width, width);
+    } else if (target.IndexStride != width) {
+        for (std::size_t y = rowsReached; y-- > 0;) {
+            std::memmove(target.Indices + y * target.IndexStride, target.Indices + y * width, width);
+            std::memset(target.Indices + y * target.IndexStride + width, 0, target.IndexStride - width);
+        }
+    }
+    if (target.Mask)
+        MarkTransparent(target, std::min(placed, decoder.PlacedFast()));
+    return RasterResult::Decoded;
+}
+
+} // namespace kaptiv::gif

@@ -1,0 +1,333 @@
+#include "GifBuilder.h"
+
+#include "gif/core/GifReader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace kaptiv::gif::test {
+namespace {
+
+const std::vector<std::uint32_t> FourColors = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+
+GifImage Parse(const Bytes &file)
+{
+    GifImage image;
+    EXPECT_TRUE(ParseGIF(file, image));
+    return image;
+}
+
+std::vector<std::uint8_t> Pixels(const GifFrame &frame)
+{
+    std::vector<std::uint8_t> pixels;
+    for (int y = 0; y < frame.Height; ++y)
+        for (int x = 0; x < frame.Width; ++x)
+            pixels.push_back(frame.IndexAt(x, y));
+    return pixels;
+}
+
+TEST(GifReader, AcceptsAnyVersionAfterTheSignature)
+{
+    for (const std::string version : {"87a", "89a", "xyz", "\x01\x02\x03"}) {
+        const Bytes file = GifBuilder(2, 1, version).GlobalTable(FourColors).SimpleImage(2, 1, {1, 2}).Trailer().Data();
+        const GifImage image = Parse(file);
+        ASSERT_EQ(image.FrameCount(), 1) << version;
+        EXPECT_EQ(Pixels(image.Frames[0]), (std::vector<std::uint8_t>{1, 2})) << version;
+    }
+}
+
+TEST(GifReader, RefusesWhatIsNoGifAtAll)
+{
+    const Bytes valid = GifBuilder(2, 1).GlobalTable(FourColors).SimpleImage(2, 1, {1, 2}).Trailer().Data();
+    Bytes lowerCase = valid;
+    lowerCase[0] = 'g';
+    const Bytes noSignature(valid.begin() + 3, valid.end());
+    const Bytes shortDescriptor(valid.begin(), valid.begin() + 10);
+    const Bytes shortGlobalTable(valid.begin(), valid.begin() + 13 + 5);
+    for (const Bytes &file : {Bytes{}, lowerCase, noSignature, shortDescriptor, shortGlobalTable}) {
+        GifImage image;
+        image.Frames.resize(3);  // left over from an earlier load
+        EXPECT_FALSE(ParseGIF(file, image));
+        EXPECT_EQ(image.FrameCount(), 0);
+    }
+}
+
+TEST(GifReader, FileWithoutImagesHasTheScreenSize)
+{
+    const GifImage image = Parse(GifBuilder(300, 200).Trailer().Data());
+    EXPECT_EQ(image.FrameCount(), 0);
+    EXPECT_EQ(image.ImageWidth, 300);
+    EXPECT_EQ(image.ImageHeight, 200);
+    EXPECT_EQ(image.ColorDepth, 0);
+    EXPECT_EQ(image.LoopCount, 1);
+    EXPECT_FALSE(image.IsAnimated);
+}
+
+TEST(GifReader, LoopCountComesFromTheLoopingBlockOnly)
+{
+    struct Case {
+        void (*extensions)(GifBuilder &);
+        int loop;
+    } cases[] = {
+        {[](GifBuilder &) {}, 1},
+        {[](GifBuilder &b) { b.Loop(0); }, 0},
+        {[](GifBuilder &b) { b.Loop(7); }, 7},
+        {[](GifBuilder &b) { b.Loop(65535); }, 65535},
+        {[](GifBuilder &b) { b.Loop(3).Loop(9); }, 9},
+        {[](GifBuilder &b) { b.Application("ANIMEXTS1.0", {1, 5, 0}); }, 1},
+        {[](GifBuilder &b) { b.Application("NETSCAPE2.1", {1, 5, 0}); }, 1},
+    };
+    for (const Case &c : cases) {
+        GifBuilder file(1, 1);
+        file.GlobalTable(FourColors);
+        c.extensions(file);
+        file.SimpleImage(1, 1, {3}).Trailer();
+        const GifImage image = Parse(file.Data());
+        EXPECT_EQ(image.LoopCount, c.loop);
+        EXPECT_EQ(image.FrameCount(), 1) << "blocks after the application extension were lost";
+    }
+}
+
+TEST(GifReader, GraphicControlBecomesFrameTiming)
+{
+    struct Case {
+        int disposalInFile, delayInFile;
+        bool transparent;
+        int disposal, delayMs;
+    } cases[] = {
+        {0, 0, false, 0, 0}, {1, 7, false, 1, 70}, {2, 100, true, 2, 1000}, {3, 65535, true, 3, 655350},
+        {4, 1, false, 2, 10}, {5, 1, false, 2, 10}, {6, 1, false, 2, 10}, {7, 1, false, 2, 10},
+    };
+    for (const Case &c : cases) {
+        const GifImage image = Parse(GifBuilder(1, 1)
+                                         .GlobalTable(FourColors)
+                                         .Control(c.disposalInFile, c.delayInFile, c.transparent, 3)
+                                         .SimpleImage(1, 1, {3})
+                                         .Trailer()
+                                         .Data());
+        const GifFrame &f = image.Frames.at(0);
+        EXPECT_EQ(f.Disposal, c.disposal) << c.disposalInFile;
+        EXPECT_EQ(f.Delay, c.delayMs);
+        EXPECT_EQ(f.Transparent, c.transparent);
+        EXPECT_EQ(f.TransparentIndex, 3);
+        EXPECT_EQ(image.IsTransparent, c.transparent);
+    }
+}
+
+TEST(GifReader, ExtensionsApplyToTheNextImageOnly)
+{
+    const GifImage image = Parse(GifBuilder(1, 1)
+                                     .GlobalTable(FourColors)
+                                     .Control(1, 5).Comment("first").Control(3, 9).Comment("second")
+                                     .PlainText()
+                                     .Application("ANIMEXTS1.0", {1, 0, 0})
+                                     .SimpleImage(1, 1, {0})
+                                     .SimpleImage(1, 1, {0})
+                                     .Control(2, 4).Comment("dropped")
+                                     .Trailer()
+                                     .Data());
+    ASSERT_EQ(image.FrameCount(), 2);
+    EXPECT_EQ(image.Frames[0].Disposal, 3);
+    EXPECT_EQ(image.Frames[0].Delay, 90);
+    EXPECT_EQ(image.Frames[0].Comment, "second");
+    EXPECT_EQ(image.Frames[1].Disposal, 0);
+    EXPECT_EQ(image.Frames[1].Delay, 0);
+    EXPECT_EQ(image.Frames[1].Comment, "");
+    EXPECT_TRUE(image.IsAnimated);
+}
+
+TEST(GifReader, CommentSubBlocksAreJoined)
+{
+    const std::string text(300, 'c');
+    const GifImage image = Parse(GifBuilder(1, 1).Comment(text).SimpleImage(1, 1, {0}).Trailer().Data());
+    EXPECT_EQ(image.Frames.at(0).Comment, text);
+}
+
+TEST(GifReader, InterlacedRowsArePutInPlace)
+{
+    struct Case {
+        int height;
+        std::vector<int> storedRows;    // picture row of each stored row
+    } cases[] = {
+        {1, {0}}, {2, {0, 1}}, {3, {0, 2, 1}}, {5, {0, 4, 2, 1, 3}}, {9, {0, 8, 4, 2, 6, 1, 3, 5, 7}},
+        {17, {0, 8, 16, 4, 12, 2, 6, 10, 14, 1, 3, 5, 7, 9, 11, 13, 15}},
+    };
+    for (const Case &c : cases) {
+        std::vector<std::uint8_t> stored;  // two pixels per row: stored position, picture row
+        for (int n = 0; n < c.height; ++n)
+            stored.insert(stored.end(), {static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(c.storedRows[n])});
+        const GifImage image =
+            Parse(GifBuilder(2, c.height).SimpleImage(2, c.height, stored, true, 5).Trailer().Data());
+        const GifFrame &f = image.Frames.at(0);
+        EXPECT_TRUE(f.Interlaced);
+        for (int n = 0; n < c.height; ++n) {
+            EXPECT_EQ(f.IndexAt(0, c.storedRows[n]), n) << "height " << c.height;
+            EXPECT_EQ(f.IndexAt(1, c.storedRows[n]), c.storedRows[n]) << "height " << c.height;
+        }
+    }
+}
+
+TEST(GifReader, CanvasGrowsToHoldEveryFrame)
+{
+    const GifImage image = Parse(GifBuilder(10, 10)
+                                     .Image(8, 1, 5, 2, RootCodeImageData(2, std::vector<std::uint8_t>(10, 1)))
+                                     .Image(0, 9, 2, 3, RootCodeImageData(2, std::vector<std::uint8_t>(6, 1)))
+                                     .Trailer()
+                                     .Data());
+    EXPECT_EQ(image.ImageWidth, 13);
+    EXPECT_EQ(image.ImageHeight, 12);
+    EXPECT_EQ(image.Frames.at(0).Left, 8);
+    EXPECT_EQ(image.Frames.at(1).Top, 9);
+}
+
+TEST(GifReader, ColorTablesOfFrames)
+{
+    std::vector<std::uint32_t> local(16);
+    for (int i = 0; i < 16; ++i)
+        local[static_cast<std::size_t>(i)] = 0x010101u * static_cast<std::uint32_t>(i);
+    const GifImage image = Parse(GifBuilder(1, 1)
+                                     .GlobalTable(FourColors)
+                                     .SimpleImage(1, 1, {1})
+                                     .Image(0, 0, 1, 1, RootCodeImageData(4, {9}), false, local)
+                                     .SimpleImage(1, 1, {2})
+                                     .Trailer()
+                                     .Data());
+    EXPECT_EQ(image.ColorDepth, 4);
+    ASSERT_EQ(image.FrameCount(), 3);
+    const GifFrame &global = image.Frames[0], &own = image.Frames[1], &after = image.Frames[2];
+    EXPECT_FALSE(global.HasLocalColors);
+    EXPECT_EQ(global.LocalBits, 0);
+    EXPECT_EQ(global.PaletteBits, 2);
+    EXPECT_EQ(global.Colors, image.GlobalTable);
+    EXPECT_EQ(image.GlobalTable[3], 0x00);
+    EXPECT_EQ(image.GlobalTable[4], 0xFF);
+    EXPECT_TRUE(own.HasLocalColors);
+    EXPECT_EQ(own.LocalBits, 4);
+    EXPECT_EQ(own.PaletteBits, 4);
+    EXPECT_EQ(own.Colors[27], 9);
+    EXPECT_EQ(own.Colors[48], 0) << "entries past a local table stay zero";
+    EXPECT_EQ(after.PaletteBits, 4) << "a frame on the global table gets the largest table met so far";
+}
+
+TEST(GifReader, ReadsAtMost256Images)
+{
+    GifBuilder builder(1, 1);
+    for (int i = 0; i < 300; ++i)
+        builder.Comment(std::to_string(i)).SimpleImage(1, 1, {static_cast<std::uint8_t>(i & 3)});
+    const GifImage image = Parse(builder.Trailer().Data());
+    ASSERT_EQ(image.FrameCount(), 256);
+    EXPECT_EQ(image.Frames[255].Comment, "255");
+    EXPECT_EQ(image.Frames[255].IndexAt(0, 0), 3);
+}
+
+TEST(GifReader, UnknownBlockEndsReadingKeepingEarlierFrames)
+{
+    for (const Bytes &stop : {Bytes{0x99}, Bytes{0x21, 0x42, 0x01, 0x00, 0x00}, Bytes{0x00}}) {
+        const GifImage image = Parse(GifBuilder(1, 1)
+                                         .SimpleImage(1, 1, {1})
+                                         .Raw(stop)
+                                         .SimpleImage(1, 1, {2})
+                                         .Trailer()
+                                         .Data());
+        ASSERT_EQ(image.FrameCount(), 1);
+        EXPECT_EQ(image.Frames[0].IndexAt(0, 0), 1);
+    }
+}
+
+TEST(GifReader, TransparencyMaskMarksTheTransparentIndex)
+{
+    const int width = 35;  // two mask words per row
+    std::vector<std::uint8_t> indices(static_cast<std::size_t>(width) * 2, 0);
+    for (int x : {0, 7, 8, 31, 32, 34})
+        indices[static_cast<std::size_t>(x)] = 2;
+    indices[width + 33] = 2;
+    const GifImage image =
+        Parse(GifBuilder(width, 2).Control(0, 0, true, 2).SimpleImage(width, 2, indices).Trailer().Data());
+    const GifFrame &f = image.Frames.at(0);
+    ASSERT_EQ(f.MaskStride, 8u);
+    EXPECT_EQ(f.IndexStride, 36u);
+    const std::uint8_t *mask = f.Mask.data();
+    EXPECT_EQ((std::vector<std::uint8_t>(mask, mask + 16)),
+              (std::vector<std::uint8_t>{0x81, 0x80, 0x00, 0x01, 0xA0, 0, 0, 0, 0, 0, 0, 0, 0x40, 0, 0, 0}));
+    EXPECT_TRUE(image.IsTransparent);
+}
+
+TEST(GifReader, FramesWithoutTransparencyHaveNoMask)
+{
+    const GifImage image = Parse(GifBuilder(2, 1).SimpleImage(2, 1, {0, 0}).Trailer().Data());
+    EXPECT_TRUE(image.Frames.at(0).Mask.empty());
+    EXPECT_FALSE(image.Frames.at(0).MaskAt(0, 0));
+}
+
+TEST(GifReader, ProgressIsReportedPerBlockAndEveryThirtyTwoRows)
+{
+    const int width = 400, height = 300;  // above 100000 pixels, wider than 320
+    std::vector<std::uint8_t> indices(static_cast<std::size_t>(width) * height, 1);
+    const Bytes file = GifBuilder(width, height).Comment("x").SimpleImage(width, height, indices, false, 2).Trailer().Data();
+    std::vector<Progress> reports;
+    ParseOptions options;
+    options.OnProgress = [&](const Progress &p, bool &) { reports.push_back(p); };
+    GifImage image;
+    ASSERT_TRUE(ParseGIF(file, image, options));
+
+    // Blocks: the comment, the image, the trailer; rows 0, 32, ..., 288 of the image; the end.
+    ASSERT_EQ(reports.size(), 3u + 10u + 1u);
+    const auto total = static_cast<std::int32_t>(file.size());
+    EXPECT_EQ(reports[0].BytesProcessed, 13);
+    EXPECT_EQ(reports[1].BytesProcessed, 13 + 5);
+    for (std::size_t i = 2; i < 12; ++i) {
+        EXPECT_GT(reports[i].BytesProcessed, reports[i - 1].BytesProcessed);
+        EXPECT_LT(reports[i].BytesProcessed, total - 1);
+    }
+    EXPECT_EQ(reports[12].BytesProcessed, total - 1);
+    EXPECT_EQ(reports[13].BytesProcessed, total);
+    for (const Progress &p : reports) {
+        EXPECT_EQ(p.BytesToProcess, total);
+        EXPECT_EQ(p.PercentageProcessed, (100 * p.BytesProcessed + total / 2) / total);
+    }
+}
+
+TEST(GifReader, NarrowImagesReportEverySixtyFourRowsAndInterlacedOnlyInTheFirstPass)
+{
+    struct Case {
+        int width, height;
+        bool interlaced;
+        std::size_t rowReports;
+    } cases[] = {
+        {320, 400, false, 7},    // rows 0, 64, ..., 384
+        {321, 400, false, 13},   // rows 0, 32, ..., 384
+        {400, 300, true, 10},    // first-pass rows 0, 32, ..., 288
+        {316, 316, false, 0},    // 99856 pixels: no row reports
+    };
+    for (const Case &c : cases) {
+        std::vector<std::uint8_t> indices(static_cast<std::size_t>(c.width) * c.height, 1);
+        const Bytes file = GifBuilder(c.width, c.height).SimpleImage(c.width, c.height, indices, c.interlaced).Trailer().Data();
+        std::size_t reports = 0;
+        ParseOptions options;
+        options.OnProgress = [&](const Progress &, bool &) { ++reports; };
+        GifImage image;
+        ASSERT_TRUE(ParseGIF(file, image, options));
+        EXPECT_EQ(reports, 2u + 1u + c.rowReports) << c.width << "x" << c.height;
+    }
+}
+
+TEST(GifReader, HandlerCanAbandonTheLoadAnywhere)
+{
+    const int width = 400, height = 300;
+    std::vector<std::uint8_t> indices(static_cast<std::size_t>(width) * height, 1);
+    const Bytes file = GifBuilder(width, height).SimpleImage(2, 1, {1, 1}).SimpleImage(width, height, indices).Trailer().Data();
+    for (int stopAt : {1, 2, 3, 6, 13, 14}) {
+        int calls = 0;
+        ParseOptions options;
+        options.OnProgress = [&](const Progress &, bool &keep) { keep = ++calls != stopAt; };
+        GifImage image;
+        EXPECT_FALSE(ParseGIF(file, image, options)) << stopAt;
+        EXPECT_EQ(calls, stopAt) << "reading went on after the handler said stop";
+        EXPECT_EQ(image.FrameCount(), 0);
+    }
+}
+
+} // namespace
+} // namespace kaptiv::gif::test
