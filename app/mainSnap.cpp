@@ -262,6 +262,12 @@ QList<TImagefrm *> TScreenfrm::imageWindows() const
 
 int TScreenfrm::imageWindowCount() const { return int(imageWindows().size()); }
 
+bool TScreenfrm::anyOtherImageWindow(const QObject *self) const
+{
+    const QList<TImagefrm *> windows = imageWindows();
+    return std::any_of(windows.begin(), windows.end(), [self](const TImagefrm *w) { return w != self; });
+}
+
 int TScreenfrm::GetColorCount(const Bitmap &bitmap) const { return colorCountOfDepth(bitmap.depth()); }
 
 void TScreenfrm::CheckAutosize(TImagefrm &image)

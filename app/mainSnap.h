@@ -68,6 +68,7 @@ public:
     void setStatusPanel(int panel, const QString &text) override;
     void setCopyEnabled(bool enabled) override;
     int imageWindowCount() const override;
+    bool anyOtherImageWindow(const QObject *self) const override;
     bool closingAll() const override { return ClosingAll; }
     bool confirmClosing() const override;
     bool placingCursor() const override { return PlacingCursor; }

@@ -87,7 +87,7 @@ void TImagefrm::FormCreate() { host_.setCopyEnabled(true); }
 
 void TImagefrm::FormDestroy()
 {
-    if (host_.imageWindowCount() <= 1)
+    if (!host_.anyOtherImageWindow(this))
         host_.setCopyEnabled(false);
 }
 

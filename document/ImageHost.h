@@ -4,6 +4,7 @@
 
 #include "platform/Desktop.h"
 
+#include <QObject>
 #include <QString>
 
 namespace kaptiv {
@@ -14,6 +15,8 @@ public:
     virtual void setStatusPanel(int panel, const QString &text) = 0;
     virtual void setCopyEnabled(bool enabled) = 0; // the Edit menu's Copy and the copyb button
     virtual int imageWindowCount() const = 0;
+    // Whether an image window other than `self` is still open (self may already be off the list).
+    virtual bool anyOtherImageWindow(const QObject *self) const = 0;
     virtual bool closingAll() const = 0;
     virtual bool confirmClosing() const = 0; // the configuration's "Confirm closing of images."
     virtual bool placingCursor() const = 0;

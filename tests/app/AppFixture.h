@@ -1,0 +1,59 @@
+#pragma once
+// A running program on the offscreen platform: the eight windows, a scripted desktop whose
+// screen is known, scripted message boxes, and no refresh delay.
+
+#include "FakeDesktop.h"
+#include "ScriptedDialogs.h"
+#include "app/Startup.h"
+#include "app/mainSnap.h"
+#include "document/ChldSnap.h"
+#include "settings/ConfigSnap.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+namespace kaptiv::testing {
+
+// A screen whose every pixel tells where it is: red = x, green = y, blue = x + y (low bytes).
+inline QImage positionalScreen(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, qRgb(x & 255, y & 255, (x + y) & 255));
+    return image;
+}
+
+class AppFixture : public ::testing::Test {
+protected:
+    AppFixture() : fake(positionalScreen(640, 480)), scoped(fake)
+    {
+        createApplicationWindows();
+        main = appWindows().Screenfrm;
+        config().Delay->setText(QStringLiteral("0"));
+        config().hideprog->setChecked(false);
+    }
+    ~AppFixture() override { destroyApplicationWindows(); }
+
+    TConfigfrm &config() { return *appWindows().Configfrm; }
+    TImagefrm *active() { return main->imageWindows().value(0); }
+    QStringList captions()
+    {
+        QStringList result;
+        for (TImagefrm *w : main->imageWindows())
+            result << w->caption();
+        return result;
+    }
+    void settle()
+    {
+        QApplication::processEvents();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // closed windows go
+    }
+
+    ScriptedDialogs dialogs;
+    FakeDesktop fake;
+    ScopedFakeDesktop scoped;
+    TScreenfrm *main = nullptr;
+};
+
+} // namespace kaptiv::testing

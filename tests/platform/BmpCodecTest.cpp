@@ -1,0 +1,141 @@
+#include "platform/BmpCodec.h"
+#include "platform/Errors.h"
+#include "platform/PixelFormats.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <gtest/gtest.h>
+
+namespace kaptiv {
+namespace {
+
+QImage testPicture(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, qRgb((x * 37) & 255, (y * 53) & 255, ((x + y) * 11) & 255));
+    return image;
+}
+
+quint32 u32(const QByteArray &b, int at) { return qFromLittleEndian<quint32>(b.constData() + at); }
+quint16 u16(const QByteArray &b, int at) { return qFromLittleEndian<quint16>(b.constData() + at); }
+
+struct DepthCase {
+    int depth;
+    Bitmap bitmap;
+    int tableEntries;
+    quint32 compression;
+};
+
+std::vector<DepthCase> depthCases(int w, int h)
+{
+    const QImage source = testPicture(w, h);
+    QImage rgb16 = source.convertToFormat(QImage::Format_RGB16);
+    return {
+        {1, convertToColors(source, 24, CaptureColors::Monochrome), 2, 0},
+        {4, convertToColors(source, 24, CaptureColors::Colors16), 16, 0},
+        {8, convertToColors(source, 24, CaptureColors::Colors256), 256, 0},
+        {16, Bitmap(rgb16, 16), 0, 3},
+        {24, Bitmap(source, 24), 0, 0},
+        {32, Bitmap(source, 32), 0, 0},
+    };
+}
+
+TEST(BmpCodec, HeadersSayDepthTableMasksAndPaddedSize)
+{
+    for (int width : {1, 3, 5, 17}) {
+        for (const DepthCase &c : depthCases(width, 3)) {
+            const QByteArray bytes = encodeBmp(c.bitmap);
+            const int stride = ((width * c.depth + 31) / 32) * 4;
+            const int masks = c.depth == 16 ? 12 : 0;
+            const quint32 offset = 54 + masks + c.tableEntries * 4;
+            SCOPED_TRACE(testing::Message() << "width " << width << " depth " << c.depth);
+            EXPECT_EQ(bytes.left(2), QByteArray("BM"));
+            EXPECT_EQ(u32(bytes, 2), quint32(bytes.size()));
+            EXPECT_EQ(u32(bytes, 10), offset);
+            EXPECT_EQ(u32(bytes, 14), 40u);
+            EXPECT_EQ(qint32(u32(bytes, 18)), width);
+            EXPECT_EQ(qint32(u32(bytes, 22)), 3); // positive: rows bottom-up
+            EXPECT_EQ(u16(bytes, 28), c.depth);
+            EXPECT_EQ(u32(bytes, 30), c.compression);
+            EXPECT_EQ(u32(bytes, 34), quint32(stride * 3));
+            EXPECT_EQ(u32(bytes, 46), quint32(c.tableEntries));
+            EXPECT_EQ(quint32(bytes.size()), offset + stride * 3);
+            if (c.depth == 16) {
+                EXPECT_EQ(u32(bytes, 54), 0xF800u);
+                EXPECT_EQ(u32(bytes, 58), 0x07E0u);
+                EXPECT_EQ(u32(bytes, 62), 0x001Fu);
+            }
+        }
+    }
+}
+
+TEST(BmpCodec, FirstStoredRowIsTheBottomRow)
+{
+    QImage image(2, 2, QImage::Format_RGB32);
+    image.setPixel(0, 0, qRgb(1, 2, 3));
+    image.setPixel(1, 0, qRgb(4, 5, 6));
+    image.setPixel(0, 1, qRgb(7, 8, 9));
+    image.setPixel(1, 1, qRgb(10, 11, 12));
+    const QByteArray bytes = encodeBmp(Bitmap(image, 24));
+    // Row 1 (bottom) first, blue-green-red, padded from 6 to 8 bytes.
+    EXPECT_EQ(bytes.mid(54, 16), QByteArray::fromHex("0908070c0b0a0000" "0302010605040000"));
+}
+
+TEST(BmpCodec, EveryDepthReadsBackToTheSamePixels)
+{
+    for (int width : {1, 7, 33}) {
+        for (const DepthCase &c : depthCases(width, 5)) {
+            const Bitmap back = decodeBmp(encodeBmp(c.bitmap));
+            SCOPED_TRACE(testing::Message() << "width " << width << " depth " << c.depth);
+            ASSERT_EQ(back.depth(), c.depth);
+            ASSERT_EQ(back.width(), width);
+            ASSERT_EQ(back.height(), 5);
+            EXPECT_EQ(back.toRgb32(), c.bitmap.toRgb32());
+        }
+    }
+}
+
+TEST(BmpCodec, DamagedFilesAreRefusedWithAMessage)
+{
+    const QByteArray good = encodeBmp(convertToColors(testPicture(9, 4), 24, CaptureColors::Colors16));
+    QByteArray wrongDepth = good;
+    wrongDepth[28] = 3;
+    QByteArray hugeWidth = good;
+    qToLittleEndian<qint32>(1 << 30, hugeWidth.data() + 18);
+    for (const QByteArray &bad : {QByteArray(), QByteArray("BM"), good.left(60), good.left(good.size() - 1),
+                                  QByteArray("XX") + good.mid(2), wrongDepth, hugeWidth}) {
+        try {
+            decodeBmp(bad);
+            ADD_FAILURE() << "accepted " << bad.size() << " bytes";
+        } catch (const EOpenFile &e) {
+            EXPECT_EQ(e.message(), QStringLiteral("Bitmap image is not valid."));
+        }
+    }
+}
+
+TEST(BmpCodec, AFileThatCannotBeCreatedRaisesAndLeavesNothing)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("missing/a.bmp"));
+    EXPECT_THROW(saveBmp(Bitmap(testPicture(4, 4), 24), path), EOpenFile);
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+}
+
+TEST(BmpCodec, SavesWhatItEncodes)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.bmp"));
+    const Bitmap bitmap(testPicture(6, 2), 24);
+    saveBmp(bitmap, path);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), encodeBmp(bitmap));
+    EXPECT_EQ(loadBmp(path).toRgb32(), bitmap.toRgb32());
+}
+
+} // namespace
+} // namespace kaptiv
