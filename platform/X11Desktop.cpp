@@ -2,6 +2,10 @@
 
 #include "platform/Errors.h"
 
+#include <QGuiApplication>
+#include <qguiapplication_platform.h>
+
+#include <xcb/xcb.h>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -284,6 +288,28 @@ struct X11Desktop::State {
         return current;
     }
 
+    // A window manager's frame holds the client window (the one with WM_STATE) a few levels down.
+    Window clientInFrame(Window frame, int levels = 3)
+    {
+        Window rootReturn = 0, parent = 0;
+        Window *children = nullptr;
+        unsigned count = 0;
+        XErrorTrap trap(display);
+        if (!XQueryTree(display, frame, &rootReturn, &parent, &children, &count) || trap.failed())
+            return 0;
+        std::vector<Window> below(children, children + count);
+        if (children)
+            XFree(children);
+        for (Window child : below)
+            if (hasWmState(child))
+                return child;
+        if (levels > 1)
+            for (Window child : below)
+                if (const Window client = clientInFrame(child, levels - 1))
+                    return client;
+        return 0;
+    }
+
     bool geometry(Window window, ScreenRect &inner, int &border)
     {
         XWindowAttributes attributes;
@@ -329,6 +355,13 @@ X11Desktop::X11Desktop(const QString &displayName) : d(std::make_unique<State>()
 X11Desktop::~X11Desktop() = default;
 
 bool X11Desktop::usesSharedMemory() const { return d->shm; }
+
+bool X11Desktop::hasWindowManager()
+{
+    std::vector<long> values;
+    return d->readCardinals(d->root, XInternAtom(d->display, "_NET_SUPPORTING_WM_CHECK", False), XA_WINDOW, 1,
+                            values);
+}
 
 QSize X11Desktop::screenSize()
 {
@@ -441,9 +474,14 @@ ScreenRect X11Desktop::windowRect(WindowId window)
 
 ScreenRect X11Desktop::clientRect(WindowId window)
 {
+    // The client area of a window manager's frame is that of the client window inside it.
+    Window target = Window(window);
+    if (target && !d->hasWmState(target) && d->parentOf(target) == d->root)
+        if (const Window client = d->clientInFrame(target))
+            target = client;
     ScreenRect inner;
     int border = 0;
-    if (!d->geometry(Window(window), inner, border))
+    if (!d->geometry(target, inner, border))
         return {};
     return inner;
 }
@@ -476,8 +514,8 @@ std::vector<DesktopWindow> X11Desktop::listWindows()
         entry.visible = attributes.map_state == IsViewable;
         entry.hasWmState = d->hasWmState(window);
         entry.minimized = entry.hasWmState && d->isIconic(window);
-        entry.clientRect = clientRect(window);
-        const int border = attributes.border_width;
+        int border = 0;
+        d->geometry(window, entry.clientRect, border);
         entry.rect = {entry.clientRect.Left - border, entry.clientRect.Top - border,
                       entry.clientRect.Right + border, entry.clientRect.Bottom + border};
         result.push_back(entry);
@@ -505,6 +543,66 @@ std::vector<DesktopWindow> X11Desktop::listWindows()
     for (auto it = topLevel.rbegin(); it != topLevel.rend(); ++it)
         visit(visit, *it, d->root);
     return result;
+}
+
+namespace {
+
+// An active pointer grab confined to an input-only window covering the allowed area. The grab is
+// made on the toolkit's own connection: with owner_events the pointer's events then keep reaching
+// the program's windows as usual. The input-only window lies at the bottom of the stack, so it
+// never stands between the pointer and the windows above it.
+class X11PointerConfinement : public PointerConfinement {
+public:
+    X11PointerConfinement(xcb_connection_t *connection, xcb_window_t root, const ScreenRect &area,
+                          xcb_window_t eventWindow)
+        : connection_(connection), box_(xcb_generate_id(connection))
+    {
+        const uint32_t overrideRedirect = 1;
+        xcb_create_window(connection_, 0, box_, root, int16_t(area.Left), int16_t(area.Top),
+                          uint16_t(std::max(area.width(), 1)), uint16_t(std::max(area.height(), 1)), 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT,
+                          &overrideRedirect);
+        const uint32_t below = XCB_STACK_MODE_BELOW;
+        xcb_configure_window(connection_, box_, XCB_CONFIG_WINDOW_STACK_MODE, &below);
+        xcb_map_window(connection_, box_);
+        const uint16_t events = XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE
+            | XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_ENTER_WINDOW | XCB_EVENT_MASK_LEAVE_WINDOW;
+        xcb_grab_pointer_reply_t *reply = xcb_grab_pointer_reply(
+            connection_,
+            xcb_grab_pointer(connection_, 1, eventWindow, events, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
+                             box_, XCB_NONE, XCB_CURRENT_TIME),
+            nullptr);
+        grabbed_ = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+        free(reply);
+        xcb_flush(connection_);
+    }
+    ~X11PointerConfinement() override
+    {
+        if (grabbed_)
+            xcb_ungrab_pointer(connection_, XCB_CURRENT_TIME);
+        xcb_destroy_window(connection_, box_);
+        xcb_flush(connection_);
+    }
+
+private:
+    xcb_connection_t *connection_;
+    xcb_window_t box_;
+    bool grabbed_ = false;
+};
+
+// Stands in when the toolkit does not run on X: its windows are not ours to confine to.
+class NoPointerConfinement : public PointerConfinement {};
+
+} // namespace
+
+std::unique_ptr<PointerConfinement> X11Desktop::confinePointer(const ScreenRect &area, WindowId eventWindow)
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !x11->connection())
+        return std::make_unique<NoPointerConfinement>();
+    xcb_connection_t *connection = x11->connection();
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    return std::make_unique<X11PointerConfinement>(connection, root, area, xcb_window_t(eventWindow));
 }
 
 } // namespace kaptiv

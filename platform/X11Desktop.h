@@ -26,8 +26,10 @@ public:
     ScreenRect clientRect(WindowId window) override;
     bool windowExists(WindowId window) override;
     std::vector<DesktopWindow> listWindows() override;
+    std::unique_ptr<PointerConfinement> confinePointer(const ScreenRect &area, WindowId eventWindow) override;
 
     bool usesSharedMemory() const;
+    bool hasWindowManager();
 
 private:
     struct State;

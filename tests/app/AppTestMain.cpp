@@ -7,6 +7,8 @@
 int main(int argc, char **argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
+    if (::testing::GTEST_FLAG(list_tests)) // listing the tests needs no display
+        return RUN_ALL_TESTS();
     kaptiv::KaptivApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,115 @@
+// The kaptiv executable used from a script, as a user would.
+#include "X11TestWindow.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace kaptiv::testing {
+namespace {
+
+struct ProcessResult {
+    int exitCode;
+    QString out, err;
+};
+
+ProcessResult kaptiv(const QStringList &arguments, const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(KAPTIV_EXECUTABLE), arguments);
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished();
+        return {-1, {}, QStringLiteral("timed out")};
+    }
+    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+TEST(CommandLine, ScreenGrabEqualsAnotherToolsGrabOfTheRoot)
+{
+    X11TestWindow window(qEnvironmentVariable("DISPLAY"), {100, 100}, quarteredPattern(300, 200));
+    window.activate();
+    QTemporaryDir dir;
+    const QString ours = dir.filePath(QStringLiteral("a.bmp")), theirs = dir.filePath(QStringLiteral("b.png"));
+    const ProcessResult run = kaptiv({"grab", "screen", "--output", ours});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    ASSERT_EQ(QProcess::execute(QStringLiteral("import"), {"-window", "root", theirs}), 0);
+    const QImage a(ours), b(theirs);
+    ASSERT_FALSE(a.isNull());
+    ASSERT_FALSE(b.isNull());
+    ASSERT_EQ(a.size(), b.size());
+    const QImage ra = a.convertToFormat(QImage::Format_RGB32), rb = b.convertToFormat(QImage::Format_RGB32);
+    int differing = 0;
+    for (int y = 0; y < ra.height(); ++y)
+        for (int x = 0; x < ra.width(); ++x)
+            if (ra.pixel(x, y) != rb.pixel(x, y) && differing++ < 3)
+                ADD_FAILURE() << "pixel " << x << "," << y << ": " << std::hex << ra.pixel(x, y) << " vs " << rb.pixel(x, y);
+    EXPECT_EQ(differing, 0);
+}
+
+TEST(CommandLine, WritesTheCapturedDepth)
+{
+    QTemporaryDir dir;
+    const std::pair<const char *, int> cases[] = {{"mono", 1}, {"16", 4}, {"256", 8}, {"full", 24}};
+    for (auto [colors, depth] : cases) {
+        const QString file = dir.filePath(QStringLiteral("%1.bmp").arg(QLatin1String(colors)));
+        const ProcessResult run = kaptiv({"grab", "screen", "--colors", colors, "--output", file});
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        QFile bmp(file);
+        ASSERT_TRUE(bmp.open(QIODevice::ReadOnly));
+        const QByteArray header = bmp.read(30);
+        EXPECT_EQ(uchar(header[28]), depth) << colors;
+    }
+}
+
+TEST(CommandLine, ActiveWindowAndClientAreaHaveTheirSizes)
+{
+    X11TestWindow window(qEnvironmentVariable("DISPLAY"), {500, 300}, quarteredPattern(140, 70));
+    window.activate();
+    QTemporaryDir dir;
+    const QString client = dir.filePath(QStringLiteral("client.bmp")), whole = dir.filePath(QStringLiteral("whole.bmp"));
+    ASSERT_EQ(kaptiv({"grab", "client", "--output", client}).exitCode, 0);
+    ASSERT_EQ(kaptiv({"grab", "active", "--output", whole}).exitCode, 0);
+    EXPECT_EQ(QImage(client).convertToFormat(QImage::Format_RGB32), quarteredPattern(140, 70));
+    const QImage framed(whole);
+    EXPECT_GT(framed.height(), 70);
+    EXPECT_GE(framed.width(), 140);
+}
+
+TEST(CommandLine, BadArgumentsAndMissingDisplaysFailClearly)
+{
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        const char *message;
+    } cases[] = {
+        {{"grab"}, 2, "grab needs screen, active or client"},
+        {{"grab", "moon", "--output", "x.bmp"}, 2, "cannot grab 'moon'"},
+        {{"grab", "screen"}, 2, "grab needs --output FILE.bmp"},
+        {{"grab", "screen", "--delay", "soon", "--output", "x.bmp"}, 2, "--delay takes milliseconds"},
+        {{"grab", "screen", "--colors", "7", "--output", "x.bmp"}, 2, "--colors must be mono, 16, 256 or full"},
+        {{"grab", "screen", "--wobble", "--output", "x.bmp"}, 2, "unknown option '--wobble'"},
+        {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
+        {{"grab", "screen", "--output", "/nonexistent/dir/x.bmp"}, 1, "Cannot create file"},
+    };
+    for (const Case &c : cases) {
+        const ProcessResult run = kaptiv(c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains(QLatin1String(c.message))) << run.err.toStdString();
+    }
+    QProcessEnvironment noDisplay = QProcessEnvironment::systemEnvironment();
+    noDisplay.remove(QStringLiteral("DISPLAY"));
+    const ProcessResult run = kaptiv({"grab", "screen", "--output", "x.bmp"}, noDisplay);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QLatin1String("DISPLAY is not set"))) << run.err.toStdString();
+    noDisplay.insert(QStringLiteral("DISPLAY"), QStringLiteral(":999"));
+    EXPECT_TRUE(kaptiv({"grab", "screen", "--output", "x.bmp"}, noDisplay).err.contains(QLatin1String("Cannot open the display ':999'")));
+    const ProcessResult help = kaptiv({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains(QLatin1String("kaptiv grab screen|active|client")));
+}
+
+} // namespace
+} // namespace kaptiv::testing

@@ -1,0 +1,136 @@
+// Grabs of real X windows with known pixels, on a 24-bit display with a window manager and on a
+// 16-bit display without one.
+#include "X11TestWindow.h"
+#include "capture/Capture.h"
+#include "platform/CursorStamp.h"
+#include "platform/X11Desktop.h"
+
+#include <gtest/gtest.h>
+
+namespace kaptiv::testing {
+namespace {
+
+struct DisplayCase {
+    const char *variable; // empty: $DISPLAY
+    int depth;
+};
+
+class ScreenGrab : public ::testing::TestWithParam<DisplayCase> {
+protected:
+    void SetUp() override
+    {
+        display = QString::fromLocal8Bit(qgetenv(GetParam().variable));
+        if (display.isEmpty())
+            GTEST_SKIP() << GetParam().variable << " is not set";
+        desktop = std::make_unique<X11Desktop>(display);
+    }
+    QString display;
+    std::unique_ptr<X11Desktop> desktop;
+};
+
+TEST_P(ScreenGrab, FindsTheWindowsPixelsAtEachColourDepth)
+{
+    ASSERT_EQ(desktop->displayDepth(), GetParam().depth);
+    const QImage pattern = quarteredPattern(120, 80);
+    X11TestWindow window(display, {200, 150}, pattern);
+    window.activate();
+    const ScreenRect client = desktop->clientRect(window.id());
+    ASSERT_EQ(client.width(), 120);
+    ASSERT_EQ(client.height(), 80);
+
+    struct Case {
+        CaptureColors colors;
+        int depth;
+    } cases[] = {{CaptureColors::Monochrome, 1}, {CaptureColors::Colors16, 4}, {CaptureColors::Colors256, 8},
+                 {CaptureColors::Highest, GetParam().depth}};
+    for (const Case &c : cases) {
+        CaptureOptions options;
+        options.refreshDelay = QStringLiteral("0");
+        options.colors = c.colors;
+        const Bitmap screen = CaptureScreen(*desktop, options);
+        ASSERT_EQ(screen.depth(), c.depth);
+        ASSERT_EQ(QSize(screen.width(), screen.height()), desktop->screenSize());
+        const QImage found = screen.toRgb32().copy(client.Left, client.Top, 120, 80);
+        const QImage expected = convertToColors(pattern, 24, c.colors).toRgb32();
+        EXPECT_EQ(found, expected) << "colour depth " << c.depth;
+    }
+}
+
+TEST_P(ScreenGrab, IncludeCursorDrawsTheCurrentCursorAtThePointer)
+{
+    const QImage pattern = quarteredPattern(200, 200);
+    X11TestWindow window(display, {300, 300}, pattern);
+    window.activate();
+    const ScreenRect client = desktop->clientRect(window.id());
+    const QPoint pointer(client.Left + 50, client.Top + 60);
+    desktop->setCursorPos(pointer);
+    ASSERT_EQ(desktop->cursorPos(), pointer);
+    const CursorImage cursor = desktop->currentCursor();
+    ASSERT_FALSE(cursor.image.isNull());
+
+    CaptureOptions options;
+    options.refreshDelay = QStringLiteral("0");
+    const Bitmap without = CaptureScreen(*desktop, options);
+    options.includeCursor = true;
+    const Bitmap with = CaptureScreen(*desktop, options);
+    EXPECT_NE(with.toRgb32(), without.toRgb32());
+
+    Bitmap expected(without.image().copy(), without.depth());
+    stampCursor(expected, cursor, pointer);
+    EXPECT_EQ(with.toRgb32(), expected.toRgb32());
+    // Nothing changes outside the cursor's rectangle put with its top-left at the pointer.
+    QImage a = with.toRgb32(), b = without.toRgb32();
+    const QRect stamped(pointer, cursor.image.size());
+    for (int y = 0; y < a.height(); y += 3)
+        for (int x = 0; x < a.width(); x += 3)
+            if (!stamped.contains(x, y))
+                ASSERT_EQ(a.pixel(x, y), b.pixel(x, y)) << x << "," << y;
+}
+
+TEST_P(ScreenGrab, ActiveWindowIsFoundWithItsFrameAndClientArea)
+{
+    const QImage pattern = quarteredPattern(160, 90);
+    X11TestWindow window(display, {400, 220}, pattern);
+    window.activate();
+    const WindowId active = desktop->foregroundWindow();
+    ASSERT_EQ(active, window.id());
+
+    CaptureOptions options;
+    options.refreshDelay = QStringLiteral("0");
+    const WindowCapture client = captureWindowArea(*desktop, active, false, options, {}, {});
+    EXPECT_EQ(client.bitmap.toRgb32(), pattern);
+
+    const WindowCapture whole = captureWindowArea(*desktop, active, true, options, {}, {});
+    const ScreenRect inner = desktop->clientRect(active);
+    const ScreenRect outer = whole.rect;
+    EXPECT_LE(outer.Left, inner.Left);
+    EXPECT_LE(outer.Top, inner.Top);
+    EXPECT_GE(outer.Right, inner.Right);
+    EXPECT_GE(outer.Bottom, inner.Bottom);
+    EXPECT_EQ(whole.bitmap.width(), outer.width());
+    EXPECT_EQ(whole.bitmap.toRgb32().copy(inner.Left - outer.Left, inner.Top - outer.Top, 160, 90), pattern);
+    if (desktop->hasWindowManager())
+        EXPECT_GT(outer.height(), inner.height()) << "the frame's title bar belongs to the window";
+    else
+        EXPECT_EQ(outer, inner);
+}
+
+TEST_P(ScreenGrab, AreasOffTheScreenAreBlack)
+{
+    const QSize size = desktop->screenSize();
+    const QImage part = desktop->grabScreen({size.width() - 10, -5, size.width() + 10, 5});
+    ASSERT_EQ(part.size(), QSize(20, 10));
+    const QImage rgb = part.convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(rgb.pixel(15, 7), qRgb(0, 0, 0));
+    EXPECT_EQ(rgb.pixel(5, 2), qRgb(0, 0, 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(Displays, ScreenGrab,
+                         ::testing::Values(DisplayCase{"DISPLAY", 24}, DisplayCase{"KAPTIV_DISPLAY_NOWM", 24},
+                                           DisplayCase{"KAPTIV_DISPLAY_DEPTH16", 16}),
+                         [](const auto &info) { return std::string(info.param.variable).substr(0, 7) == "DISPLAY"
+                                                    ? std::string("WithWindowManager")
+                                                    : std::string(info.param.variable).substr(15); });
+
+} // namespace
+} // namespace kaptiv::testing
