@@ -40,6 +40,13 @@ struct DesktopWindow {
     bool hasWmState = false; // a client window the window manager (or the user) treats as real
 };
 
+// ClipCursor: while one of these lives the pointer stays inside the rectangle it was made for.
+// Destroying it frees the pointer again.
+class PointerConfinement {
+public:
+    virtual ~PointerConfinement() = default;
+};
+
 class Desktop {
 public:
     virtual ~Desktop() = default;
@@ -63,6 +70,10 @@ public:
     // Top-level windows from the top of the stacking order down, each followed at once by its
     // descendants (depth first, topmost child first).
     virtual std::vector<DesktopWindow> listWindows() = 0;
+
+    // Keeps the pointer on the pixels of `area` while `eventWindow`, one of this program's own
+    // windows, goes on receiving the pointer's events.
+    virtual std::unique_ptr<PointerConfinement> confinePointer(const ScreenRect &area, WindowId eventWindow) = 0;
 };
 
 // The desktop of this session: an X11Desktop on $DISPLAY, opened on first use.

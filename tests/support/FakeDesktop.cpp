@@ -1,6 +1,7 @@
 #include "FakeDesktop.h"
 
 #include <QPainter>
+#include <algorithm>
 
 namespace kaptiv::testing {
 
@@ -18,6 +19,34 @@ QImage FakeDesktop::grabScreen(const ScreenRect &area)
     QPainter painter(&out);
     painter.drawImage(QPoint(0, 0), screen, QRect(area.Left, area.Top, area.width(), area.height()));
     return out;
+}
+
+void FakeDesktop::setCursorPos(QPoint pos)
+{
+    if (confinedTo)
+        pos = {std::clamp(pos.x(), confinedTo->Left, confinedTo->Right - 1),
+               std::clamp(pos.y(), confinedTo->Top, confinedTo->Bottom - 1)};
+    pointer = pos;
+}
+
+namespace {
+
+class FakeConfinement : public PointerConfinement {
+public:
+    explicit FakeConfinement(FakeDesktop &desktop) : desktop_(desktop) {}
+    ~FakeConfinement() override { desktop_.confinedTo.reset(); }
+
+private:
+    FakeDesktop &desktop_;
+};
+
+} // namespace
+
+std::unique_ptr<PointerConfinement> FakeDesktop::confinePointer(const ScreenRect &area, WindowId)
+{
+    confinedTo = area;
+    setCursorPos(pointer);
+    return std::make_unique<FakeConfinement>(*this);
 }
 
 const DesktopWindow *FakeDesktop::find(WindowId window) const

@@ -4,6 +4,7 @@
 #include "platform/Desktop.h"
 
 #include <QImage>
+#include <optional>
 
 namespace kaptiv::testing {
 
@@ -23,13 +24,16 @@ public:
     int displayDepth() override { return depth; }
     QImage grabScreen(const ScreenRect &area) override;
     QPoint cursorPos() override { return pointer; }
-    void setCursorPos(QPoint pos) override { pointer = pos; }
+    void setCursorPos(QPoint pos) override;
     CursorImage currentCursor() override { return cursor; }
     WindowId foregroundWindow() override { return foreground; }
     ScreenRect windowRect(WindowId window) override;
     ScreenRect clientRect(WindowId window) override;
     bool windowExists(WindowId window) override;
     std::vector<DesktopWindow> listWindows() override { return windows; }
+    // Confinement holds the scripted pointer inside the area, as the server would.
+    std::unique_ptr<PointerConfinement> confinePointer(const ScreenRect &area, WindowId eventWindow) override;
+    std::optional<ScreenRect> confinedTo; // while a confinement lives
 
     // Adds a visible window (outer and client rectangles) and returns its id.
     WindowId addWindow(ScreenRect outer, ScreenRect client, WindowId parent = 0);
