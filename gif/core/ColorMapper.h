@@ -1,0 +1,68 @@
+#pragma once
+
+#include "gif/core/GifTypes.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace kaptiv::gif {
+
+// 32-bit pixels, four bytes each: blue, green, red and one ignored byte; rows top first.
+struct BgrxPixels {
+    const std::uint8_t *Data = nullptr;
+    int Width = 0;
+    int Height = 0;
+    std::ptrdiff_t Stride = 0;  // bytes from one row to the next
+};
+
+// Bits per index for a table of that many colours: 1 to 8; 0 for more than 256.
+int ColorBits(int colors);
+
+// A colour table built from the colours met, in the order they are first met.
+class PaletteBuilder {
+public:
+    static constexpr int MaxColors = 256;
+
+    PaletteBuilder() { Clear(); }
+    void Clear();
+
+    // The index of a colour (0xRRGGBB), which is added when it is new; -1 when it would be the
+    // 257th colour. After that Count() stays above MaxColors until Clear().
+    int IndexOf(std::uint32_t rgb)
+    {
+        std::uint32_t slot = Hash(rgb);
+        while (keys_[slot] != rgb) {
+            if (keys_[slot] == Empty)
+                return Add(rgb, slot);
+            slot = (slot + 1) & (SlotCount - 1);
+        }
+        return indices_[slot];
+    }
+
+    int Count() const { return count_; }
+    // Red, green, blue of entry 0 upwards; entries past Count() are zero.
+    const ColorTable &Table() const { return table_; }
+
+private:
+    static constexpr int SlotCount = 1024;
+    static constexpr std::uint32_t Empty = 0xFFFFFFFF;
+
+    static std::uint32_t Hash(std::uint32_t rgb) { return (rgb * 2654435761u) >> 22; }
+    int Add(std::uint32_t rgb, std::uint32_t slot);
+
+    ColorTable table_{};
+    int count_ = 0;
+    std::array<std::uint32_t, SlotCount> keys_;
+    std::array<std::uint8_t, SlotCount> indices_;
+};
+
+// Maps every pixel to its index in `palette`, writing the indices in the order they are
+// compressed (rows top first, or in interlaced order). `transparentIndex` becomes the index of
+// the first pixel of `transparentColor` (0xBBGGRR; -1 means white), or 255 when there is none.
+// False, with the indices incomplete, when the pixels need a 257th colour.
+bool MapFramePixels(const BgrxPixels &pixels, bool interlaced, std::int32_t transparentColor,
+                    PaletteBuilder &palette, std::span<std::uint8_t> indices, std::uint8_t &transparentIndex);
+
+} // namespace kaptiv::gif

@@ -1,0 +1,147 @@
+#include "GifBuilder.h"
+
+#include "gif/core/LzwDecoder.h"
+#include "gif/core/LzwEncoder.h"
+#include "gif/core/RowOrder.h"
+#include "gif/core/ZeroedBuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <utility>
+
+namespace kaptiv::gif::test {
+namespace {
+
+struct Code {
+    int value, width;
+    bool operator==(const Code &) const = default;
+};
+
+// The codes of one image's data, with the widths a decoder reads them at.
+std::vector<Code> CodesOf(const Bytes &data)
+{
+    Bytes packed;
+    std::size_t pos = 1;
+    while (data[pos] != 0) {
+        packed.insert(packed.end(), data.begin() + static_cast<long>(pos + 1),
+                      data.begin() + static_cast<long>(pos + 1 + data[pos]));
+        pos += 1 + data[pos];
+    }
+    const int clear = 1 << data[0];
+    int width = data[0] + 1, next = clear + 2;
+    bool first = true;
+    std::vector<Code> codes;
+    for (std::size_t bit = 0; bit + static_cast<std::size_t>(width) <= 8 * packed.size();) {
+        int value = 0;
+        for (int k = 0; k < width; ++k, ++bit)
+            value |= ((packed[bit / 8] >> (bit % 8)) & 1) << k;
+        codes.push_back({value, width});
+        if (value == clear + 1)
+            break;
+        if (value == clear) {
+            width = data[0] + 1;
+            next = clear + 2;
+            first = true;
+        } else if (first) {
+            first = false;
+        } else if (next < 4096 && ++next == (1 << width) && width < 12) {
+            ++width;
+        }
+    }
+    return codes;
+}
+
+Bytes Compress(const std::vector<std::uint8_t> &indices, int colors)
+{
+    Bytes out;
+    CompressFrame(indices, colors, out);
+    return out;
+}
+
+TEST(LzwEncoder, WritesExactCodeStreams)
+{
+    struct Case {
+        std::vector<std::uint8_t> indices;
+        int colors;
+        Bytes data;
+    } cases[] = {
+        {{0, 0, 1, 0}, 2, {0x02, 0x03, 0x04, 0x02, 0x05, 0x00}},
+        {{0, 0, 0, 0, 0}, 2, {0x02, 0x02, 0x84, 0x5D, 0x00}},
+        {{0}, 1, {0x02, 0x02, 0x44, 0x01, 0x00}},
+        {{3, 3, 3}, 256, {0x08, 0x05, 0x00, 0x07, 0x08, 0x0C, 0x08, 0x00}},
+        {{}, 2, {0x02, 0x01, 0x2C, 0x00}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(Compress(c.indices, c.colors), c.data);
+}
+
+TEST(LzwEncoder, FullTableIsClearedAtTwelveBits)
+{
+    std::mt19937 random(7);
+    std::vector<std::uint8_t> indices(20000);
+    for (auto &i : indices)
+        i = static_cast<std::uint8_t>(random() % 4);
+    const auto codes = CodesOf(Compress(indices, 4));
+    ASSERT_EQ(codes.front(), (Code{4, 3}));
+    std::size_t clears = 0;
+    for (std::size_t i = 1; i + 1 < codes.size(); ++i) {
+        if (codes[i].value != 4)
+            continue;
+        ++clears;
+        EXPECT_EQ(codes[i - 1].width, 12);
+        EXPECT_EQ(codes[i].width, 12);
+        EXPECT_EQ(codes[i + 1].width, 3) << "the code after a clear is at the initial width";
+    }
+    EXPECT_GE(clears, 1u);
+    EXPECT_EQ(codes.back().value, 5);
+}
+
+TEST(LzwEncoder, OutputDecodesToTheInput)
+{
+    std::mt19937 random(11);
+    struct Case {
+        const char *what;
+        int width, height, colors;
+        bool interlaced;
+        std::vector<std::uint8_t> indices;
+    };
+    std::vector<Case> cases;
+    const auto add = [&](const char *what, int w, int h, int colors, bool interlaced, auto pixel) {
+        std::vector<std::uint8_t> indices(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+        for (std::size_t i = 0; i < indices.size(); ++i)
+            indices[i] = static_cast<std::uint8_t>(pixel(i) % static_cast<unsigned>(colors));
+        cases.push_back({what, w, h, colors, interlaced, std::move(indices)});
+    };
+    add("noise", 257, 131, 256, false, [&](std::size_t) { return random(); });
+    add("noise, interlaced", 99, 77, 16, true, [&](std::size_t) { return random(); });
+    add("one colour", 1921, 17, 2, false, [](std::size_t) { return 1u; });
+    add("long runs across odd rows", 333, 101, 7, false, [](std::size_t i) { return static_cast<unsigned>(i / 1000); });
+    add("long runs, interlaced", 333, 101, 7, true, [](std::size_t i) { return static_cast<unsigned>(i / 700); });
+    add("repeating pattern", 1023, 64, 5, false, [](std::size_t i) { return static_cast<unsigned>((i * i) % 13); });
+    add("one column", 1, 5000, 3, true, [](std::size_t i) { return static_cast<unsigned>(i % 3); });
+    add("zeros run into the (0, 0) pair", 64, 64, 2, false, [](std::size_t i) { return i % 97 == 0 ? 1u : 0u; });
+    for (const Case &c : cases) {
+        // The indices go in stored order; the decoder puts interlaced rows back in place.
+        const Bytes data = Compress(c.indices, c.colors);
+        const std::size_t stride = (static_cast<std::size_t>(c.width) + 3) & ~std::size_t{3};
+        ZeroedBuffer out(stride * static_cast<std::size_t>(c.height));
+        RasterTarget target{c.width, c.height, c.interlaced, out.data(), stride, nullptr, 0, 0};
+        std::size_t pos = 0;
+        DecodeRaster(data, pos, target);
+        EXPECT_EQ(pos, data.size()) << c.what;
+        const RowOrder rows(c.height, c.interlaced);
+        bool same = true;
+        for (int n = 0; n < c.height && same; ++n)
+            same = std::equal(c.indices.begin() + static_cast<long>(n) * c.width,
+                              c.indices.begin() + static_cast<long>(n + 1) * c.width,
+                              out.data() + static_cast<std::size_t>(rows.RowAt(n)) * stride) &&
+                   std::all_of(out.data() + rows.RowAt(n) * stride + c.width, out.data() + (rows.RowAt(n) + 1) * stride,
+                               [](std::uint8_t p) { return p == 0; });
+        EXPECT_TRUE(same) << c.what;
+    }
+}
+
+} // namespace
+} // namespace kaptiv::gif::test
