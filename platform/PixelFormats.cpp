@@ -105,23 +105,54 @@ const NearestColorMap &vgaColorMap()
     return map;
 }
 
-const NearestColorMap &halftoneColorMap()
+HalftoneColorMap::HalftoneColorMap()
 {
-    static const NearestColorMap map(halftoneColors());
+    for (int c = 0; c < 256; ++c) {
+        level_[c] = uint8_t((c + 25) / 51); // levels are 51 apart: no value lies halfway
+        const int v = 51 * level_[c];
+        levelScore_[c] = v * v - 2 * c * v;
+    }
+    // For a fixed channel sum s the squared distance to grey k grows with 3k^2 - 2ks.
+    const QVector<QRgb> &table = halftoneColors();
+    for (int sum = 0; sum < 766; ++sum) {
+        long best = std::numeric_limits<long>::max();
+        for (int index = 0; index < table.size(); ++index) {
+            const int k = qRed(table[index]);
+            if (k != qGreen(table[index]) || k != qBlue(table[index]))
+                continue;
+            const long cost = 3L * k * k - 2L * k * sum;
+            if (cost < best) { // table order: the lower index keeps a tie
+                best = cost;
+                greyScore_[sum] = int(cost);
+                greyIndex_[sum] = uint8_t(index);
+            }
+        }
+    }
+}
+
+const HalftoneColorMap &halftoneColorMap()
+{
+    static const HalftoneColorMap map;
     return map;
 }
 
 namespace {
 
-// Runs `toIndex` over every pixel of a 32-bit image into an Indexed8 image, reusing the last
-// answer while the pixel repeats (screens are made of long runs of one colour).
-template <typename ToIndex>
+// Runs `toIndex` over every pixel of a 32-bit image into an Indexed8 image. A costly lookup
+// reuses the last answer while the pixel repeats (screens are made of long runs of one colour);
+// a cheap one is faster without the extra branch.
+template <bool ReuseRuns, typename ToIndex>
 void mapRows(const QImage &src, QImage &dst, ToIndex toIndex)
 {
     const int w = src.width();
     for (int y = 0; y < src.height(); ++y) {
         const QRgb *in = reinterpret_cast<const QRgb *>(src.constScanLine(y));
         uchar *out = dst.scanLine(y);
+        if constexpr (!ReuseRuns) {
+            for (int x = 0; x < w; ++x)
+                out[x] = toIndex(in[x]);
+            continue;
+        }
         QRgb last = ~in[0];
         uchar lastIndex = 0;
         for (int x = 0; x < w; ++x) {
@@ -158,14 +189,14 @@ int depthFor(CaptureColors colors)
 void mapInto(const QImage &rgb, QImage &dst, int depth, const QVector<QRgb> &table)
 {
     if (depth == 1 && table == monochromeColors())
-        mapRows(rgb, dst, monochromeIndex);
+        mapRows<false>(rgb, dst, monochromeIndex);
     else if (table == vgaColors())
-        mapRows(rgb, dst, [](QRgb p) { return vgaColorMap().indexOf(p); });
+        mapRows<true>(rgb, dst, [](QRgb p) { return vgaColorMap().indexOf(p); });
     else if (table == halftoneColors())
-        mapRows(rgb, dst, [](QRgb p) { return halftoneColorMap().indexOf(p); });
+        mapRows<true>(rgb, dst, [&map = halftoneColorMap()](QRgb p) { return map.indexOf(p); });
     else {
         const NearestColorMap own(table);
-        mapRows(rgb, dst, [&own](QRgb p) { return own.indexOf(p); });
+        mapRows<true>(rgb, dst, [&own](QRgb p) { return own.indexOf(p); });
     }
 }
 

@@ -5,6 +5,7 @@
 #include "platform/Bitmap.h"
 
 #include <QVector>
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -52,8 +53,35 @@ private:
     mutable std::vector<uint8_t> candidates_;
 };
 
+// The halftone table is a cube plus greys, so its nearest colour is found by arithmetic: the
+// nearest cube colour channel by channel, the nearest grey from the sum of the channels, and the
+// nearer of the two (the lower index on a tie).
+class HalftoneColorMap {
+public:
+    HalftoneColorMap();
+    uint8_t indexOf(QRgb rgb) const
+    {
+        // Both squared distances share the sum of the squared channels; compare what differs.
+        const int r = qRed(rgb), g = qGreen(rgb), b = qBlue(rgb);
+        const int cube = 36 * level_[r] + 6 * level_[g] + level_[b];
+        const int cubeScore = levelScore_[r] + levelScore_[g] + levelScore_[b];
+        const int sum = r + g + b;
+        const int greyScore = greyScore_[sum];
+        if (greyScore != cubeScore)
+            return uint8_t(greyScore < cubeScore ? greyIndex_[sum] : cube);
+        return uint8_t(std::min<int>(cube, greyIndex_[sum]));
+    }
+    const QVector<QRgb> &table() const { return halftoneColors(); }
+
+private:
+    uint8_t level_[256];    // nearest cube level L of a channel value c
+    int levelScore_[256];   // (51L)^2 - 2c(51L): its squared error less c^2
+    int greyScore_[766];    // 3k^2 - 2ks for the nearest grey k of a channel sum s
+    uint8_t greyIndex_[766]; // and that grey's table index
+};
+
 const NearestColorMap &vgaColorMap();
-const NearestColorMap &halftoneColorMap();
+const HalftoneColorMap &halftoneColorMap();
 
 // Converts 32-bit or 16-bit pixels to a bitmap of the given colour depth. Monochrome keeps a pixel
 // that is exactly white as white and makes every other pixel black; 16 and 256 colours take the

@@ -38,10 +38,14 @@ TEST(PixelFormats, NearestColourMapsAgreeWithAFullSearch)
         samples.push_back(qRgb(64, v, 192));
         samples.push_back(qRgb(v, 96, 96));
     }
-    for (const auto *map : {&vgaColorMap(), &halftoneColorMap()})
+    auto expectExact = [&samples](const auto &map) {
         for (QRgb c : samples)
-            ASSERT_EQ(map->indexOf(c), bruteNearest(map->table(), c))
+            ASSERT_EQ(map.indexOf(c), bruteNearest(map.table(), c))
                 << "colour " << qRed(c) << "," << qGreen(c) << "," << qBlue(c);
+    };
+    expectExact(vgaColorMap());
+    expectExact(halftoneColorMap());
+    expectExact(NearestColorMap(halftoneColors())); // the general map agrees on the same table
 }
 
 TEST(PixelFormats, TablesHoldTheirColoursInOrder)
