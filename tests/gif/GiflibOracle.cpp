@@ -1,0 +1,158 @@
+#include "GiflibOracle.h"
+
+#include <gif_lib.h>
+
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+
+namespace kaptiv::gif::oracle {
+
+namespace {
+
+struct Input {
+    std::span<const std::uint8_t> bytes;
+    std::size_t pos = 0;
+};
+
+int ReadBytes(GifFileType *gif, GifByteType *buf, int len)
+{
+    auto *in = static_cast<Input *>(gif->UserData);
+    const std::size_t n = std::min(static_cast<std::size_t>(len), in->bytes.size() - in->pos);
+    std::memcpy(buf, in->bytes.data() + in->pos, n);
+    in->pos += n;
+    return static_cast<int>(n);
+}
+
+int WriteBytes(GifFileType *gif, const GifByteType *buf, int len)
+{
+    auto *out = static_cast<std::vector<std::uint8_t> *>(gif->UserData);
+    out->insert(out->end(), buf, buf + len);
+    return len;
+}
+
+struct CloseReader {
+    void operator()(GifFileType *gif) const { DGifCloseFile(gif, nullptr); }
+};
+struct CloseWriter {
+    void operator()(GifFileType *gif) const { EGifCloseFile(gif, nullptr); }
+};
+using Reader = std::unique_ptr<GifFileType, CloseReader>;
+using Writer = std::unique_ptr<GifFileType, CloseWriter>;
+
+struct MapDeleter {
+    void operator()(ColorMapObject *map) const { GifFreeMapObject(map); }
+};
+using Map = std::unique_ptr<ColorMapObject, MapDeleter>;
+
+Map MakeMap(const std::vector<std::uint32_t> &table)
+{
+    if (table.empty())
+        return nullptr;
+    std::vector<GifColorType> colors(table.size());
+    for (std::size_t i = 0; i < table.size(); ++i)
+        colors[i] = {static_cast<GifByteType>(table[i] >> 16), static_cast<GifByteType>(table[i] >> 8),
+                     static_cast<GifByteType>(table[i])};
+    return Map(GifMakeMapObject(static_cast<int>(table.size()), colors.data()));
+}
+
+void Check(int result, const char *what)
+{
+    if (result != GIF_OK)
+        throw std::runtime_error(what);
+}
+
+std::vector<int> StoredRows(int height, bool interlaced)
+{
+    std::vector<int> rows;
+    if (!interlaced) {
+        for (int y = 0; y < height; ++y)
+            rows.push_back(y);
+        return rows;
+    }
+    static constexpr int Start[] = {0, 4, 2, 1}, Step[] = {8, 8, 4, 2};
+    for (int pass = 0; pass < 4; ++pass)
+        for (int y = Start[pass]; y < height; y += Step[pass])
+            rows.push_back(y);
+    return rows;
+}
+
+} // namespace
+
+std::optional<Image> Read(std::span<const std::uint8_t> file)
+{
+    Input input{file};
+    int error = 0;
+    Reader gif(DGifOpen(&input, ReadBytes, &error));
+    if (!gif || DGifSlurp(gif.get()) != GIF_OK)
+        return std::nullopt;
+    Image image;
+    image.screenWidth = gif->SWidth;
+    image.screenHeight = gif->SHeight;
+    for (int i = 0; i < gif->ImageCount; ++i) {
+        const SavedImage &saved = gif->SavedImages[i];
+        Frame f;
+        f.left = saved.ImageDesc.Left;
+        f.top = saved.ImageDesc.Top;
+        f.width = saved.ImageDesc.Width;
+        f.height = saved.ImageDesc.Height;
+        f.interlaced = saved.ImageDesc.Interlace;
+        const ColorMapObject *map = saved.ImageDesc.ColorMap ? saved.ImageDesc.ColorMap : gif->SColorMap;
+        f.hasLocalTable = saved.ImageDesc.ColorMap != nullptr;
+        for (int c = 0; map && c < map->ColorCount; ++c)
+            f.colors.insert(f.colors.end(), {map->Colors[c].Red, map->Colors[c].Green, map->Colors[c].Blue});
+        const std::size_t count = static_cast<std::size_t>(f.width) * static_cast<std::size_t>(f.height);
+        if (saved.RasterBits)
+            f.pixels.assign(saved.RasterBits, saved.RasterBits + count);
+        GraphicsControlBlock gcb;
+        if (DGifSavedExtensionToGCB(gif.get(), i, &gcb) == GIF_OK) {
+            f.disposal = gcb.DisposalMode;
+            f.delay = gcb.DelayTime;
+            f.transparentIndex = gcb.TransparentColor;
+        }
+        image.frames.push_back(std::move(f));
+    }
+    return image;
+}
+
+std::vector<std::uint8_t> Write(int screenWidth, int screenHeight, const std::vector<std::uint32_t> &globalTable,
+                                const std::vector<FrameToWrite> &frames)
+{
+    std::vector<std::uint8_t> out;
+    int error = 0;
+    Writer gif(EGifOpen(&out, WriteBytes, &error));
+    EGifSetGifVersion(gif.get(), true);
+    Map global = MakeMap(globalTable);
+    Check(EGifPutScreenDesc(gif.get(), screenWidth, screenHeight, 8, 0, global.get()), "screen");
+    for (const FrameToWrite &f : frames) {
+        GraphicsControlBlock gcb{f.disposal, false, f.delay, f.transparentIndex};
+        GifByteType extension[4];
+        EGifGCBToExtension(&gcb, extension);
+        Check(EGifPutExtension(gif.get(), GRAPHICS_EXT_FUNC_CODE, 4, extension), "control");
+        Map local = MakeMap(f.localTable);
+        Check(EGifPutImageDesc(gif.get(), f.left, f.top, f.width, f.height, f.interlaced, local.get()), "descriptor");
+        std::vector<GifPixelType> row(static_cast<std::size_t>(f.width));
+        for (int y : StoredRows(f.height, f.interlaced)) {
+            std::memcpy(row.data(), f.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(f.width), row.size());
+            Check(EGifPutLine(gif.get(), row.data(), f.width), "line");
+        }
+    }
+    gif.reset();
+    return out;
+}
+
+std::vector<std::uint8_t> CompressIndices(int width, int height, int tableSize, std::span<const std::uint8_t> indices)
+{
+    std::vector<std::uint8_t> out;
+    int error = 0;
+    Writer gif(EGifOpen(&out, WriteBytes, &error));
+    std::vector<std::uint32_t> table(static_cast<std::size_t>(tableSize));
+    Map map = MakeMap(table);
+    Check(EGifPutScreenDesc(gif.get(), width, height, 8, 0, map.get()), "screen");
+    Check(EGifPutImageDesc(gif.get(), 0, 0, width, height, false, nullptr), "descriptor");
+    Check(EGifPutLine(gif.get(), const_cast<GifPixelType *>(indices.data()), width * height), "line");
+    gif.reset();
+    return out;
+}
+
+} // namespace kaptiv::gif::oracle

@@ -1,0 +1,48 @@
+#pragma once
+
+// giflib as an independent GIF decoder and encoder, for differential tests and benchmarks only.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace kaptiv::gif::oracle {
+
+struct Frame {
+    int left = 0, top = 0, width = 0, height = 0;
+    bool interlaced = false;
+    bool hasLocalTable = false;
+    std::vector<std::uint8_t> colors;   // red, green, blue of the table the frame uses
+    std::vector<std::uint8_t> pixels;   // width * height indices, rows in picture order
+    int disposal = 0;
+    int delay = 0;                      // hundredths of a second
+    int transparentIndex = -1;
+};
+
+struct Image {
+    int screenWidth = 0, screenHeight = 0;
+    std::vector<Frame> frames;
+};
+
+// The file as giflib reads it; nothing when giflib refuses it.
+std::optional<Image> Read(std::span<const std::uint8_t> file);
+
+// A frame for giflib's writer; `pixels` in picture order (written in interlaced order if asked).
+struct FrameToWrite {
+    int left = 0, top = 0, width = 0, height = 0;
+    bool interlaced = false;
+    std::vector<std::uint32_t> localTable;  // 0xRRGGBB, a power of two entries; empty for none
+    std::vector<std::uint8_t> pixels;
+    int disposal = 0;
+    int delay = 0;
+    int transparentIndex = -1;
+};
+
+std::vector<std::uint8_t> Write(int screenWidth, int screenHeight, const std::vector<std::uint32_t> &globalTable,
+                                const std::vector<FrameToWrite> &frames);
+
+// giflib's LZW encoder alone (EGifPutLine): the image data of one frame of indices.
+std::vector<std::uint8_t> CompressIndices(int width, int height, int tableSize, std::span<const std::uint8_t> indices);
+
+} // namespace kaptiv::gif::oracle
