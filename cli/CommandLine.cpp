@@ -18,6 +18,18 @@ const char *usageText()
            "      --delay MS   wait MS milliseconds first (default 0)\n"
            "      --cursor     draw the mouse cursor into the picture\n"
            "      --colors     colour depth (default full)\n"
+           "  kaptiv gif-info FILE.gif\n"
+           "      Prints the file's canvas size, frame count, colour depth, loop count and, for every\n"
+           "      frame, its position, size, delay, disposal, interlacing, transparency, local colour\n"
+           "      table and comment.\n"
+           "  kaptiv gif-frames FILE.gif --output DIR\n"
+           "      Writes every frame as DIR/frame-001.bmp, frame-002.bmp, ...: 24-bit bitmaps of the\n"
+           "      frame's own pixels, transparent pixels in the transparent colour.\n"
+           "  kaptiv gif-make --output OUT.gif [--delay MS] [--loop N] [--interlaced]\n"
+           "              [--transparent RRGGBB] [--local-colors] IMAGE.bmp...\n"
+           "      Writes the bitmaps as the frames of one GIF file, with one shared colour table unless\n"
+           "      --local-colors is given or the frames need more than 256 colours together. Every\n"
+           "      frame may have at most 256 colours. --loop 0 (the default) repeats for ever.\n"
            "  kaptiv --help          show this text\n"
            "\n"
            "Exit status: 0 on success, 1 when the command failed, 2 for bad arguments.\n";
@@ -36,6 +48,12 @@ int runCommandLine(const QStringList &arguments, std::ostream &out, std::ostream
         }
         if (command == QLatin1String("grab"))
             return runGrabCommand(arguments.mid(1), out);
+        if (command == QLatin1String("gif-info"))
+            return runGifInfo(arguments.mid(1), out);
+        if (command == QLatin1String("gif-frames"))
+            return runGifFrames(arguments.mid(1), out);
+        if (command == QLatin1String("gif-make"))
+            return runGifMake(arguments.mid(1), out);
         throw UsageError{QStringLiteral("unknown command '%1'").arg(command)};
     } catch (const UsageError &e) {
         err << "kaptiv: " << e.message.toStdString() << "\nTry 'kaptiv --help'.\n";

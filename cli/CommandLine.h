@@ -23,5 +23,8 @@ struct UsageError {
 };
 
 int runGrabCommand(const QStringList &arguments, std::ostream &out);
+int runGifInfo(const QStringList &arguments, std::ostream &out);
+int runGifFrames(const QStringList &arguments, std::ostream &out);
+int runGifMake(const QStringList &arguments, std::ostream &out);
 
 } // namespace kaptiv

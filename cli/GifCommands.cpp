@@ -1,0 +1,166 @@
+// kaptiv gif-info, gif-frames and gif-make: the GIF engine used from a script.
+#include "cli/CommandLine.h"
+#include "gif/GifFrames.h"
+#include "gif/GifSave.h"
+#include "platform/BmpCodec.h"
+#include "platform/Errors.h"
+
+#include <QDir>
+#include <QRegularExpression>
+
+#include <ostream>
+
+namespace kaptiv {
+
+namespace {
+
+QString valueOf(const QStringList &arguments, int &i)
+{
+    if (i + 1 >= arguments.size())
+        throw UsageError{QStringLiteral("%1 needs a value").arg(arguments[i])};
+    return arguments[++i];
+}
+
+int wholeNumber(const QString &option, const QString &text, int maximum)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,9}$"));
+    if (!digits.match(text).hasMatch() || text.toLongLong() > maximum)
+        throw UsageError{QStringLiteral("%1 takes a whole number from 0 to %2, not '%3'").arg(option).arg(maximum).arg(text)};
+    return text.toInt();
+}
+
+QString hexColour(const gif::ColorTable &table, int index)
+{
+    return QStringLiteral("#%1%2%3")
+        .arg(table[3 * index], 2, 16, QLatin1Char('0'))
+        .arg(table[3 * index + 1], 2, 16, QLatin1Char('0'))
+        .arg(table[3 * index + 2], 2, 16, QLatin1Char('0'))
+        .toUpper();
+}
+
+QString onlyFile(const QStringList &arguments, const char *command)
+{
+    if (arguments.isEmpty())
+        throw UsageError{QStringLiteral("%1 needs a GIF file").arg(QLatin1String(command))};
+    return arguments[0];
+}
+
+} // namespace
+
+int runGifInfo(const QStringList &arguments, std::ostream &out)
+{
+    const QString path = onlyFile(arguments, "gif-info");
+    if (arguments.size() > 1)
+        throw UsageError{QStringLiteral("gif-info takes one file, not '%1'").arg(arguments.mid(1).join(' '))};
+    const gif::GifImage image = loadGif(path);
+    auto yesNo = [](bool b) { return b ? "yes" : "no"; };
+    out << "File: " << path.toStdString() << "\n"
+        << "Canvas: " << image.ImageWidth << " x " << image.ImageHeight << "\n"
+        << "Frames: " << image.FrameCount() << "\n"
+        << "Colour depth: " << image.ColorDepth << " bits (" << (image.ColorDepth ? 1 << image.ColorDepth : 0)
+        << " colours)\n"
+        << "Loop count: " << image.LoopCount << (image.LoopCount == 0 ? " (for ever)" : "") << "\n"
+        << "Transparent: " << yesNo(image.IsTransparent) << "\n"
+        << "Animated: " << yesNo(image.IsAnimated) << "\n";
+    for (int i = 0; i < image.FrameCount(); ++i) {
+        const gif::GifFrame &f = image.Frames[size_t(i)];
+        out << "Frame " << i + 1 << ": position " << f.Left << "," << f.Top << "; size " << f.Width << " x "
+            << f.Height << "; delay " << f.Delay << " ms; disposal " << int(f.Disposal) << "; interlaced "
+            << yesNo(f.Interlaced) << "; transparent ";
+        if (f.Transparent)
+            out << "index " << int(f.TransparentIndex) << " colour " << hexColour(f.Colors, f.TransparentIndex).toStdString();
+        else
+            out << "no";
+        out << "; local table ";
+        if (f.HasLocalColors)
+            out << (1 << f.LocalBits) << " colours";
+        else
+            out << "none";
+        out << "; comment \"" << f.Comment << "\"\n";
+    }
+    return 0;
+}
+
+int runGifFrames(const QStringList &arguments, std::ostream &out)
+{
+    QString path, directory;
+    for (int i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == QLatin1String("--output") || arguments[i] == QLatin1String("-o"))
+            directory = valueOf(arguments, i);
+        else if (arguments[i].startsWith(QLatin1String("--")))
+            throw UsageError{QStringLiteral("unknown option '%1'").arg(arguments[i])};
+        else if (path.isEmpty())
+            path = arguments[i];
+        else
+            throw UsageError{QStringLiteral("gif-frames takes one file, not '%1'").arg(arguments[i])};
+    }
+    if (path.isEmpty())
+        throw UsageError{QStringLiteral("gif-frames needs a GIF file")};
+    if (directory.isEmpty())
+        throw UsageError{QStringLiteral("gif-frames needs --output DIR")};
+    const gif::GifImage image = loadGif(path);
+    if (!QDir().mkpath(directory))
+        throw EOpenFile(QStringLiteral("Cannot create the folder \"%1\".").arg(directory));
+    for (int i = 1; i <= image.FrameCount(); ++i) {
+        const TFrameInfo info = GetFrameInfo(image, i);
+        if (info.Bitmap && !info.Bitmap->isNull())
+            saveBmp(*info.Bitmap, QDir(directory).filePath(QStringLiteral("frame-%1.bmp").arg(i, 3, 10, QLatin1Char('0'))));
+    }
+    out << image.FrameCount() << " frames written to " << directory.toStdString() << "\n";
+    return 0;
+}
+
+int runGifMake(const QStringList &arguments, std::ostream &out)
+{
+    QString output;
+    TFrameInfo settings;
+    TGIFSaveInfo info;
+    info.GlobalColors = true;
+    QStringList images;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &a = arguments[i];
+        if (a == QLatin1String("--output") || a == QLatin1String("-o")) {
+            output = valueOf(arguments, i);
+        } else if (a == QLatin1String("--delay")) {
+            settings.Delay = wholeNumber(a, valueOf(arguments, i), 655350);
+        } else if (a == QLatin1String("--loop")) {
+            info.Loop = quint16(wholeNumber(a, valueOf(arguments, i), 65535));
+        } else if (a == QLatin1String("--interlaced")) {
+            settings.Interlaced = true;
+        } else if (a == QLatin1String("--transparent")) {
+            const QString colour = valueOf(arguments, i);
+            static const QRegularExpression hex(QStringLiteral("^#?[0-9A-Fa-f]{6}$"));
+            if (!hex.match(colour).hasMatch())
+                throw UsageError{QStringLiteral("--transparent takes a colour as RRGGBB, not '%1'").arg(colour)};
+            const uint rgb = colour.right(6).toUInt(nullptr, 16);
+            settings.Transparent = true;
+            settings.TransparentColor = (rgb >> 16) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
+        } else if (a == QLatin1String("--local-colors")) {
+            info.GlobalColors = false;
+        } else if (a.startsWith(QLatin1String("--"))) {
+            throw UsageError{QStringLiteral("unknown option '%1'").arg(a)};
+        } else {
+            images << a;
+        }
+    }
+    if (output.isEmpty())
+        throw UsageError{QStringLiteral("gif-make needs --output OUT.gif")};
+    if (images.isEmpty())
+        throw UsageError{QStringLiteral("gif-make needs at least one bitmap")};
+    for (const QString &path : images) {
+        TFrameInfo frame = settings;
+        frame.Bitmap = std::make_shared<Bitmap>(loadBmp(path));
+        frame.Width = frame.Bitmap->width();
+        frame.Height = frame.Bitmap->height();
+        info.Frames.push_back(frame);
+    }
+    if (!SaveGIF(output, info))
+        throw EGIFError(QStringLiteral("Could not create the GIF animation.  Make sure the images are valid, i.e. "
+                                       "there are no more than 256 colors per image."));
+    out << output.toStdString() << ": " << info.Count() << (info.Count() == 1 ? " frame" : " frames")
+        << (info.Count() > 1 ? (info.GlobalColors ? ", one shared colour table" : ", a colour table per frame") : "")
+        << "\n";
+    return 0;
+}
+
+} // namespace kaptiv

@@ -1,0 +1,64 @@
+#include "gif/GifFrames.h"
+
+#include "gif/core/GifReader.h"
+#include "platform/Errors.h"
+
+#include <QFile>
+
+namespace kaptiv {
+
+gif::GifImage loadGif(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EGIFError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
+    const QByteArray bytes = file.readAll();
+    gif::GifImage image;
+    const auto *data = reinterpret_cast<const std::uint8_t *>(bytes.constData());
+    if (!gif::ParseGIF({data, size_t(bytes.size())}, image))
+        throw EGIFError(QStringLiteral("\"%1\" is not a GIF file that can be read.").arg(path));
+    return image;
+}
+
+namespace {
+
+QRgb colorAt(const gif::ColorTable &table, int index)
+{
+    return qRgb(table[3 * index], table[3 * index + 1], table[3 * index + 2]);
+}
+
+} // namespace
+
+TFrameInfo GetFrameInfo(const gif::GifImage &image, int index)
+{
+    TFrameInfo info;
+    if (index < 1 || index > image.FrameCount())
+        return info;
+    const gif::GifFrame &frame = image.Frames[size_t(index - 1)];
+    info.Left = frame.Left;
+    info.Top = frame.Top;
+    info.Width = frame.Width;
+    info.Height = frame.Height;
+    info.Delay = frame.Delay;
+    info.Interlaced = frame.Interlaced;
+    info.Transparent = frame.Transparent;
+    info.Disposal = frame.Disposal;
+    info.Comment = QString::fromStdString(frame.Comment);
+    if (frame.Transparent) {
+        const QRgb t = colorAt(frame.Colors, frame.TransparentIndex);
+        info.TransparentColor = uint32_t(qRed(t)) | uint32_t(qGreen(t)) << 8 | uint32_t(qBlue(t)) << 16;
+    }
+    // Transparent pixels hold the transparent index, so every pixel is simply its table colour;
+    // pixels the data never reached hold index 0.
+    QImage pixels(frame.Width, frame.Height, QImage::Format_RGB32);
+    if (!frame.Indices.empty())
+        for (int y = 0; y < frame.Height; ++y) {
+            QRgb *row = reinterpret_cast<QRgb *>(pixels.scanLine(y));
+            for (int x = 0; x < frame.Width; ++x)
+                row[x] = colorAt(frame.Colors, frame.IndexAt(x, y));
+        }
+    info.Bitmap = std::make_shared<Bitmap>(pixels, 24);
+    return info;
+}
+
+} // namespace kaptiv

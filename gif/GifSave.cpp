@@ -1,0 +1,48 @@
+#include "gif/GifSave.h"
+
+#include "gif/core/AtomicFile.h"
+#include "gif/core/GifWriter.h"
+#include "platform/Errors.h"
+
+namespace kaptiv {
+
+bool SaveGIF(const QString &fileName, TGIFSaveInfo &info)
+{
+    gif::GifSaveInfo save;
+    save.Loop = info.Loop;
+    save.GlobalColors = info.GlobalColors;
+    std::vector<QImage> pixels; // keeps each frame's 32-bit copy alive while the writer reads it
+    pixels.reserve(info.Frames.size());
+    for (const TFrameInfo &frame : info.Frames) {
+        if (!frame.Bitmap || frame.Bitmap->isNull())
+            return false;
+        // Format_RGB32 in memory is blue, green, red and one spare byte per pixel, top row first.
+        pixels.push_back(frame.Bitmap->toRgb32());
+        const QImage &image = pixels.back();
+        gif::GifFrameInput input;
+        input.Pixels = {image.constBits(), image.width(), image.height(), image.bytesPerLine()};
+        input.Left = frame.Left;
+        input.Top = frame.Top;
+        input.Delay = frame.Delay;
+        input.Interlaced = frame.Interlaced;
+        input.Transparent = frame.Transparent;
+        input.TransparentColor = std::int32_t(frame.TransparentColor);
+        input.Disposal = frame.Disposal;
+        input.Comment = frame.Comment.toStdString();
+        save.Frames.push_back(std::move(input));
+    }
+    try {
+        gif::AtomicFileWriter file(fileName.toStdString()); // reports an unwritable place at once
+        std::vector<std::uint8_t> bytes;
+        const bool written = gif::WriteGIFStream(save, bytes);
+        info.GlobalColors = save.GlobalColors;
+        if (!written)
+            return false;
+        file.Commit(bytes);
+        return true;
+    } catch (const gif::FileWriteError &error) {
+        throw EOpenFile(QString::fromStdString(error.what()));
+    }
+}
+
+} // namespace kaptiv

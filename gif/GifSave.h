@@ -1,0 +1,23 @@
+#pragma once
+// Saving frame records as a GIF file: the program's side of the writer.
+
+#include "gif/FrameInfo.h"
+
+#include <QString>
+#include <vector>
+
+namespace kaptiv {
+
+struct TGIFSaveInfo {
+    std::vector<TFrameInfo> Frames; // in display order; the count is their number
+    quint16 Loop = 0;               // 0 repeats for ever
+    bool GlobalColors = false;      // share one colour table; cleared when the frames do not fit one
+    int Count() const { return int(Frames.size()); }
+};
+
+// Writes the frames to `fileName`. False when a frame needs more than 256 colours (alone, or the
+// first frame of a shared table) or has no picture; the file is then left as it was. A file that
+// cannot be created raises EOpenFile with the reason.
+bool SaveGIF(const QString &fileName, TGIFSaveInfo &info);
+
+} // namespace kaptiv

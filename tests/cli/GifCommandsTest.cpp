@@ -1,0 +1,172 @@
+// The GIF tools of the command line, run in-process as a script would run them.
+#include "cli/CommandLine.h"
+#include "gif/GifFrames.h"
+#include "platform/BmpCodec.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace kaptiv {
+namespace {
+
+struct Result {
+    int status;
+    std::string out, err;
+};
+
+Result kaptiv(const QStringList &arguments)
+{
+    std::ostringstream out, err;
+    const int status = runCommandLine(arguments, out, err);
+    return {status, out.str(), err.str()};
+}
+
+// Four quarters of the given colours.
+Bitmap quarters(int w, int h, std::array<QRgb, 4> colours)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, colours[(y >= h / 2) * 2 + (x >= w / 2)]);
+    return Bitmap(image, 24);
+}
+
+class GifCommands : public ::testing::Test {
+protected:
+    QString file(const QString &name) const { return dir.filePath(name); }
+    QString bitmap(const QString &name, const Bitmap &b) const
+    {
+        saveBmp(b, file(name));
+        return file(name);
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(GifCommands, MadeFramesReadBackWithTheirSettingsAndPixels)
+{
+    const Bitmap first = quarters(30, 20, {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(9, 9, 9)});
+    const Bitmap second = quarters(30, 20, {qRgb(9, 9, 9), qRgb(255, 0, 0), qRgb(1, 2, 3), qRgb(0, 255, 0)});
+    const Result made = kaptiv({"gif-make", "--output", file("a.gif"), "--delay", "150", "--loop", "3", "--interlaced",
+                                "--transparent", "FF0000", bitmap("1.bmp", first), bitmap("2.bmp", second)});
+    ASSERT_EQ(made.status, 0) << made.err;
+    EXPECT_EQ(made.out, file("a.gif").toStdString() + ": 2 frames, one shared colour table\n");
+
+    const Result info = kaptiv({"gif-info", file("a.gif")});
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_EQ(info.out, "File: " + file("a.gif").toStdString() +
+                            "\nCanvas: 30 x 20\nFrames: 2\nColour depth: 3 bits (8 colours)\nLoop count: 3\n"
+                            "Transparent: yes\nAnimated: yes\n"
+                            "Frame 1: position 0,0; size 30 x 20; delay 150 ms; disposal 0; interlaced yes; "
+                            "transparent index 0 colour #FF0000; local table none; comment \"\"\n"
+                            "Frame 2: position 0,0; size 30 x 20; delay 150 ms; disposal 0; interlaced yes; "
+                            "transparent index 0 colour #FF0000; local table none; comment \"\"\n");
+
+    const Result frames = kaptiv({"gif-frames", file("a.gif"), "--output", file("frames")});
+    ASSERT_EQ(frames.status, 0) << frames.err;
+    EXPECT_EQ(QDir(file("frames")).entryList(QDir::Files), (QStringList{"frame-001.bmp", "frame-002.bmp"}));
+    const Bitmap back1 = loadBmp(file("frames/frame-001.bmp")), back2 = loadBmp(file("frames/frame-002.bmp"));
+    EXPECT_EQ(back1.depth(), 24);
+    EXPECT_EQ(back1.toRgb32(), first.toRgb32()); // transparent pixels keep the transparent colour
+    EXPECT_EQ(back2.toRgb32(), second.toRgb32());
+}
+
+TEST_F(GifCommands, LocalTablesWhenAskedOrWhenTheColoursDoNotShareOneTable)
+{
+    // Two frames of 200 colours each, none in common: together they overflow one table.
+    QImage a(20, 10, QImage::Format_RGB32), b(20, 10, QImage::Format_RGB32);
+    for (int i = 0; i < 200; ++i) {
+        a.setPixel(i % 20, i / 20, qRgb(i, 0, 0));
+        b.setPixel(i % 20, i / 20, qRgb(0, i, 7));
+    }
+    const QString fa = bitmap("a.bmp", Bitmap(a, 24)), fb = bitmap("b.bmp", Bitmap(b, 24));
+    const Result shared = kaptiv({"gif-make", "-o", file("s.gif"), fa, fb});
+    ASSERT_EQ(shared.status, 0) << shared.err;
+    EXPECT_NE(shared.out.find("a colour table per frame"), std::string::npos);
+    const Result local = kaptiv({"gif-make", "-o", file("l.gif"), "--local-colors", fa, fa});
+    EXPECT_NE(local.out.find("a colour table per frame"), std::string::npos);
+    const std::string info = kaptiv({"gif-info", file("s.gif")}).out;
+    EXPECT_NE(info.find("Frame 2: position 0,0; size 20 x 10; delay 0 ms; disposal 0; interlaced no; transparent no; "
+                        "local table 256 colours"),
+              std::string::npos)
+        << info;
+}
+
+TEST_F(GifCommands, TooManyColoursFailsAndLeavesTheOldFile)
+{
+    QImage many(300, 1, QImage::Format_RGB32);
+    for (int x = 0; x < 300; ++x)
+        many.setPixel(x, 0, qRgb(x & 255, x >> 8, 0));
+    QFile old(file("keep.gif"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("previous");
+    old.close();
+    const Result r = kaptiv({"gif-make", "-o", file("keep.gif"), bitmap("many.bmp", Bitmap(many, 24))});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "kaptiv: Could not create the GIF animation.  Make sure the images are valid, i.e. there are no "
+                     "more than 256 colors per image.\n");
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("previous"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), (QStringList{"keep.gif", "many.bmp"}));
+}
+
+TEST_F(GifCommands, BadInputIsRefusedClearly)
+{
+    const QString bmp = bitmap("x.bmp", quarters(4, 4, {0, 0, 0, 0}));
+    QFile notGif(file("not.gif"));
+    ASSERT_TRUE(notGif.open(QIODevice::WriteOnly));
+    notGif.write("JFIF this is not one");
+    notGif.close();
+    struct Case {
+        QStringList arguments;
+        int status;
+        const char *message;
+    } cases[] = {
+        {{"gif-info"}, 2, "gif-info needs a GIF file"},
+        {{"gif-info", file("missing.gif")}, 1, "Cannot open file"},
+        {{"gif-info", file("not.gif")}, 1, "is not a GIF file that can be read"},
+        {{"gif-frames", file("not.gif")}, 2, "gif-frames needs --output DIR"},
+        {{"gif-make", bmp}, 2, "gif-make needs --output OUT.gif"},
+        {{"gif-make", "-o", file("o.gif")}, 2, "gif-make needs at least one bitmap"},
+        {{"gif-make", "-o", file("o.gif"), "--delay", "-1", bmp}, 2, "--delay takes a whole number"},
+        {{"gif-make", "-o", file("o.gif"), "--loop", "70000", bmp}, 2, "--loop takes a whole number from 0 to 65535"},
+        {{"gif-make", "-o", file("o.gif"), "--transparent", "red", bmp}, 2, "--transparent takes a colour as RRGGBB"},
+        {{"gif-make", "-o", file("o.gif"), file("not.gif")}, 1, "Bitmap image is not valid."},
+        {{"gif-make", "-o", file("no/such/dir/o.gif"), bmp}, 1, "o.gif"},
+    };
+    for (const Case &c : cases) {
+        const Result r = kaptiv(c.arguments);
+        EXPECT_EQ(r.status, c.status) << c.arguments.join(' ').toStdString() << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
+}
+
+TEST_F(GifCommands, RealAnimationsListEveryFrame)
+{
+    const QString corpus = qEnvironmentVariable("KAPTIV_GIF_CORPUS");
+    const QString sprites = corpus + QStringLiteral("/real/anim_sprites_20f.gif");
+    const Result info = kaptiv({"gif-info", sprites});
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("Frames: 20\n"), std::string::npos);
+    EXPECT_NE(info.out.find("Frame 20: "), std::string::npos);
+    ASSERT_EQ(kaptiv({"gif-frames", sprites, "--output", file("s")}).status, 0);
+    EXPECT_EQ(QDir(file("s")).entryList(QDir::Files).size(), 20);
+}
+
+TEST(GetFrameInfo, OutsideTheFramesGivesAnEmptyRecord)
+{
+    gif::GifImage image;
+    image.Frames.resize(1);
+    for (int index : {0, 2, -1}) {
+        const TFrameInfo info = GetFrameInfo(image, index);
+        EXPECT_EQ(info.Bitmap, nullptr);
+        EXPECT_EQ(info.Width, 0);
+        EXPECT_EQ(info.TransparentColor, 0u);
+    }
+}
+
+} // namespace
+} // namespace kaptiv
