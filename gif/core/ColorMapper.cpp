@@ -62,24 +62,18 @@ bool MapFramePixels(const BgrxPixels &pixels, bool interlaced, std::int32_t tran
     bool looking = true;
     const RowOrder rows(pixels.Height, interlaced);
     std::uint8_t *out = indices.data();
-    // Neighbouring pixels mostly share a colour; remembering the last one skips most lookups.
-    std::uint32_t lastRgb = 0;
-    int lastIndex = -1;
     for (int n = 0; n < pixels.Height; ++n) {
         const std::uint8_t *p = pixels.Data + static_cast<std::ptrdiff_t>(rows.RowAt(n)) * pixels.Stride;
         for (int x = 0; x < pixels.Width; ++x, p += 4) {
             const std::uint32_t rgb = PixelColor(p);
-            if (rgb != lastRgb || lastIndex < 0) {
-                lastIndex = palette.IndexOf(rgb);
-                if (lastIndex < 0)
-                    return false;
-                lastRgb = rgb;
-                if (looking && rgb == transparentRgb) {
-                    transparentIndex = static_cast<std::uint8_t>(lastIndex);
-                    looking = false;
-                }
+            const int index = palette.IndexOf(rgb);
+            if (index < 0)
+                return false;
+            if (looking && rgb == transparentRgb) {
+                transparentIndex = static_cast<std::uint8_t>(index);
+                looking = false;
             }
-            *out++ = static_cast<std::uint8_t>(lastIndex);
+            *out++ = static_cast<std::uint8_t>(index);
         }
     }
     return true;

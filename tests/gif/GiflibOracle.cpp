@@ -115,6 +115,14 @@ std::optional<Image> Read(std::span<const std::uint8_t> file)
     return image;
 }
 
+bool DecodeOnly(std::span<const std::uint8_t> file)
+{
+    Input input{file};
+    int error = 0;
+    Reader gif(DGifOpen(&input, ReadBytes, &error));
+    return gif && DGifSlurp(gif.get()) == GIF_OK;
+}
+
 std::vector<std::uint8_t> Write(int screenWidth, int screenHeight, const std::vector<std::uint32_t> &globalTable,
                                 const std::vector<FrameToWrite> &frames)
 {

@@ -1,0 +1,190 @@
+// Decoding, LZW encoding and colour mapping against giflib.
+// Run: ./bench/gif/gif_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only
+
+#include "GiflibOracle.h"
+
+#include "gif/core/ColorMapper.h"
+#include "gif/core/GifReader.h"
+#include "gif/core/GifWriter.h"
+#include "gif/core/LzwEncoder.h"
+
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+using namespace kaptiv::gif;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes ReadCorpusFile(const std::string &name)
+{
+    std::ifstream in(std::string(KAPTIV_GIF_CORPUS) + "/real/" + name, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("missing corpus file " + name);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// 50 frames of a screen recording: a desktop with windows, a pointer and a counter moving over it.
+Bytes MakeAnimation()
+{
+    const int width = 640, height = 480, frames = 50;
+    std::vector<std::vector<std::uint8_t>> pixels(frames, std::vector<std::uint8_t>(4 * width * height));
+    GifSaveInfo info;
+    info.GlobalColors = true;
+    for (int f = 0; f < frames; ++f) {
+        std::vector<std::uint8_t> &p = pixels[static_cast<std::size_t>(f)];
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                std::uint32_t c = 0x3A6EA5;                                     // desktop
+                if (x > 40 && x < 420 && y > 30 && y < 330)
+                    c = y < 52 ? 0x0A246A : ((x / 7 + y / 13) % 11 == 0 ? 0x000000 : 0xECE9D8);  // window
+                if (x > 200 + 3 * f && x < 260 + 3 * f && y > 300 && y < 360)
+                    c = 0xFFFFFF - static_cast<std::uint32_t>(f * 0x050505);  // moving item
+                if ((x - 5 * f - 100) * (x - 5 * f - 100) + (y - 2 * f - 80) * (y - 2 * f - 80) < 40)
+                    c = 0xFF0000;                                               // pointer
+                std::uint8_t *px = &p[4 * (static_cast<std::size_t>(y) * width + x)];
+                px[0] = static_cast<std::uint8_t>(c), px[1] = static_cast<std::uint8_t>(c >> 8),
+                px[2] = static_cast<std::uint8_t>(c >> 16), px[3] = 0;
+            }
+        GifFrameInput frame;
+        frame.Pixels = {p.data(), width, height, 4 * width};
+        frame.Delay = 100;
+        info.Frames.push_back(frame);
+    }
+    Bytes file;
+    if (!WriteGIFStream(info, file))
+        throw std::runtime_error("animation could not be written");
+    return file;
+}
+
+struct Sample {
+    Bytes file;
+    std::int64_t pixels = 0;
+    GifImage image;
+};
+
+const Sample &Get(const std::string &name)
+{
+    static std::map<std::string, Sample> samples;
+    auto it = samples.find(name);
+    if (it == samples.end()) {
+        Sample s;
+        s.file = name == "animation_50f" ? MakeAnimation() : ReadCorpusFile(name);
+        if (!ParseGIF(s.file, s.image))
+            throw std::runtime_error("cannot read " + name);
+        for (const GifFrame &f : s.image.Frames)
+            s.pixels += static_cast<std::int64_t>(f.Width) * f.Height;
+        it = samples.emplace(name, std::move(s)).first;
+    }
+    return it->second;
+}
+
+void SetPixelRate(benchmark::State &state, std::int64_t pixels)
+{
+    state.counters["Mpix/s"] =
+        benchmark::Counter(static_cast<double>(pixels) / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void DecodeOurs(benchmark::State &state, const std::string &name)
+{
+    const Sample &s = Get(name);
+    for (auto _ : state) {
+        GifImage image;
+        benchmark::DoNotOptimize(ParseGIF(s.file, image));
+    }
+    SetPixelRate(state, s.pixels);
+}
+
+void DecodeGiflib(benchmark::State &state, const std::string &name)
+{
+    const Sample &s = Get(name);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(oracle::DecodeOnly(s.file));
+    SetPixelRate(state, s.pixels);
+}
+
+// The first frame's indices in stored order, and the table size they use.
+struct Indices {
+    std::vector<std::uint8_t> values;
+    int width = 0, height = 0, colors = 0;
+};
+
+Indices FirstFrameIndices(const std::string &name)
+{
+    const GifFrame &f = Get(name).image.Frames.at(0);
+    Indices in{{}, f.Width, f.Height, 1 << (f.PaletteBits == 0 ? 8 : f.PaletteBits)};
+    for (int y = 0; y < f.Height; ++y)
+        for (int x = 0; x < f.Width; ++x)
+            in.values.push_back(f.IndexAt(x, y));
+    return in;
+}
+
+void EncodeOurs(benchmark::State &state, const std::string &name)
+{
+    const Indices in = FirstFrameIndices(name);
+    std::size_t size = 0;
+    for (auto _ : state) {
+        Bytes out;
+        out.reserve(in.values.size());
+        CompressFrame(in.values, in.colors, out);
+        size = out.size();
+    }
+    SetPixelRate(state, static_cast<std::int64_t>(in.values.size()));
+    state.counters["bytes"] = static_cast<double>(size);
+}
+
+void EncodeGiflib(benchmark::State &state, const std::string &name)
+{
+    const Indices in = FirstFrameIndices(name);
+    std::size_t size = 0;
+    // Header, screen descriptor, colour table, image descriptor and trailer around the data.
+    const std::size_t overhead = 6 + 7 + 3 * static_cast<std::size_t>(in.colors) + 10 + 1;
+    for (auto _ : state)
+        size = oracle::CompressIndices(in.width, in.height, in.colors, in.values).size();
+    SetPixelRate(state, static_cast<std::int64_t>(in.values.size()));
+    state.counters["bytes"] = static_cast<double>(size - overhead);  // image data only, as ours
+}
+
+// Colour mapping of a frame of the photo: 256 colours, few runs.
+void MapColors(benchmark::State &state)
+{
+    const GifFrame &f = Get("photo_1024x768.gif").image.Frames.at(0);
+    std::vector<std::uint8_t> bgrx;
+    for (int y = 0; y < f.Height; ++y)
+        for (int x = 0; x < f.Width; ++x) {
+            const std::uint8_t *rgb = &f.Colors[3 * f.IndexAt(x, y)];
+            bgrx.insert(bgrx.end(), {rgb[2], rgb[1], rgb[0], 0});
+        }
+    const BgrxPixels pixels{bgrx.data(), f.Width, f.Height, 4 * f.Width};
+    std::vector<std::uint8_t> indices(static_cast<std::size_t>(f.Width) * static_cast<std::size_t>(f.Height));
+    for (auto _ : state) {
+        PaletteBuilder palette;
+        std::uint8_t transparent;
+        benchmark::DoNotOptimize(MapFramePixels(pixels, false, -1, palette, indices, transparent));
+    }
+    SetPixelRate(state, static_cast<std::int64_t>(indices.size()));
+}
+
+const char *const DecodeSamples[] = {"screen_1920x1080.gif", "photo_1024x768.gif", "photo_1024x768_interlaced.gif",
+                                     "animation_50f"};
+const char *const EncodeSamples[] = {"screen_1920x1080.gif", "photo_1024x768.gif"};
+
+const bool Registered = [] {
+    for (const char *name : DecodeSamples) {
+        benchmark::RegisterBenchmark((std::string("Decode/ours/") + name).c_str(), DecodeOurs, name)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((std::string("Decode/giflib/") + name).c_str(), DecodeGiflib, name)->Unit(benchmark::kMillisecond);
+    }
+    for (const char *name : EncodeSamples) {
+        benchmark::RegisterBenchmark((std::string("Encode/ours/") + name).c_str(), EncodeOurs, name)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((std::string("Encode/giflib/") + name).c_str(), EncodeGiflib, name)->Unit(benchmark::kMillisecond);
+    }
+    benchmark::RegisterBenchmark("MapColors/photo_1024x768_256_colours", MapColors)->Unit(benchmark::kMillisecond);
+    return true;
+}();
+
+} // namespace
