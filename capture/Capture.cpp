@@ -3,7 +3,9 @@
 #include "platform/CursorStamp.h"
 #include "platform/Errors.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 namespace kaptiv {
@@ -31,12 +33,34 @@ Bitmap CaptureScreen(Desktop &desktop, const CaptureOptions &options)
 WindowCapture captureWindowArea(Desktop &desktop, WindowId window, bool wholeWindow,
                                 const CaptureOptions &options, QPoint cursorPos, const CursorImage &cursor)
 {
-    const ScreenRect rect = wholeWindow ? desktop.windowRect(window) : desktop.clientRect(window);
+    const ScreenRect rect = wholeWindow ? desktop.windowRect(window) : GetClientRectEx(desktop, window);
     const QImage pixels = desktop.grabScreen(rect);
     WindowCapture result{convertToColors(pixels, desktop.displayDepth(), options.colors), rect};
     if (options.includeCursor)
         stampCursor(result.bitmap, cursor, cursorPos - QPoint(rect.Left, rect.Top));
     return result;
+}
+
+ScreenRect GetClientRectEx(Desktop &desktop, WindowId window) { return desktop.clientRect(window); }
+
+Bitmap cropFrozenScreen(const Bitmap &frozen, const ScreenRect &area)
+{
+    const int width = std::max(area.width(), 0), height = std::max(area.height(), 0);
+    const QImage &source = frozen.image();
+    QImage cut(width, height, source.format());
+    if (cut.isNull())
+        return Bitmap(QImage(), frozen.depth());
+    cut.setColorTable(source.colorTable());
+    if (source.format() == QImage::Format_Indexed8)
+        cut.fill(0u);
+    else
+        cut.fill(Qt::black);
+    const QRect inside = QRect(area.Left, area.Top, width, height) & source.rect();
+    const int bytesPerPixel = source.depth() / 8;
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        std::memcpy(cut.scanLine(y - area.Top) + (inside.left() - area.Left) * bytesPerPixel,
+                    source.constScanLine(y) + inside.left() * bytesPerPixel, size_t(inside.width()) * bytesPerPixel);
+    return Bitmap(std::move(cut), frozen.depth());
 }
 
 WindowId requireForegroundWindow(Desktop &desktop)

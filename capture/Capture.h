@@ -32,6 +32,15 @@ struct WindowCapture {
 WindowCapture captureWindowArea(Desktop &desktop, WindowId window, bool wholeWindow,
                                 const CaptureOptions &options, QPoint cursorPos, const CursorImage &cursor);
 
+// The client area of `window` in screen coordinates.
+ScreenRect GetClientRectEx(Desktop &desktop, WindowId window);
+
+// The part of a frozen copy under `area` (screen coordinates, which are the copy's own), at the
+// copy's depth and with its colour table. What lies outside the copy is black: index 0 of every
+// capture colour table, 0 in the 16-bit and 32-bit formats. An area of no width or no height gives
+// a bitmap of that size without pixels.
+Bitmap cropFrozenScreen(const Bitmap &frozen, const ScreenRect &area);
+
 // Looks for the foreground window after the delay; raises ENoWindow with
 // "There is currently no active window." when there is none.
 WindowId requireForegroundWindow(Desktop &desktop);
