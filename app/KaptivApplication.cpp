@@ -1,5 +1,6 @@
 #include "app/KaptivApplication.h"
 
+#include "app/ToolbarImages.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 
@@ -9,6 +10,7 @@ KaptivApplication::KaptivApplication(int &argc, char **argv) : QApplication(argc
 {
     setApplicationName(QStringLiteral("Kaptiv"));
     setQuitOnLastWindowClosed(true);
+    setWindowIcon(toolbarGlyph(Glyph::Screen));
 }
 
 bool KaptivApplication::notify(QObject *receiver, QEvent *event)
