@@ -437,10 +437,10 @@ CursorImage X11Desktop::currentCursor()
 
 WindowId X11Desktop::foregroundWindow()
 {
+    // A window manager that keeps the property says which window is active, or that none is.
     std::vector<long> values;
-    if (d->readCardinals(d->root, d->netActiveWindow, XA_WINDOW, 1, values) && values[0] != 0
-        && windowExists(WindowId(values[0])))
-        return WindowId(values[0]);
+    if (d->readCardinals(d->root, d->netActiveWindow, XA_WINDOW, 1, values))
+        return values[0] != 0 && windowExists(WindowId(values[0])) ? WindowId(values[0]) : 0;
 
     // No window manager to ask: the window holding the input focus, taken up to its top level.
     Window focus = 0;
