@@ -2,7 +2,11 @@
 
 #include "app/Startup.h"
 #include "app/ToolbarImages.h"
+#include "capture/CaptureOverlay.h"
+#include "capture/CustSnap.h"
+#include "capture/WndFromPt.h"
 #include "document/ChldSnap.h"
+#include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "settings/ConfigSnap.h"
 
@@ -183,6 +187,10 @@ void TScreenfrm::buildMenus()
     connect(GrabActiveWindow1, &QAction::triggered, this, [this] { GrabActiveWindow1Click(GrabActiveWindow1); });
     connect(GrabActiveWindowClient1, &QAction::triggered, this,
             [this] { GrabActiveWindow1Click(GrabActiveWindowClient1); });
+    connect(GrabRectangle, &QAction::triggered, this, [this] { GrabRectangleClick(GrabRectangle); });
+    connect(GrabWindow, &QAction::triggered, this, [this] { GrabWindowClick(GrabWindow); });
+    connect(Client, &QAction::triggered, this, [this] { GrabWindowClick(Client); });
+    connect(CustomRegion1, &QAction::triggered, this, [this] { CustomRegion1Click(CustomRegion1); });
     connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(Exit1); });
 }
 
@@ -227,6 +235,10 @@ void TScreenfrm::buildToolBar()
     connect(screenb, &QAction::triggered, this, [this] { GrabScreenClick(screenb); });
     connect(activeb, &QAction::triggered, this, [this] { GrabActiveWindow1Click(activeb); });
     connect(AWClientb, &QAction::triggered, this, [this] { GrabActiveWindow1Click(AWClientb); });
+    connect(rectb, &QAction::triggered, this, [this] { GrabRectangleClick(rectb); });
+    connect(wndb, &QAction::triggered, this, [this] { GrabWindowClick(wndb); });
+    connect(Clientb, &QAction::triggered, this, [this] { GrabWindowClick(Clientb); });
+    connect(Custb, &QAction::triggered, this, [this] { CustomRegion1Click(Custb); });
 }
 
 void TScreenfrm::buildStatusBar()
@@ -328,6 +340,14 @@ bool TScreenfrm::confirmClosing() const { return configuration().confirm->isChec
 
 bool TScreenfrm::hideProgram() const { return configuration().hideprog->isChecked(); }
 
+bool TScreenfrm::showCoordinates() const { return configuration().coords->isChecked(); }
+
+QSize TScreenfrm::customRegionSize() const
+{
+    const TCustfrm &custom = *appWindows().Custfrm;
+    return {custom.widthb->value(), custom.heightb->value()};
+}
+
 CaptureOptions TScreenfrm::captureOptions() const
 {
     CaptureOptions options;
@@ -350,9 +370,11 @@ TImagefrm *TScreenfrm::createImageWindow()
     return window;
 }
 
-void TScreenfrm::fillImageWindow(TImagefrm &window, const Bitmap &bitmap)
+void TScreenfrm::fillImageWindow(TImagefrm &window, const Bitmap &bitmap, QSize size)
 {
     window.Image->setPicture(bitmap);
+    if (size.isValid())
+        window.Image->setFixedSize(size);
     window.ColorCount = GetColorCount(window.Image->picture());
     CheckAutosize(window);
     window.setHint(QStringLiteral("%1 - Width: %2, Height: %3, Colors: %4")
@@ -362,10 +384,10 @@ void TScreenfrm::fillImageWindow(TImagefrm &window, const Bitmap &bitmap)
                        .arg(window.ColorCount));
 }
 
-void TScreenfrm::FinishImageWindow()
+void TScreenfrm::FinishImageWindow(QSize size)
 {
     TImagefrm *window = createImageWindow();
-    fillImageWindow(*window, *CaptureBitmap);
+    fillImageWindow(*window, *CaptureBitmap, size);
     CaptureBitmap.reset();
 }
 
@@ -390,6 +412,18 @@ namespace {
 struct FreedOnExit {
     std::optional<Bitmap> &bitmap;
     ~FreedOnExit() { bitmap.reset(); }
+};
+
+// A mode flag the overlay reads, set for one command and cleared however the command ends.
+class FlagDuringCommand {
+public:
+    FlagDuringCommand(bool &flag, bool value) : flag_(flag) { flag_ = value; }
+    ~FlagDuringCommand() { flag_ = false; }
+    FlagDuringCommand(const FlagDuringCommand &) = delete;
+    FlagDuringCommand &operator=(const FlagDuringCommand &) = delete;
+
+private:
+    bool &flag_;
 };
 
 } // namespace
@@ -417,6 +451,64 @@ void TScreenfrm::GrabActiveWindow1Click(QObject *sender)
     const bool wholeWindow = sender == GrabActiveWindow1 || sender == activeb;
     CaptureBitmap = captureWindowArea(screen, window, wholeWindow, options, cursorPos, cursor).bitmap;
     fillImageWindow(*image, *CaptureBitmap);
+}
+
+// RectangleMode stays set afterwards; the window-picking commands clear it themselves.
+void TScreenfrm::GrabRectangleClick(QObject *)
+{
+    HiddenDuringCapture hidden(*this, hideProgram());
+    FreedOnExit freed{CaptureBitmap};
+    RectangleMode = true;
+    TCapturefrm overlay(*this, desktop()); // waits the delay and freezes the screen
+    if (dialogs().execModal(overlay) != mrOk)
+        return;
+    cutAndFinish(overlay.Selection);
+}
+
+void TScreenfrm::GrabWindowClick(QObject *sender)
+{
+    HiddenDuringCapture hidden(*this, hideProgram());
+    FreedOnExit freed{CaptureBitmap};
+    RectangleMode = false;
+    FlagDuringCommand whole(WholeWindow, sender == GrabWindow || sender == wndb);
+    Desktop &screen = desktop();
+    TCapturefrm overlay(*this, screen);
+    WindowListHeld windows(windowLookup(), screen, overlay.windowId()); // after the delay
+    if (dialogs().execModal(overlay) != mrOk)
+        return;
+    cutAndFinish(overlay.Selection);
+}
+
+void TScreenfrm::CustomRegion1Click(QObject *)
+{
+    TCustfrm &custom = *appWindows().Custfrm;
+    Desktop &screen = desktop();
+    custom.setScreenSize(screen.screenSize());
+    centreOverMainWindow(custom);
+    if (dialogs().execModal(custom) != mrOk)
+        return;
+    HiddenDuringCapture hidden(*this, hideProgram());
+    FreedOnExit freed{CaptureBitmap};
+    FlagDuringCommand region(CustomRegionMode, true);
+    TCapturefrm overlay(*this, screen);
+    if (dialogs().execModal(overlay) != mrOk)
+        return;
+    const QSize size = customRegionSize();
+    const ScreenRect &at = overlay.Selection;
+    cutAndFinish({at.Left, at.Top, at.Left + size.width(), at.Top + size.height()});
+}
+
+void TScreenfrm::cutAndFinish(const ScreenRect &area)
+{
+    CaptureBitmap = cropFrozenScreen(*CaptureBitmap, area);
+    FinishImageWindow(QSize(std::max(area.width(), 0), std::max(area.height(), 0)));
+}
+
+void TScreenfrm::centreOverMainWindow(QWidget &dialog) const
+{
+    const QRect main = frameGeometry();
+    const QRect box = dialog.frameGeometry();
+    dialog.move(main.left() + main.width() / 2 - box.width() / 2, main.top() + main.height() / 2 - box.height() / 2);
 }
 
 void TScreenfrm::Exit1Click(QObject *) { QApplication::exit(0); }

@@ -3,6 +3,7 @@
 // the menu, the tool bar, the status bar and the capture commands.
 
 #include "capture/Capture.h"
+#include "capture/CaptureHost.h"
 #include "document/ImageHost.h"
 #include "platform/Bitmap.h"
 
@@ -20,7 +21,7 @@ namespace kaptiv {
 class TImagefrm;
 class TConfigfrm;
 
-class TScreenfrm : public QMainWindow, public ImageHost {
+class TScreenfrm : public QMainWindow, public ImageHost, public CaptureHost {
     Q_OBJECT
 public:
     explicit TScreenfrm(QWidget *parent = nullptr);
@@ -58,10 +59,13 @@ public:
     // Commands.
     void GrabScreenClick(QObject *sender);
     void GrabActiveWindow1Click(QObject *sender);
+    void GrabRectangleClick(QObject *sender);
+    void GrabWindowClick(QObject *sender);
+    void CustomRegion1Click(QObject *sender);
     void Exit1Click(QObject *sender);
 
     // The capture settings the commands read at the moment they run.
-    CaptureOptions captureOptions() const;
+    CaptureOptions captureOptions() const override;
     bool hideProgram() const;
 
     // ImageHost
@@ -75,6 +79,14 @@ public:
     void endPlacingCursor() override { PlacingCursor = false; }
     const CursorImage &stampCursor() const override { return StampCursor; }
     void releaseStampCursor() override { StampCursor = {}; }
+
+    // CaptureHost: what the selection overlay reads while it runs.
+    bool rectangleMode() const override { return RectangleMode; }
+    bool customRegionMode() const override { return CustomRegionMode; }
+    bool wholeWindow() const override { return WholeWindow; }
+    bool showCoordinates() const override;
+    QSize customRegionSize() const override;
+    std::optional<Bitmap> &captureBitmap() override { return CaptureBitmap; }
 
     // Mode flags and state shared with the area captures and the image windows.
     std::optional<Bitmap> CaptureBitmap;
@@ -96,10 +108,14 @@ private:
     void buildStatusBar();
     void FormShow();
     void FormMouseMove();
-    // Fills a new image window from CaptureBitmap and frees it.
-    void FinishImageWindow();
+    // Fills a new image window from CaptureBitmap and frees it. `size` is the picture's own
+    // unless given: a cut of no width keeps its height, and the other way round.
+    void FinishImageWindow(QSize size = {});
     TImagefrm *createImageWindow();
-    void fillImageWindow(TImagefrm &window, const Bitmap &bitmap);
+    void fillImageWindow(TImagefrm &window, const Bitmap &bitmap, QSize size = {});
+    // Cuts `area` out of the frozen screen in CaptureBitmap and makes an image window of it.
+    void cutAndFinish(const ScreenRect &area);
+    void centreOverMainWindow(QWidget &dialog) const;
     TConfigfrm &configuration() const;
 };
 

@@ -2,7 +2,9 @@
 // Drives a selection overlay on the offscreen platform as the user's mouse would, and measures
 // what each step repaints.
 
+#include <QApplication>
 #include <QDialog>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -16,6 +18,14 @@ inline void showOverlay(QDialog &overlay)
     if (!QTest::qWaitForWindowExposed(&overlay, 5000))
         ADD_FAILURE() << "the overlay was never exposed";
     QCoreApplication::processEvents();
+}
+
+// A move of the mouse over the overlay. Sent straight to it: the test library moves the platform's
+// cursor instead, which hands the move to whichever window it finds there first.
+inline void moveTo(QWidget &overlay, QPoint at, Qt::MouseButtons held = Qt::NoButton)
+{
+    QMouseEvent event(QEvent::MouseMove, at, overlay.mapToGlobal(at), Qt::NoButton, held, Qt::NoModifier);
+    QApplication::sendEvent(&overlay, &event);
 }
 
 // Adds up the area of every region the watched widget is asked to paint.

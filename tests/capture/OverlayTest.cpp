@@ -105,12 +105,12 @@ TEST_F(OverlayTest, RectangleDragInvertsTheBandShowsTheLabelAndErasesOnRelease)
     auto overlay = make();
     showOverlay(*overlay);
 
-    QTest::mouseMove(overlay.get(), {12, 40});
+    moveTo(*overlay, {12, 40});
     EXPECT_EQ(overlay->Hint->text(), QStringLiteral("x - 12, y - 40"));
     EXPECT_EQ(overlay->Hint->pos(), QPoint(13, 41));
 
     QTest::mousePress(overlay.get(), Qt::LeftButton, {}, {300, 200});
-    QTest::mouseMove(overlay.get(), {12, 40});
+    moveTo(*overlay, {12, 40});
     EXPECT_EQ(overlay->Hint->text(), QStringLiteral("x - 12, y - 40 height - 160, width - 288"));
     EXPECT_EQ(overlay->Hint->pos(), QPoint(300, 200)) << "the label stays where the drag began";
     EXPECT_EQ(overlay->Selection, (ScreenRect{12, 40, 300, 200}));
@@ -172,7 +172,7 @@ TEST_F(OverlayTest, HowAReleaseEndsTheRectangle)
             if (s.kind == Step::Press)
                 QTest::mousePress(overlay.get(), s.button, {}, s.at);
             else if (s.kind == Step::Move)
-                QTest::mouseMove(overlay.get(), s.at);
+                moveTo(*overlay, s.at);
             else
                 QTest::mouseRelease(overlay.get(), s.button, {}, s.at);
         }
@@ -192,7 +192,7 @@ TEST_F(OverlayTest, AMoveRepaintsOnlyTheOutlinesThatChanged)
     QTest::mousePress(overlay.get(), Qt::LeftButton, {}, {100, 100});
     ScreenRect previous{};
     for (QPoint to : {QPoint(200, 150), QPoint(500, 400), QPoint(510, 405), QPoint(101, 300)}) {
-        QTest::mouseMove(overlay.get(), to);
+        moveTo(*overlay, to);
         const ScreenRect now = overlay->Selection;
         const qint64 outlines = qint64(outlineRegion(previous, 1).rectCount() ? 2 * (previous.width() + previous.height()) : 0)
             + 2 * (now.width() + now.height());
@@ -214,12 +214,12 @@ TEST_F(OverlayTest, CustomRegionIsPulledOnTheScreenAndThePointerKeptThere)
     EXPECT_EQ(*desktop.confinedTo, (ScreenRect{0, 0, 541, 431}));
     EXPECT_EQ(overlay->Selection, (ScreenRect{630, 470, 730, 520})) << "the first frame starts at the old point";
 
-    QTest::mouseMove(overlay.get(), {540, 430});
+    moveTo(*overlay, {540, 430});
     EXPECT_EQ(overlay->Selection, (ScreenRect{540, 430, 640, 480}));
     EXPECT_TRUE(sameRegion(differences(overlay->shownPicture(), desktop.screen), outlineRegion({540, 430, 640, 480}, 1)))
         << "the first frame was erased";
     host.regionSize = {20, 10}; // read afresh on every move
-    QTest::mouseMove(overlay.get(), {200, 100});
+    moveTo(*overlay, {200, 100});
     EXPECT_EQ(overlay->Selection, (ScreenRect{200, 100, 220, 110}));
 
     QTest::mouseRelease(overlay.get(), Qt::RightButton, {}, {200, 100});
@@ -254,14 +254,14 @@ TEST_F(OverlayTest, WindowPickingFramesTheLiveRectangleOfTheWindowUnderThePointe
 
     PaintedArea painted(*overlay);
     painted.take(); // the first frame's own repaint
-    QTest::mouseMove(overlay.get(), {120, 130});
+    moveTo(*overlay, {120, 130});
     EXPECT_EQ(painted.take(), 0) << "moving within one window draws nothing";
 
     // The right window moves after the snapshot: the frame follows where it is now.
     for (DesktopWindow &w : desktop.windows)
         if (w.id == right)
             w.rect = {310, 60, 510, 260};
-    QTest::mouseMove(overlay.get(), {400, 100});
+    moveTo(*overlay, {400, 100});
     EXPECT_EQ(overlay->Selection, (ScreenRect{310, 60, 510, 260}));
     EXPECT_TRUE(sameRegion(differences(overlay->shownPicture(), desktop.screen), outlineRegion({310, 60, 510, 260}, 4)));
     EXPECT_GT(painted.take(), 0);
