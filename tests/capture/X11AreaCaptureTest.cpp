@@ -1,0 +1,238 @@
+// The area capture commands on a real display, the user's part played with xdotool while the
+// overlay runs its modal loop. Built twice: on DISPLAY (with a window manager) and, when
+// KAPTIV_TEST_DISPLAY_VARIABLE names it, on KAPTIV_DISPLAY_NOWM (without one).
+#include "ScriptedDialogs.h"
+#include "X11TestWindow.h"
+#include "app/Startup.h"
+#include "app/mainSnap.h"
+#include "capture/CaptureOverlay.h"
+#include "capture/CustSnap.h"
+#include "capture/WndFromPt.h"
+#include "document/ChldSnap.h"
+#include "settings/ConfigSnap.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTimer>
+#include <QWindow>
+#include <gtest/gtest.h>
+
+namespace kaptiv::testing {
+namespace {
+
+#ifdef KAPTIV_TEST_DISPLAY_VARIABLE
+// Runs before main() makes the application object, so the program and its desktop both open it.
+// Without that display the application starts offscreen and every test skips.
+const bool displayChosen = [] {
+    const QByteArray display = qgetenv(KAPTIV_TEST_DISPLAY_VARIABLE);
+    qputenv("DISPLAY", display);
+    if (display.isEmpty())
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    return !display.isEmpty();
+}();
+#endif
+
+void xdotool(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral("xdotool"), arguments);
+    if (!process.waitForFinished(10000) || process.exitCode() != 0)
+        ADD_FAILURE() << "xdotool " << arguments.join(QLatin1Char(' ')).toStdString() << " failed";
+}
+
+TCapturefrm *openOverlay()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *overlay = qobject_cast<TCapturefrm *>(w); overlay && overlay->isVisible())
+            return overlay;
+    return nullptr;
+}
+
+class X11AreaCapture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            GTEST_SKIP() << "no display";
+        createApplicationWindows();
+        main = appWindows().Screenfrm;
+        TConfigfrm &config = *appWindows().Configfrm;
+        config.Delay->setText(QStringLiteral("0"));
+        config.hideprog->setChecked(false);
+        config.coords->setChecked(true);
+        dialogs.onModal = [this](QDialog &dialog) {
+            if (auto *custom = qobject_cast<TCustfrm *>(&dialog)) {
+                custom->heightb->setValue(regionSize.height());
+                custom->widthb->setValue(regionSize.width());
+                return 1;
+            }
+            return dialog.exec();
+        };
+        screen = desktop().screenSize();
+        xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QString::number(screen.height() - 5)});
+        settle(300);
+    }
+    void TearDown() override
+    {
+        if (main)
+            destroyApplicationWindows();
+    }
+
+    void settle(int milliseconds)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < milliseconds)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+
+    // Runs the command; once its overlay is up and painted, `user` plays the user's part. A
+    // watchdog cancels an overlay that outstays its welcome, so a fault cannot hang the suite.
+    void runCommand(QAction *action, const std::function<void(TCapturefrm &)> &user)
+    {
+        bool played = false;
+        QElapsedTimer clock;
+        clock.start();
+        QTimer poll;
+        poll.setInterval(20);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            TCapturefrm *overlay = openOverlay();
+            if (played) {
+                if (overlay && clock.elapsed() > 20000) {
+                    ADD_FAILURE() << "the overlay did not end";
+                    overlay->done(2);
+                }
+                return;
+            }
+            if (overlay && overlay->windowHandle() && overlay->windowHandle()->isExposed()) {
+                played = true;
+                settle(300);
+                user(*overlay);
+                clock.restart();
+            } else if (clock.elapsed() > 10000) {
+                played = true;
+                ADD_FAILURE() << "no overlay came up";
+            }
+        });
+        poll.start();
+        action->trigger();
+        poll.stop();
+        settle(200);
+        EXPECT_TRUE(played);
+    }
+
+    QImage picture() { return main->imageWindows().value(0)->Image->picture().image().convertToFormat(QImage::Format_RGB32); }
+    QImage screenPart(const ScreenRect &r) { return desktop().grabScreen(r).convertToFormat(QImage::Format_RGB32); }
+
+    ScriptedDialogs dialogs;
+    TScreenfrm *main = nullptr;
+    QSize screen;
+    QSize regionSize{32, 32};
+};
+
+QStringList args(std::initializer_list<const char *> words, std::initializer_list<int> numbers = {})
+{
+    QStringList list;
+    for (const char *w : words)
+        list << QString::fromLatin1(w);
+    for (int n : numbers)
+        list << QString::number(n);
+    return list;
+}
+
+TEST_F(X11AreaCapture, ADragGivesThatPartOfTheScreen)
+{
+    X11TestWindow window(QString(), {60, 100}, quarteredPattern(200, 150));
+    const QImage expected = screenPart({12, 40, 300, 200});
+    QString label;
+    runCommand(main->rectb, [&](TCapturefrm &) {
+        xdotool(args({"mousemove", "300", "200", "mousedown", "1", "mousemove", "150", "120", "mousemove", "12", "40"}));
+        settle(200);
+        label = openOverlay() ? openOverlay()->Hint->text() : QString();
+        xdotool(args({"mouseup", "1"}));
+    });
+    EXPECT_EQ(label, QStringLiteral("x - 12, y - 40 height - 160, width - 288"));
+    ASSERT_EQ(main->imageWindows().size(), 1);
+    EXPECT_EQ(picture(), expected);
+    EXPECT_TRUE(main->RectangleMode);
+}
+
+TEST_F(X11AreaCapture, AClickGivesTheWholeScreenAndARightClickNothing)
+{
+    X11TestWindow window(QString(), {60, 100}, quarteredPattern(200, 150));
+    const QImage whole = screenPart({0, 0, screen.width(), screen.height()});
+    runCommand(main->GrabRectangle, [](TCapturefrm &) { xdotool(args({"mousemove", "400", "300", "click", "1"})); });
+    ASSERT_EQ(main->imageWindows().size(), 1);
+    EXPECT_EQ(picture(), whole);
+
+    runCommand(main->GrabRectangle, [](TCapturefrm &) { xdotool(args({"mousemove", "400", "300", "click", "3"})); });
+    ASSERT_EQ(main->imageWindows().size(), 2);
+    EXPECT_EQ(main->imageWindows().value(0)->Image->size(), QSize(0, 0));
+    EXPECT_TRUE(main->imageWindows().value(0)->hint().contains(QStringLiteral("Width: 0, Height: 0")));
+}
+
+TEST_F(X11AreaCapture, PickingAWindowOrItsClientAreaGivesTheirExactRectangles)
+{
+    X11TestWindow window(QString(), {60, 600}, quarteredPattern(200, 150));
+    const ScreenRect outer = desktop().windowRect(window.id());
+    const ScreenRect client = desktop().clientRect(window.id());
+    const QImage outerPixels = screenPart(outer);
+    auto pointAtWindow = [](TCapturefrm &) {
+        xdotool(args({"mousemove", "120", "650"}));
+        xdotool(args({"mousemove", "160", "680", "click", "1"}));
+    };
+
+    runCommand(main->GrabWindow, pointAtWindow);
+    ASSERT_EQ(main->imageWindows().size(), 1);
+    EXPECT_EQ(picture().size(), QSize(outer.width(), outer.height()));
+    EXPECT_EQ(picture(), outerPixels);
+    EXPECT_FALSE(main->WholeWindow);
+    EXPECT_TRUE(windowLookup().entries().empty());
+
+    runCommand(main->Clientb, pointAtWindow);
+    ASSERT_EQ(main->imageWindows().size(), 2);
+    EXPECT_EQ(picture(), quarteredPattern(200, 150)) << client.Left << "," << client.Top;
+}
+
+TEST_F(X11AreaCapture, ACustomRegionNearTheCornerIsPulledInsideAndThePointerKeptThere)
+{
+    regionSize = {100, 50};
+    const int sw = screen.width(), sh = screen.height();
+    xdotool(args({"mousemove"}, {sw - 10, sh - 10}));
+    const QImage expected = screenPart({sw - 100, sh - 50, sw, sh});
+    QPoint pulled, confined;
+    runCommand(main->CustomRegion1, [&](TCapturefrm &) {
+        pulled = desktop().cursorPos();
+        xdotool(args({"mousemove"}, {sw - 2, sh - 2}));
+        settle(100);
+        confined = desktop().cursorPos();
+        xdotool(args({"click", "1"}));
+    });
+    EXPECT_EQ(pulled, QPoint(sw - 100, sh - 50));
+    EXPECT_EQ(confined, QPoint(sw - 100, sh - 50));
+    ASSERT_EQ(main->imageWindows().size(), 1);
+    EXPECT_EQ(picture(), expected);
+    xdotool(args({"mousemove"}, {sw - 2, sh - 2}));
+    EXPECT_EQ(desktop().cursorPos(), QPoint(sw - 2, sh - 2)) << "the pointer is free again";
+}
+
+TEST_F(X11AreaCapture, ActivatingAnotherWindowCancelsAndFreesThePointer)
+{
+    X11TestWindow window(QString(), {60, 600}, quarteredPattern(200, 150));
+    regionSize = {300, 300};
+    bool wasActive = false;
+    runCommand(main->Custb, [&](TCapturefrm &overlay) {
+        wasActive = overlay.isActiveWindow();
+        window.activate();
+        settle(300);
+    });
+    EXPECT_TRUE(wasActive);
+    EXPECT_TRUE(main->imageWindows().isEmpty());
+    EXPECT_FALSE(openOverlay());
+    xdotool(args({"mousemove"}, {screen.width() - 3, screen.height() - 3}));
+    EXPECT_EQ(desktop().cursorPos(), QPoint(screen.width() - 3, screen.height() - 3));
+}
+
+} // namespace
+} // namespace kaptiv::testing
