@@ -145,6 +145,7 @@ TEST_F(X11AreaCapture, ADragGivesThatPartOfTheScreen)
 {
     X11TestWindow window(QString(), {60, 100}, quarteredPattern(200, 150));
     const QImage expected = screenPart({12, 40, 300, 200});
+    appWindows().Configfrm->hideprog->setChecked(true); // the area lies clear of the main window
     QString label;
     runCommand(main->rectb, [&](TCapturefrm &) {
         xdotool(args({"mousemove", "300", "200", "mousedown", "1", "mousemove", "150", "120", "mousemove", "12", "40"}));
@@ -156,6 +157,8 @@ TEST_F(X11AreaCapture, ADragGivesThatPartOfTheScreen)
     ASSERT_EQ(main->imageWindows().size(), 1);
     EXPECT_EQ(picture(), expected);
     EXPECT_TRUE(main->RectangleMode);
+    EXPECT_TRUE(main->isVisible());
+    EXPECT_TRUE(main->imageWindows().value(0)->isVisible()) << "the new image window is shown";
 }
 
 TEST_F(X11AreaCapture, AClickGivesTheWholeScreenAndARightClickNothing)
