@@ -138,6 +138,11 @@ std::vector<std::uint8_t> Write(int screenWidth, int screenHeight, const std::ve
         EGifGCBToExtension(&gcb, extension);
         Check(EGifPutExtension(gif.get(), GRAPHICS_EXT_FUNC_CODE, 4, extension), "control");
         Map local = MakeMap(f.localTable);
+        if (!local && gif->Image.ColorMap) {
+            // giflib forgets, rather than frees, the previous frame's copy of its local table.
+            GifFreeMapObject(gif->Image.ColorMap);
+            gif->Image.ColorMap = nullptr;
+        }
         Check(EGifPutImageDesc(gif.get(), f.left, f.top, f.width, f.height, f.interlaced, local.get()), "descriptor");
         std::vector<GifPixelType> row(static_cast<std::size_t>(f.width));
         for (int y : StoredRows(f.height, f.interlaced)) {
