@@ -7,7 +7,10 @@
 #include "capture/CustSnap.h"
 #include "document/ImgFrmtSnap.h"
 #include "document/TranspSnap.h"
+#include "platform/Dialogs.h"
+#include "platform/Errors.h"
 #include "settings/ConfigSnap.h"
+#include "settings/RegSnap.h"
 
 namespace kaptiv {
 
@@ -29,6 +32,14 @@ void createApplicationWindows()
     w.Animfrm = new TAnimfrm;
     w.Transparentfrm = new TTransparentfrm;
     w.Aboutfrm = new TAboutfrm;
+    w.Configfrm->attachCaptureItems(*w.Screenfrm, w.Screenfrm->captureItems());
+    // The loop is not running yet, so its catch point cannot show a damaged store's error. The
+    // program goes on with what was loaded; the dialog's OK or Defaults writes the store afresh.
+    try {
+        LoadSettings(*w.Configfrm);
+    } catch (const KaptivError &error) {
+        showErrorBox(error.message());
+    }
 }
 
 void destroyApplicationWindows()

@@ -192,6 +192,7 @@ void TScreenfrm::buildMenus()
     connect(Client, &QAction::triggered, this, [this] { GrabWindowClick(Client); });
     connect(CustomRegion1, &QAction::triggered, this, [this] { CustomRegion1Click(CustomRegion1); });
     connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(Exit1); });
+    connect(Configuration1, &QAction::triggered, this, [this] { Configuration1Click(Configuration1); });
 }
 
 void TScreenfrm::buildToolBar()
@@ -512,5 +513,15 @@ void TScreenfrm::centreOverMainWindow(QWidget &dialog) const
 }
 
 void TScreenfrm::Exit1Click(QObject *) { QApplication::exit(0); }
+
+void TScreenfrm::Configuration1Click(QObject *)
+{
+    // Centred over this window; the dialog itself picks the screen's centre at its first showing.
+    TConfigfrm &dialog = configuration();
+    const QRect main = frameGeometry();
+    const QRect box = dialog.frameGeometry();
+    dialog.move(main.left() + main.width() / 2 - box.width() / 2, main.top() + main.height() / 2 - box.height() / 2);
+    dialogs().execModal(dialog);
+}
 
 } // namespace kaptiv

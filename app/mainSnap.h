@@ -63,6 +63,7 @@ public:
     void GrabWindowClick(QObject *sender);
     void CustomRegion1Click(QObject *sender);
     void Exit1Click(QObject *sender);
+    void Configuration1Click(QObject *sender);
 
     // The capture settings the commands read at the moment they run.
     CaptureOptions captureOptions() const override;

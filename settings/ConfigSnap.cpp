@@ -1,29 +1,202 @@
 #include "settings/ConfigSnap.h"
 
-#include <QFormLayout>
+#include "platform/Dialogs.h"
+#include "platform/Errors.h"
+#include "platform/Registry.h"
+#include "settings/CaptureHotKeys.h"
+#include "settings/RegSnap.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace kaptiv {
 
 TConfigfrm::TConfigfrm(QWidget *parent)
-    : QDialog(parent),
+    : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      PageControl(new QTabWidget),
       hideprog(new QCheckBox(QStringLiteral("Hide program during captures."))),
       confirm(new QCheckBox(QStringLiteral("Confirm closing of images."))),
       coords(new QCheckBox(QStringLiteral("Show coordinates on capture."))),
-      Delay(new QLineEdit(QStringLiteral("1500")))
+      Delay(new QLineEdit(QStringLiteral("1500"))),
+      Scrn(new HotKeyEdit), rec(new HotKeyEdit), wnd(new HotKeyEdit), active(new HotKeyEdit),
+      aclient(new HotKeyEdit), cust(new HotKeyEdit), client(new HotKeyEdit),
+      Button1(new QPushButton(QStringLiteral("OK"))),
+      Button2(new QPushButton(QStringLiteral("Cancel"))),
+      def(new QPushButton(QStringLiteral("Defaults")))
 {
+    setObjectName(QStringLiteral("Configfrm"));
     setWindowTitle(QStringLiteral("Program Configuration"));
     hideprog->setChecked(true);
     confirm->setChecked(false);
     coords->setChecked(true);
     Delay->setMaxLength(5);
+    Delay->installEventFilter(this);
+
+    PageControl->addTab(buildGeneralPage(), QStringLiteral("General"));
+    PageControl->addTab(buildHotKeysPage(), QStringLiteral("Hot Keys"));
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    buttons->addWidget(def);
+    Button1->setDefault(true);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(hideprog);
-    layout->addWidget(confirm);
-    layout->addWidget(coords);
-    auto *delayRow = new QFormLayout;
-    delayRow->addRow(QStringLiteral("Delay to refresh screen:"), Delay);
-    layout->addLayout(delayRow);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(PageControl);
+    layout->addLayout(buttons);
+    setFixedSize(256, 309);
+
+    setTabOrder(Button1, Button2);
+    setTabOrder(Button2, def);
+    setTabOrder(def, PageControl);
+    setTabOrder(PageControl, hideprog);
+    setTabOrder(hideprog, confirm);
+    setTabOrder(confirm, coords);
+    setTabOrder(coords, Delay);
+    const auto fields = hotKeyFields();
+    for (std::size_t i = 1; i < fields.size(); ++i)
+        setTabOrder(fields[i - 1], fields[i]);
+
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(def, &QPushButton::clicked, this, [this] { defClick(); });
+}
+
+QWidget *TConfigfrm::buildGeneralPage()
+{
+    auto *group = new QGroupBox(QStringLiteral("General Configuration"));
+    auto *delayRow = new QHBoxLayout;
+    Delay->setFixedWidth(60);
+    delayRow->addWidget(Delay);
+    delayRow->addWidget(new QLabel(QStringLiteral("(milli seconds)")));
+    delayRow->addStretch();
+    auto *column = new QVBoxLayout(group);
+    column->addWidget(hideprog);
+    column->addWidget(confirm);
+    column->addWidget(coords);
+    column->addSpacing(8);
+    column->addWidget(new QLabel(QStringLiteral("Delay to refresh screen:")));
+    column->addLayout(delayRow);
+    column->addStretch();
+
+    auto *page = new QWidget;
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(group);
+    return page;
+}
+
+QWidget *TConfigfrm::buildHotKeysPage()
+{
+    auto *group = new QGroupBox(QStringLiteral("Hot Key Configuration"));
+    auto *grid = new QGridLayout(group);
+    grid->setVerticalSpacing(3);
+    grid->setHorizontalSpacing(4);
+    grid->addWidget(new QLabel(QStringLiteral("(SHIFT for None)")), 0, 1);
+    const char *captions[7] = {"Grab &Screen:", "Grab &Rectangle:", "Grab &Window:", "Active Window:",
+                               "Ac&tive Client:", "&Custom Region:", "Client Area:"};
+    const auto fields = hotKeyFields();
+    for (int row = 0; row < 7; ++row) {
+        auto *label = new QLabel(QString::fromLatin1(captions[row]));
+        QFont bold = label->font();
+        bold.setBold(true);
+        label->setFont(bold);
+        label->setBuddy(fields[row]);
+        grid->addWidget(label, row + 1, 0);
+        fields[row]->setFixedWidth(98);
+        grid->addWidget(fields[row], row + 1, 1);
+    }
+    grid->setRowStretch(8, 1);
+
+    auto *page = new QWidget;
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(group);
+    return page;
+}
+
+void TConfigfrm::attachCaptureItems(QWidget &mainWindow, const std::array<QAction *, 7> &items)
+{
+    captureHotKeys_ = new CaptureHotKeys(mainWindow, items);
+}
+
+void TConfigfrm::applyHotKeyToMenu(int row)
+{
+    if (captureHotKeys_)
+        captureHotKeys_->setHotKey(row, hotKeyFields()[row]->value());
+}
+
+void TConfigfrm::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // The first showing is centred on the screen; later ones stay where the main window put them.
+    if (!shownBefore_) {
+        shownBefore_ = true;
+        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->geometry();
+            move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
+        }
+    }
+    Button1->setFocus(); // every showing starts at the first control in tab order
+    FormShow();
+}
+
+void TConfigfrm::FormShow() { LoadSettings(*this); }
+
+void TConfigfrm::Button1Click()
+{
+    const auto fields = hotKeyFields();
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        for (std::size_t j = i + 1; j < fields.size(); ++j)
+            if (fields[i]->value() != 0 && fields[i]->value() == fields[j]->value())
+                throw EHotKey(QStringLiteral("Each hot key must be unique from one another"));
+    SaveSettings(*this);
+    done(mrOk);
+}
+
+void TConfigfrm::Button2Click()
+{
+    done(mrCancel);
+    // Nothing typed here may stay in force after Cancel (an emptied delay would break the next
+    // capture): the fields go back to what is stored.
+    LoadSettings(*this);
+}
+
+void TConfigfrm::reject() { Button2Click(); }
+
+void TConfigfrm::defClick()
+{
+    if (!askConfirmation(this, QStringLiteral("Your currents settings will be lost if you continue.  Are you sure "
+                                              "you would like to reset to default program configuration values?")))
+        return;
+    Registry access(RegistryRoot::CurrentUser);
+    WriteDefaultSettings(access, *this);
+}
+
+bool TConfigfrm::DelayKeyPress(const QKeyEvent &key)
+{
+    // Only keys that type a character are filtered; Tab moves on and Delete deletes, as always.
+    if (key.text().isEmpty() || key.key() == Qt::Key_Tab || key.key() == Qt::Key_Backtab
+        || key.key() == Qt::Key_Delete)
+        return false;
+    const QChar typed = key.text().front();
+    if (typed == QChar(8) || (typed >= QLatin1Char('0') && typed <= QLatin1Char('9')))
+        return false;
+    dialogs().beep();
+    return true;
+}
+
+bool TConfigfrm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Delay && event->type() == QEvent::KeyPress)
+        return DelayKeyPress(*static_cast<QKeyEvent *>(event));
+    return QDialog::eventFilter(watched, event);
 }
 
 } // namespace kaptiv
