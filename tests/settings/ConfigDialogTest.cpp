@@ -1,0 +1,219 @@
+// The configuration dialog: its words, OK with the uniqueness check, Cancel, Defaults, the Delay
+// filter, and an error raised by a button while the dialog runs modally.
+#include "SettingsFixture.h"
+#include "platform/Errors.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QTest>
+#include <QTimer>
+
+using namespace kaptiv;
+using namespace kaptiv::testing;
+
+namespace {
+
+const QString defaultsQuestion = QStringLiteral(
+    "Your currents settings will be lost if you continue.  Are you sure you would like to reset to "
+    "default program configuration values?");
+const QString uniqueMessage = QStringLiteral("Each hot key must be unique from one another");
+
+QStringList textsOf(const QWidget &root)
+{
+    QStringList texts;
+    for (const QLabel *label : root.findChildren<QLabel *>())
+        texts << label->text();
+    for (const QGroupBox *group : root.findChildren<QGroupBox *>())
+        texts << group->title();
+    return texts;
+}
+
+} // namespace
+
+using ConfigDialog = SettingsFixture;
+
+TEST_F(ConfigDialog, ShowsEveryCaptionAndLabel)
+{
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Program Configuration"));
+    EXPECT_EQ(form.size(), QSize(256, 309));
+    ASSERT_EQ(form.PageControl->count(), 2);
+    EXPECT_EQ(form.PageControl->tabText(0), QStringLiteral("General"));
+    EXPECT_EQ(form.PageControl->tabText(1), QStringLiteral("Hot Keys"));
+    const QStringList texts = textsOf(form);
+    for (const char *text : {"General Configuration", "Delay to refresh screen:", "(milli seconds)",
+                             "Hot Key Configuration", "(SHIFT for None)", "Grab &Screen:", "Grab &Rectangle:",
+                             "Grab &Window:", "Active Window:", "Ac&tive Client:", "&Custom Region:", "Client Area:"})
+        EXPECT_TRUE(texts.contains(QLatin1String(text))) << text;
+    EXPECT_EQ(form.hideprog->text(), QStringLiteral("Hide program during captures."));
+    EXPECT_EQ(form.confirm->text(), QStringLiteral("Confirm closing of images."));
+    EXPECT_EQ(form.coords->text(), QStringLiteral("Show coordinates on capture."));
+    EXPECT_EQ(form.Button1->text(), QStringLiteral("OK"));
+    EXPECT_EQ(form.Button2->text(), QStringLiteral("Cancel"));
+    EXPECT_EQ(form.def->text(), QStringLiteral("Defaults"));
+    EXPECT_EQ(form.Delay->maxLength(), 5);
+    for (HotKeyEdit *field : form.hotKeyFields()) {
+        EXPECT_EQ(field->toolTip(), QStringLiteral("Press a key sequence to associate with this method."));
+        EXPECT_EQ(field->value(), 0);
+    }
+    EXPECT_EQ(form.Button1->nextInFocusChain(), form.Button2);
+    EXPECT_EQ(form.Button2->nextInFocusChain(), form.def);
+}
+
+TEST_F(ConfigDialog, OkRefusesDuplicateHotKeysUntilTheyDiffer)
+{
+    LoadSettings(form);
+    form.Scrn->setValue(scCtrl | scShift | 'C'); // the same as Custom Region
+    form.hideprog->setChecked(false);
+    try {
+        form.Button1Click();
+        FAIL() << "duplicates were accepted";
+    } catch (const EHotKey &error) {
+        EXPECT_EQ(error.message(), uniqueMessage);
+    }
+    EXPECT_EQ(form.result(), 0) << "the dialog stays open";
+    EXPECT_EQ(stored(QStringLiteral("Hideprog")), QStringLiteral("1")) << "nothing saved";
+    EXPECT_EQ(stored(QStringLiteral("Hot Keys/Screen")), QStringLiteral("24659"));
+
+    form.cust->setValue(scCtrl | scShift | 'S');
+    form.Button1Click();
+    EXPECT_EQ(form.result(), int(mrOk));
+    EXPECT_EQ(stored(QStringLiteral("Hideprog")), QStringLiteral("0"));
+    EXPECT_EQ(stored(QStringLiteral("Hot Keys/Screen")), QString::number(0x6043));
+    EXPECT_EQ(menuShortcuts()[0], QStringLiteral("Ctrl+Shift+C"));
+    EXPECT_EQ(menuShortcuts()[5], QStringLiteral("Ctrl+Shift+S"));
+}
+
+TEST_F(ConfigDialog, AnyNumberOfHotKeysMayBeNone)
+{
+    LoadSettings(form);
+    for (HotKeyEdit *field : form.hotKeyFields())
+        field->setValue(0);
+    form.Button1Click();
+    EXPECT_EQ(form.result(), int(mrOk));
+    EXPECT_EQ(stored(QStringLiteral("Hot Keys/Client Area")), QStringLiteral("0"));
+    EXPECT_EQ(menuShortcuts(), QStringList(7, QString()));
+}
+
+TEST_F(ConfigDialog, AnErrorInAButtonIsShownAndTheModalDialogStaysOpen)
+{
+    bool openAfterError = false;
+    int boxesAfterError = 0;
+    // The dialog runs its real modal loop; clicks arrive as the user's would, through the
+    // application's catch point.
+    dialogs.onModal = [&](QDialog &dialog) {
+        QTimer::singleShot(0, &dialog, [&] {
+            form.rec->setValue(scCtrl | scShift | 'S'); // after the showing has loaded the store
+            QTest::mouseClick(form.Button1, Qt::LeftButton);
+            openAfterError = form.isVisible();
+            boxesAfterError = int(dialogs.shown.size());
+            form.rec->setValue(scCtrl | scShift | 'R');
+            QTest::mouseClick(form.Button1, Qt::LeftButton);
+        });
+        QTimer::singleShot(5000, &dialog, [&] { dialog.done(mrAbort); }); // never hang
+        return dialog.exec();
+    };
+    EXPECT_EQ(dialogs.execModal(form), int(mrOk));
+    EXPECT_TRUE(openAfterError);
+    ASSERT_EQ(boxesAfterError, 1);
+    EXPECT_EQ(dialogs.shown[0].text, uniqueMessage);
+    EXPECT_EQ(dialogs.shown[0].caption, QStringLiteral("Kaptiv"));
+    EXPECT_EQ(dialogs.shown[0].icon, MessageIcon::Error);
+}
+
+TEST_F(ConfigDialog, DefaultsAnsweredYesStayInForceAfterCancel)
+{
+    home.writeStore("[General]\nHideprog=0\nConfirm=1\nCoords=0\nTime=20\n[Hot%20Keys]\nScreen=0\n"
+                    "Rectangle=112\nWindow=113\nActive%20Window=114\nAW%20Client=115\nCustom%20Region=116\n"
+                    "Client%20Area=117\n");
+    form.FormShow();
+    ASSERT_EQ(form.Delay->text(), QStringLiteral("20"));
+
+    dialogs.answers = {mrNo};
+    form.defClick();
+    EXPECT_EQ(form.Delay->text(), QStringLiteral("20")) << "No changes nothing";
+    EXPECT_EQ(stored(QStringLiteral("Time")), QStringLiteral("20"));
+
+    dialogs.answers = {mrYes};
+    form.defClick();
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown[1].text, defaultsQuestion);
+    EXPECT_EQ(dialogs.shown[1].caption, QStringLiteral("Confirmation"));
+    EXPECT_EQ(dialogs.shown[1].icon, MessageIcon::Question);
+    EXPECT_EQ(dialogs.shown[1].buttons, MessageButtons::YesNo);
+    EXPECT_EQ(form.result(), 0) << "Defaults leaves the dialog open";
+
+    form.Button2Click();
+    EXPECT_EQ(form.result(), int(mrCancel));
+    expectDefaultsInForce();
+    EXPECT_EQ(stored(QStringLiteral("Hideprog")), QStringLiteral("1"));
+    EXPECT_EQ(stored(QStringLiteral("Time")), QStringLiteral("1500"));
+    EXPECT_EQ(stored(QStringLiteral("Hot Keys/Screen")), QStringLiteral("24659"));
+}
+
+TEST_F(ConfigDialog, CancelPutsTheStoredValuesBackAtOnce)
+{
+    form.FormShow(); // first start: defaults
+    form.hideprog->setChecked(false);
+    form.Delay->clear();
+    form.Scrn->setValue(0x78);
+    const QByteArray before = QSettings(home.storeFile(), QSettings::IniFormat).value("Time").toByteArray();
+
+    form.reject(); // Escape and the close box
+    EXPECT_EQ(form.result(), int(mrCancel));
+    EXPECT_TRUE(form.hideprog->isChecked());
+    EXPECT_EQ(form.Delay->text(), QStringLiteral("1500")) << "an emptied delay must not stay in force";
+    EXPECT_EQ(form.Scrn->value(), defaultHotKeys[0]);
+    EXPECT_EQ(stored(QStringLiteral("Hideprog")), QStringLiteral("1"));
+    EXPECT_EQ(stored(QStringLiteral("Time")), QString::fromLatin1(before));
+}
+
+TEST_F(ConfigDialog, EveryShowingReloadsTheStoreAndOnlyTheFirstIsScreenCentred)
+{
+    form.FormShow();
+    home.writeStore("[General]\nHideprog=0\nConfirm=1\nCoords=1\nTime=42\n[Hot%20Keys]\nScreen=24659\n"
+                    "Rectangle=24658\nWindow=24663\nActive%20Window=24647\nAW%20Client=24660\n"
+                    "Custom%20Region=24643\nClient%20Area=24641\n");
+    form.move(3, 4);
+    form.show();
+    EXPECT_EQ(form.Delay->text(), QStringLiteral("42"));
+    EXPECT_FALSE(form.hideprog->isChecked());
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_EQ(form.pos(), QPoint((screen.width() - 256) / 2, (screen.height() - 309) / 2));
+    form.hide();
+    form.move(3, 4);
+    form.show();
+    EXPECT_EQ(form.pos(), QPoint(3, 4)) << "later showings stay where they were put";
+    form.hide();
+}
+
+TEST_F(ConfigDialog, DelayTakesDigitsAndBackspaceOnlyAndBeepsAtTheRest)
+{
+    form.Delay->clear();
+    QTest::keyClicks(form.Delay, QStringLiteral("12a3"));
+    EXPECT_EQ(form.Delay->text(), QStringLiteral("123"));
+    EXPECT_EQ(dialogs.beeps, 1);
+
+    const struct {
+        const char *what;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        bool beeps;
+    } keys[] = {
+        {"Backspace", Qt::Key_Backspace, Qt::NoModifier, false},
+        {"Delete", Qt::Key_Delete, Qt::NoModifier, false},
+        {"Left", Qt::Key_Left, Qt::NoModifier, false},
+        {"keypad 7", Qt::Key_7, Qt::KeypadModifier, false},
+        {"Space", Qt::Key_Space, Qt::NoModifier, true},
+        {"minus", Qt::Key_Minus, Qt::NoModifier, true},
+        {"Enter", Qt::Key_Return, Qt::NoModifier, true},
+        {"Escape", Qt::Key_Escape, Qt::NoModifier, true},
+        {"Ctrl+V", Qt::Key_V, Qt::ControlModifier, true},
+        {"Ctrl+X", Qt::Key_X, Qt::ControlModifier, true},
+    };
+    for (const auto &k : keys) {
+        const int beepsBefore = dialogs.beeps;
+        QTest::keyClick(form.Delay, k.key, k.modifiers);
+        EXPECT_EQ(dialogs.beeps - beepsBefore, k.beeps ? 1 : 0) << k.what;
+    }
+    EXPECT_EQ(form.result(), 0) << "neither Enter nor Escape reached the dialog";
+}

@@ -1,0 +1,200 @@
+// The real program on the test display, driven with xdotool as a user would: the default screen
+// hot key, a new one chosen in the configuration dialog, and that choice after a restart.
+#include "ScopedConfigHome.h"
+#include "platform/Desktop.h"
+
+#include <QProcess>
+#include <QSettings>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+using namespace kaptiv;
+using namespace kaptiv::testing;
+
+namespace {
+
+// Runs xdotool and gives its output; a command that does not finish in time is stopped.
+QString xdotool(const QStringList &arguments, bool *ok = nullptr)
+{
+    QProcess process;
+    process.start(QStringLiteral("xdotool"), arguments);
+    const bool finished = process.waitForFinished(5000);
+    if (!finished) {
+        process.kill();
+        process.waitForFinished();
+    }
+    if (ok)
+        *ok = finished && process.exitCode() == 0;
+    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+}
+
+template <typename Done>
+bool waitUntil(Done done, std::chrono::milliseconds limit)
+{
+    for (auto waited = std::chrono::milliseconds(0); waited < limit; waited += std::chrono::milliseconds(100)) {
+        if (done())
+            return true;
+        QThread::msleep(100);
+    }
+    return done();
+}
+
+// One run of the program with the test's configuration directory.
+class RunningKaptiv {
+public:
+    explicit RunningKaptiv(const QString &configHome)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+        process_.setProcessEnvironment(environment);
+        process_.start(QStringLiteral(KAPTIV_EXECUTABLE), {});
+        waitUntil([&] { return !(mainWindow_ = findWindow(QStringLiteral("^Kaptiv v1.0 BETA$"))).isEmpty(); },
+                  std::chrono::seconds(10));
+    }
+    ~RunningKaptiv()
+    {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+    }
+
+    bool started() const { return !mainWindow_.isEmpty(); }
+    // A visible window of this program whose title matches the pattern, or an empty string.
+    QString findWindow(const QString &title) const
+    {
+        return xdotool({"search", "--all", "--onlyvisible", "--pid", QString::number(process_.processId()),
+                        "--name", title})
+            .section(QLatin1Char('\n'), 0, 0);
+    }
+    // Gives the window the keyboard: through the window manager when there is one, directly otherwise.
+    void focus(const QString &window) const
+    {
+        QThread::msleep(300); // a window just mapped may not be managed yet
+        waitUntil(
+            [&] {
+                xdotool({"windowactivate", "--sync", window});
+                xdotool({"windowfocus", "--sync", window});
+                return xdotool({"getwindowfocus"}) == window;
+            },
+            std::chrono::seconds(3));
+        QThread::msleep(300);
+    }
+    void keys(const QStringList &keys) const
+    {
+        xdotool(QStringList{"key", "--delay", "60"} + keys);
+        QThread::msleep(200);
+    }
+    void focusMain() const { focus(mainWindow_); }
+
+    // What the main window shows now.
+    QImage mainWindowPixels() const
+    {
+        bool ok = false;
+        const QString shell = xdotool({"getwindowgeometry", "--shell", mainWindow_}, &ok);
+        if (!ok)
+            return {};
+        QMap<QString, int> geometry;
+        for (const QString &line : shell.split(QLatin1Char('\n')))
+            geometry[line.section(QLatin1Char('='), 0, 0)] = line.section(QLatin1Char('='), 1).toInt();
+        const ScreenRect rect{geometry["X"], geometry["Y"], geometry["X"] + geometry["WIDTH"],
+                              geometry["Y"] + geometry["HEIGHT"]};
+        return desktop().grabScreen(rect).convertToFormat(QImage::Format_RGB32);
+    }
+    bool mainWindowVisible() const { return !findWindow(QStringLiteral("^Kaptiv v1.0 BETA$")).isEmpty(); }
+    // Presses the keys in the main window and tells whether they ran a screen capture: the window
+    // hides for it (hide program is on) and comes back showing a new image window.
+    bool captures(const QStringList &keys) const
+    {
+        focusMain();
+        const QImage before = mainWindowPixels();
+        this->keys(keys);
+        if (!waitUntil([&] { return !mainWindowVisible(); }, std::chrono::milliseconds(3500)))
+            return false;
+        waitUntil([&] { return mainWindowVisible(); }, std::chrono::seconds(10));
+        QThread::msleep(500); // let it repaint
+        return mainWindowPixels() != before;
+    }
+    void exit()
+    {
+        focusMain();
+        keys({"ctrl+x"});
+        process_.waitForFinished(5000);
+    }
+
+private:
+    QProcess process_;
+    QString mainWindow_;
+};
+
+class HotKeysEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            GTEST_SKIP() << "DISPLAY is not set";
+    }
+    int storedScreenHotKey() const
+    {
+        return QSettings(home.storeFile(), QSettings::IniFormat).value(QStringLiteral("Hot Keys/Screen")).toInt();
+    }
+
+    ScopedConfigHome home;
+};
+
+} // namespace
+
+TEST_F(HotKeysEndToEnd, TheDefaultScreenHotKeyCapturesTheScreen)
+{
+    RunningKaptiv kaptiv(home.path());
+    ASSERT_TRUE(kaptiv.started());
+    // The main window shows before the settings are loaded and the first start's defaults written.
+    EXPECT_TRUE(waitUntil([&] { return storedScreenHotKey() == 24659; }, std::chrono::seconds(5)));
+    EXPECT_TRUE(kaptiv.captures({"ctrl+shift+s"}));
+    kaptiv.exit();
+}
+
+TEST_F(HotKeysEndToEnd, ANewScreenHotKeyWorksAfterOkAndAfterARestartAndTheOldOneDoesNot)
+{
+    {
+        RunningKaptiv kaptiv(home.path());
+        ASSERT_TRUE(kaptiv.started());
+        kaptiv.focusMain();
+        kaptiv.keys({"alt+o", "f"}); // Options, Configuration...
+        QString dialog;
+        ASSERT_TRUE(waitUntil([&] { return !(dialog = kaptiv.findWindow(QStringLiteral("^Program Configuration$"))).isEmpty(); },
+                              std::chrono::seconds(5)));
+        kaptiv.focus(dialog);
+        // From OK past Cancel and Defaults to the pages, to "Hot Keys", into the Screen field.
+        kaptiv.keys({"Tab", "Tab", "Tab", "Right", "alt+s"});
+
+        // The Rectangle hot key again: OK refuses, the error box comes, the dialog stays.
+        kaptiv.keys({"ctrl+shift+r", "Return"});
+        QString errorBox;
+        ASSERT_TRUE(waitUntil([&] { return !(errorBox = kaptiv.findWindow(QStringLiteral("^Kaptiv$"))).isEmpty(); },
+                              std::chrono::seconds(5)));
+        kaptiv.focus(errorBox);
+        kaptiv.keys({"Return"});
+        ASSERT_TRUE(waitUntil([&] { return kaptiv.findWindow(QStringLiteral("^Kaptiv$")).isEmpty(); },
+                              std::chrono::seconds(5)));
+        ASSERT_FALSE(kaptiv.findWindow(QStringLiteral("^Program Configuration$")).isEmpty());
+        EXPECT_EQ(storedScreenHotKey(), 24659);
+
+        kaptiv.focus(dialog);
+        kaptiv.keys({"ctrl+shift+1", "Return"}); // arrives as Ctrl+Shift+"!"
+        ASSERT_TRUE(waitUntil([&] { return kaptiv.findWindow(QStringLiteral("^Program Configuration$")).isEmpty(); },
+                              std::chrono::seconds(5)));
+        EXPECT_EQ(storedScreenHotKey(), 0x6031);
+
+        EXPECT_FALSE(kaptiv.captures({"ctrl+shift+s"})) << "the old hot key still captures";
+        EXPECT_TRUE(kaptiv.captures({"ctrl+shift+1"})) << "the new hot key does not capture";
+        kaptiv.exit();
+    }
+    RunningKaptiv restarted(home.path());
+    ASSERT_TRUE(restarted.started());
+    EXPECT_FALSE(restarted.captures({"ctrl+shift+s"})) << "after a restart the old hot key captures";
+    EXPECT_TRUE(restarted.captures({"ctrl+shift+1"})) << "after a restart the new hot key does not capture";
+    restarted.exit();
+}

@@ -1,0 +1,21 @@
+#pragma once
+// The message of the error a call raised, or an empty string when it raised none.
+
+#include "platform/Errors.h"
+
+#include <QString>
+
+namespace kaptiv::testing {
+
+template <typename Call>
+QString raisedMessage(Call call)
+{
+    try {
+        call();
+    } catch (const KaptivError &error) {
+        return error.message();
+    }
+    return {};
+}
+
+} // namespace kaptiv::testing
