@@ -146,7 +146,7 @@ TEST_F(GifCommands, BadInputIsRefusedClearly)
 
 TEST_F(GifCommands, RealAnimationsListEveryFrame)
 {
-    const QString corpus = qEnvironmentVariable("KAPTIV_GIF_CORPUS");
+    const QString corpus = QStringLiteral(KAPTIV_GIF_CORPUS);
     const QString sprites = corpus + QStringLiteral("/real/anim_sprites_20f.gif");
     const Result info = kaptiv({"gif-info", sprites});
     ASSERT_EQ(info.status, 0) << info.err;
