@@ -15,6 +15,9 @@ struct DisplayCase {
     int depth;
 };
 
+// Shown in test listings as the display's variable instead of raw bytes.
+void PrintTo(const DisplayCase &c, std::ostream *out) { *out << c.variable << " at " << c.depth << " bits"; }
+
 class ScreenGrab : public ::testing::TestWithParam<DisplayCase> {
 protected:
     void SetUp() override
