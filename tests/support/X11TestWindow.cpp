@@ -173,6 +173,28 @@ void X11TestWindow::moveTo(QPoint position)
     settle();
 }
 
+ScreenRect X11TestWindow::frameRect() const
+{
+    Display *dpy = d->display;
+    const Window root = DefaultRootWindow(dpy);
+    Window top = d->window;
+    for (;;) { // up to the child of the root: the frame when a window manager reparented us
+        Window rootReturn = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        XQueryTree(dpy, top, &rootReturn, &parent, &children, &count);
+        if (children)
+            XFree(children);
+        if (parent == root || parent == 0)
+            break;
+        top = parent;
+    }
+    Window rootReturn = 0;
+    int x = 0, y = 0;
+    unsigned w = 0, h = 0, border = 0, depth = 0;
+    XGetGeometry(dpy, top, &rootReturn, &x, &y, &w, &h, &border, &depth);
+    return {x, y, x + int(w + 2 * border), y + int(h + 2 * border)};
+}
+
 QString displayFromEnvironment(const char *variable) { return qEnvironmentVariable(variable); }
 
 QImage quarteredPattern(int width, int height)

@@ -26,6 +26,8 @@ public:
     // Waits until the window stands where the window manager put it (or at once without one).
     void settle();
     void moveTo(QPoint position);
+    // The window as the user sees it: the window manager's frame around it, or the window itself.
+    ScreenRect frameRect() const;
 
 private:
     struct State;

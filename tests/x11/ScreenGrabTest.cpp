@@ -112,6 +112,7 @@ TEST_P(ScreenGrab, ActiveWindowIsFoundWithItsFrameAndClientArea)
     EXPECT_GE(outer.Bottom, inner.Bottom);
     EXPECT_EQ(whole.bitmap.width(), outer.width());
     EXPECT_EQ(whole.bitmap.toRgb32().copy(inner.Left - outer.Left, inner.Top - outer.Top, 160, 90), pattern);
+    EXPECT_EQ(outer, window.frameRect());
     if (desktop->hasWindowManager())
         EXPECT_GT(outer.height(), inner.height()) << "the frame's title bar belongs to the window";
     else
