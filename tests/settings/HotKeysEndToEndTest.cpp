@@ -111,11 +111,10 @@ public:
         focusMain();
         const QImage before = mainWindowPixels();
         this->keys(keys);
-        if (!waitUntil([&] { return !mainWindowVisible(); }, std::chrono::milliseconds(3500)))
+        if (!waitUntil([&] { return !mainWindowVisible(); }, std::chrono::seconds(5)))
             return false;
         waitUntil([&] { return mainWindowVisible(); }, std::chrono::seconds(10));
-        QThread::msleep(500); // let it repaint
-        return mainWindowPixels() != before;
+        return waitUntil([&] { return mainWindowPixels() != before; }, std::chrono::seconds(3));
     }
     void exit()
     {
@@ -151,7 +150,7 @@ TEST_F(HotKeysEndToEnd, TheDefaultScreenHotKeyCapturesTheScreen)
     RunningKaptiv kaptiv(home.path());
     ASSERT_TRUE(kaptiv.started());
     // The main window shows before the settings are loaded and the first start's defaults written.
-    EXPECT_TRUE(waitUntil([&] { return storedScreenHotKey() == 24659; }, std::chrono::seconds(5)));
+    EXPECT_TRUE(waitUntil([&] { return storedScreenHotKey() == 24659; }, std::chrono::seconds(10)));
     EXPECT_TRUE(kaptiv.captures({"ctrl+shift+s"}));
     kaptiv.exit();
 }
@@ -165,7 +164,7 @@ TEST_F(HotKeysEndToEnd, ANewScreenHotKeyWorksAfterOkAndAfterARestartAndTheOldOne
         kaptiv.keys({"alt+o", "f"}); // Options, Configuration...
         QString dialog;
         ASSERT_TRUE(waitUntil([&] { return !(dialog = kaptiv.findWindow(QStringLiteral("^Program Configuration$"))).isEmpty(); },
-                              std::chrono::seconds(5)));
+                              std::chrono::seconds(10)));
         kaptiv.focus(dialog);
         // From OK past Cancel and Defaults to the pages, to "Hot Keys", into the Screen field.
         kaptiv.keys({"Tab", "Tab", "Tab", "Right", "alt+s"});
@@ -174,18 +173,18 @@ TEST_F(HotKeysEndToEnd, ANewScreenHotKeyWorksAfterOkAndAfterARestartAndTheOldOne
         kaptiv.keys({"ctrl+shift+r", "Return"});
         QString errorBox;
         ASSERT_TRUE(waitUntil([&] { return !(errorBox = kaptiv.findWindow(QStringLiteral("^Kaptiv$"))).isEmpty(); },
-                              std::chrono::seconds(5)));
+                              std::chrono::seconds(10)));
         kaptiv.focus(errorBox);
         kaptiv.keys({"Return"});
         ASSERT_TRUE(waitUntil([&] { return kaptiv.findWindow(QStringLiteral("^Kaptiv$")).isEmpty(); },
-                              std::chrono::seconds(5)));
+                              std::chrono::seconds(10)));
         ASSERT_FALSE(kaptiv.findWindow(QStringLiteral("^Program Configuration$")).isEmpty());
         EXPECT_EQ(storedScreenHotKey(), 24659);
 
         kaptiv.focus(dialog);
         kaptiv.keys({"ctrl+shift+1", "Return"}); // arrives as Ctrl+Shift+"!"
         ASSERT_TRUE(waitUntil([&] { return kaptiv.findWindow(QStringLiteral("^Program Configuration$")).isEmpty(); },
-                              std::chrono::seconds(5)));
+                              std::chrono::seconds(10)));
         EXPECT_EQ(storedScreenHotKey(), 0x6031);
 
         EXPECT_FALSE(kaptiv.captures({"ctrl+shift+s"})) << "the old hot key still captures";
