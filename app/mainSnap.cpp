@@ -287,6 +287,17 @@ void TScreenfrm::CheckAutosize(TImagefrm &image)
 {
     if (!Autosize1->isChecked())
         return;
+    // The document area places windows added while it is hidden only when it is shown again, and
+    // would push a window already grown to a large picture off to the left; fit it after that.
+    if (!isVisible()) {
+        fitAfterShow_.append(&image);
+        return;
+    }
+    fitToPicture(image);
+}
+
+void TScreenfrm::fitToPicture(TImagefrm &image)
+{
     // The client area is what the window shows inside its frame; make it the picture's size.
     const QSize frame = image.size() - image.widget()->size();
     image.resize(frame.width() + image.Image->width(), frame.height() + image.Image->height());
@@ -320,6 +331,9 @@ void TScreenfrm::showEvent(QShowEvent *event)
 
 void TScreenfrm::FormShow()
 {
+    for (const QPointer<TImagefrm> &image : std::exchange(fitAfterShow_, {}))
+        if (image)
+            fitToPicture(*image);
     const bool any = imageWindowCount() > 0;
     printb->setEnabled(any);
     copyb->setEnabled(any);

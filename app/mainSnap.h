@@ -12,6 +12,7 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMenu>
+#include <QPointer>
 #include <QToolBar>
 
 #include <optional>
@@ -108,6 +109,7 @@ private:
     void buildToolBar();
     void buildStatusBar();
     void FormShow();
+    void fitToPicture(TImagefrm &image);
     void FormMouseMove();
     // Fills a new image window from CaptureBitmap and frees it. `size` is the picture's own
     // unless given: a cut of no width keeps its height, and the other way round.
@@ -118,6 +120,8 @@ private:
     void cutAndFinish(const ScreenRect &area);
     void centreOverMainWindow(QWidget &dialog) const;
     TConfigfrm &configuration() const;
+
+    QList<QPointer<TImagefrm>> fitAfterShow_; // autosized once the hidden main window is shown
 };
 
 // Hides the main window for a capture when asked to, and shows it again however the command ends.

@@ -340,6 +340,16 @@ TEST_F(MainWindow, AutosizeFitsTheWindowToThePicture)
     EXPECT_NE(active()->widget()->size(), QSize(50, 40));
 }
 
+TEST_F(MainWindow, AWindowMadeWhileHiddenShowsThePicturesTopLeft)
+{
+    config().hideprog->setChecked(true);
+    fake.screen = positionalScreen(1600, 900); // far larger than the document area
+    main->GrabScreenClick(main->GrabScreen);
+    settle();
+    EXPECT_EQ(active()->pos(), QPoint(0, 0));
+    EXPECT_EQ(active()->widget()->size(), QSize(1600, 900));
+}
+
 TEST_F(MainWindow, PrintAndCopyFollowTheImageWindowsWhenShown)
 {
     main->hide();

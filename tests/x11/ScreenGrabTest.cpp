@@ -119,6 +119,20 @@ TEST_P(ScreenGrab, ActiveWindowIsFoundWithItsFrameAndClientArea)
         EXPECT_EQ(outer, inner);
 }
 
+TEST_P(ScreenGrab, GrabbedPixelsAreOpaqueAsTheirFormatRequires)
+{
+    // A 32-bit RGB image with a zero spare byte is drawn as black by parts of the toolkit.
+    const QSize size = desktop->screenSize();
+    const QImage screen = desktop->grabScreen({0, 0, size.width(), size.height()});
+    if (screen.format() != QImage::Format_RGB32)
+        GTEST_SKIP() << "not a 32-bit display format";
+    for (int y = 0; y < screen.height(); y += 37) {
+        const QRgb *row = reinterpret_cast<const QRgb *>(screen.constScanLine(y));
+        for (int x = 0; x < screen.width(); x += 13)
+            ASSERT_EQ(qAlpha(row[x]), 255) << x << "," << y;
+    }
+}
+
 TEST_P(ScreenGrab, AreasOffTheScreenAreBlack)
 {
     const QSize size = desktop->screenSize();
