@@ -10,6 +10,7 @@
 #include "settings/ConfigSnap.h"
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace kaptiv::testing {
@@ -28,12 +29,19 @@ class AppFixture : public ::testing::Test {
 protected:
     AppFixture() : fake(positionalScreen(640, 480)), scoped(fake)
     {
+        // Every case starts as a first start, with a settings store of its own.
+        previousConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
         createApplicationWindows();
         main = appWindows().Screenfrm;
         config().Delay->setText(QStringLiteral("0"));
         config().hideprog->setChecked(false);
     }
-    ~AppFixture() override { destroyApplicationWindows(); }
+    ~AppFixture() override
+    {
+        destroyApplicationWindows();
+        qputenv("XDG_CONFIG_HOME", previousConfig);
+    }
 
     TConfigfrm &config() { return *appWindows().Configfrm; }
     TImagefrm *active() { return main->imageWindows().value(0); }
@@ -50,6 +58,8 @@ protected:
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // closed windows go
     }
 
+    QTemporaryDir configHome;
+    QByteArray previousConfig;
     ScriptedDialogs dialogs;
     FakeDesktop fake;
     ScopedFakeDesktop scoped;
