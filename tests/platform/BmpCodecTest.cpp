@@ -8,6 +8,8 @@
 #include <QtEndian>
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace kaptiv {
 namespace {
 
@@ -135,6 +137,36 @@ TEST(BmpCodec, SavesWhatItEncodes)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), encodeBmp(bitmap));
     EXPECT_EQ(loadBmp(path).toRgb32(), bitmap.toRgb32());
+}
+
+} // namespace
+} // namespace kaptiv
+
+namespace kaptiv {
+namespace {
+
+// Whatever the bytes, the reader either gives a bitmap or the message; it never reads outside them.
+TEST(BmpCodec, CutOrScrambledFilesNeverCrash)
+{
+    for (const DepthCase &c : depthCases(7, 3)) {
+        const QByteArray good = encodeBmp(c.bitmap);
+        for (int cut = 0; cut < good.size(); ++cut) {
+            // A detached copy of exactly `cut` bytes, so a read past its end is caught.
+            const QByteArray part(good.constData(), cut);
+            EXPECT_THROW(decodeBmp(part), EOpenFile) << "depth " << c.depth << " cut at " << cut;
+        }
+        std::mt19937 random(unsigned(c.depth));
+        for (int round = 0; round < 2000; ++round) {
+            QByteArray scrambled = good;
+            for (int flips = 0; flips < 4; ++flips)
+                scrambled[int(random() % 64)] = char(random());
+            try {
+                const Bitmap b = decodeBmp(scrambled);
+                EXPECT_LE(qint64(b.width()) * b.height(), qint64(scrambled.size()) * 8);
+            } catch (const EOpenFile &) {
+            }
+        }
+    }
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // Screen grabs against a plain copy of the same bytes, and the colour reductions, in one run.
-//   build/bench/platform/capture_bench   (needs DISPLAY; a 1920 x 1080 display for the grab figures)
+//   build/bench/platform/screen_grab_bench   (needs DISPLAY; a 1920 x 1080 display for the grab figures)
 #include "platform/PixelFormats.h"
 #include "platform/X11Desktop.h"
 
