@@ -2,7 +2,6 @@
 
 #include "app/ToolbarImages.h"
 #include "platform/Dialogs.h"
-#include "platform/Errors.h"
 
 namespace kaptiv {
 
@@ -15,12 +14,11 @@ KaptivApplication::KaptivApplication(int &argc, char **argv) : QApplication(argc
 
 bool KaptivApplication::notify(QObject *receiver, QEvent *event)
 {
+    // Commands catch their own errors (runCommand); this is the net for anything that escapes.
     try {
         return QApplication::notify(receiver, event);
-    } catch (const KaptivError &error) {
-        showErrorBox(error.message());
-    } catch (const std::exception &error) {
-        showErrorBox(QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        showCurrentError();
     }
     return true;
 }

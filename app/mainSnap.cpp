@@ -183,16 +183,15 @@ void TScreenfrm::buildMenus()
     Contents1->setEnabled(false);
     About1 = item(Help1, "About1", QStringLiteral("&About..."), QStringLiteral("About this applicaiton"));
 
-    connect(GrabScreen, &QAction::triggered, this, [this] { GrabScreenClick(GrabScreen); });
-    connect(GrabActiveWindow1, &QAction::triggered, this, [this] { GrabActiveWindow1Click(GrabActiveWindow1); });
-    connect(GrabActiveWindowClient1, &QAction::triggered, this,
-            [this] { GrabActiveWindow1Click(GrabActiveWindowClient1); });
-    connect(GrabRectangle, &QAction::triggered, this, [this] { GrabRectangleClick(GrabRectangle); });
-    connect(GrabWindow, &QAction::triggered, this, [this] { GrabWindowClick(GrabWindow); });
-    connect(Client, &QAction::triggered, this, [this] { GrabWindowClick(Client); });
-    connect(CustomRegion1, &QAction::triggered, this, [this] { CustomRegion1Click(CustomRegion1); });
-    connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(Exit1); });
-    connect(Configuration1, &QAction::triggered, this, [this] { Configuration1Click(Configuration1); });
+    bind(GrabScreen, &TScreenfrm::GrabScreenClick);
+    bind(GrabActiveWindow1, &TScreenfrm::GrabActiveWindow1Click);
+    bind(GrabActiveWindowClient1, &TScreenfrm::GrabActiveWindow1Click);
+    bind(GrabRectangle, &TScreenfrm::GrabRectangleClick);
+    bind(GrabWindow, &TScreenfrm::GrabWindowClick);
+    bind(Client, &TScreenfrm::GrabWindowClick);
+    bind(CustomRegion1, &TScreenfrm::CustomRegion1Click);
+    bind(Exit1, &TScreenfrm::Exit1Click);
+    bind(Configuration1, &TScreenfrm::Configuration1Click);
 }
 
 void TScreenfrm::buildToolBar()
@@ -233,13 +232,13 @@ void TScreenfrm::buildToolBar()
     if (QWidget *widget = TB->widgetForAction(Helpb))
         widget->installEventFilter(this);
 
-    connect(screenb, &QAction::triggered, this, [this] { GrabScreenClick(screenb); });
-    connect(activeb, &QAction::triggered, this, [this] { GrabActiveWindow1Click(activeb); });
-    connect(AWClientb, &QAction::triggered, this, [this] { GrabActiveWindow1Click(AWClientb); });
-    connect(rectb, &QAction::triggered, this, [this] { GrabRectangleClick(rectb); });
-    connect(wndb, &QAction::triggered, this, [this] { GrabWindowClick(wndb); });
-    connect(Clientb, &QAction::triggered, this, [this] { GrabWindowClick(Clientb); });
-    connect(Custb, &QAction::triggered, this, [this] { CustomRegion1Click(Custb); });
+    bind(screenb, &TScreenfrm::GrabScreenClick);
+    bind(activeb, &TScreenfrm::GrabActiveWindow1Click);
+    bind(AWClientb, &TScreenfrm::GrabActiveWindow1Click);
+    bind(rectb, &TScreenfrm::GrabRectangleClick);
+    bind(wndb, &TScreenfrm::GrabWindowClick);
+    bind(Clientb, &TScreenfrm::GrabWindowClick);
+    bind(Custb, &TScreenfrm::CustomRegion1Click);
 }
 
 void TScreenfrm::buildStatusBar()
@@ -256,6 +255,11 @@ void TScreenfrm::buildStatusBar()
         infoPanels[i]->setFrameShadow(QFrame::Sunken);
         info->addWidget(infoPanels[i]);
     }
+}
+
+void TScreenfrm::bind(QAction *action, void (TScreenfrm::*handler)(QObject *))
+{
+    connect(action, &QAction::triggered, this, asCommand([this, action, handler] { (this->*handler)(action); }));
 }
 
 std::array<QAction *, 7> TScreenfrm::captureItems() const

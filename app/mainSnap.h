@@ -105,6 +105,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Runs `handler` with the item as its sender whenever the item is chosen.
+    void bind(QAction *action, void (TScreenfrm::*handler)(QObject *));
     void buildMenus();
     void buildToolBar();
     void buildStatusBar();

@@ -1,5 +1,7 @@
 #include "capture/CustSnap.h"
 
+#include "platform/Dialogs.h"
+
 #include <QFormLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -67,8 +69,8 @@ TCustfrm::TCustfrm(QWidget *parent)
     connect(widthb, &QSpinBox::valueChanged, this, [this] { heightbChange(widthb); });
     connect(Square, &QCheckBox::clicked, this, [this] { SquareClick(); });
     connect(group, &QButtonGroup::idClicked, this, [this] { areaClick(); });
-    connect(ok, &QPushButton::clicked, this, [this] { okClick(); });
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(ok, &QPushButton::clicked, this, asCommand([this] { okClick(); }));
+    connect(Button1, &QPushButton::clicked, this, asCommand([this] { Button1Click(); }));
 }
 
 void TCustfrm::FormCreate()

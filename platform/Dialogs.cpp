@@ -1,5 +1,7 @@
 #include "platform/Dialogs.h"
 
+#include "platform/Errors.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
@@ -62,6 +64,19 @@ void showErrorBox(const QString &message)
 {
     dialogs().messageBox(QApplication::activeWindow(), message, QStringLiteral("Kaptiv"),
                          MessageIcon::Error, MessageButtons::Ok);
+}
+
+void showCurrentError()
+{
+    try {
+        throw;
+    } catch (const KaptivError &error) {
+        showErrorBox(error.message());
+    } catch (const std::exception &error) {
+        showErrorBox(QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        showErrorBox(QStringLiteral("An unexpected error stopped the command."));
+    }
 }
 
 bool askConfirmation(QWidget *parent, const QString &question)

@@ -31,6 +31,29 @@ void setDialogsForTesting(Dialogs *scripted); // nullptr: back to the real boxes
 
 // The box every raised error ends in: titled "Kaptiv", error icon, OK.
 void showErrorBox(const QString &message);
+
+// Shows the error in flight in that box; call it only inside a catch block.
+void showCurrentError();
+
+// Runs a command as the user started it. An error it raises ends here, in the "Kaptiv" box,
+// before it can unwind through the toolkit's code (which is not built for that); the program goes
+// on, and windows the command already made stay.
+template <typename Body>
+void runCommand(Body &&body) noexcept
+{
+    try {
+        body();
+    } catch (...) {
+        showCurrentError();
+    }
+}
+
+// A slot that runs `body` as a command.
+template <typename Body>
+auto asCommand(Body body)
+{
+    return [body = std::move(body)] { runCommand(body); };
+}
 // A question titled "Confirmation" with Yes and No and the question icon; true for Yes.
 bool askConfirmation(QWidget *parent, const QString &question);
 

@@ -63,9 +63,9 @@ TConfigfrm::TConfigfrm(QWidget *parent)
     for (std::size_t i = 1; i < fields.size(); ++i)
         setTabOrder(fields[i - 1], fields[i]);
 
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
-    connect(def, &QPushButton::clicked, this, [this] { defClick(); });
+    connect(Button1, &QPushButton::clicked, this, asCommand([this] { Button1Click(); }));
+    connect(Button2, &QPushButton::clicked, this, asCommand([this] { Button2Click(); }));
+    connect(def, &QPushButton::clicked, this, asCommand([this] { defClick(); }));
 }
 
 QWidget *TConfigfrm::buildGeneralPage()

@@ -273,8 +273,7 @@ TEST_F(MainWindow, ActiveClientCursorIsPlacedRelativeToTheClientArea)
 TEST_F(MainWindow, NoActiveWindowIsReportedAndCreatesNothing)
 {
     fake.foreground = 0;
-    QMetaObject::invokeMethod(main, [this] { main->GrabActiveWindow1Click(main->GrabActiveWindow1); },
-                              Qt::QueuedConnection);
+    main->GrabActiveWindow1->trigger();
     settle();
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("There is currently no active window."));
@@ -288,7 +287,7 @@ TEST_F(MainWindow, ARaisedErrorIsShownAndTheProgramGoesOn)
 {
     config().Delay->setText(QString());
     config().hideprog->setChecked(true);
-    QMetaObject::invokeMethod(main, [this] { main->GrabScreenClick(main->GrabScreen); }, Qt::QueuedConnection);
+    main->screenb->trigger(); // as the user starts it: through the command's own catch point
     settle();
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("'' is not a valid integer value"));
