@@ -197,3 +197,57 @@ TEST_F(HotKeysEndToEnd, ANewScreenHotKeyWorksAfterOkAndAfterARestartAndTheOldOne
     EXPECT_TRUE(restarted.captures({"ctrl+shift+1"})) << "after a restart the new hot key does not capture";
     restarted.exit();
 }
+
+TEST_F(HotKeysEndToEnd, HideProgramOffNoDelayAndConfirmOnTakeEffectAtOnce)
+{
+    RunningKaptiv kaptiv(home.path());
+    ASSERT_TRUE(kaptiv.started());
+    kaptiv.focusMain();
+    kaptiv.keys({"alt+o", "f"}); // Options, Configuration...
+    QString dialog;
+    ASSERT_TRUE(waitUntil([&] { return !(dialog = kaptiv.findWindow(QStringLiteral("^Program Configuration$"))).isEmpty(); },
+                          std::chrono::seconds(10)));
+    kaptiv.focus(dialog);
+    // From OK past Cancel, Defaults and the page tabs: hide program (off), confirm (on), coordinates
+    // (left), the delay (typing replaces what Tab selected; it takes no Return); round to OK.
+    kaptiv.keys({"Tab", "Tab", "Tab", "Tab", "space", "Tab", "space", "Tab", "Tab", "0", "Tab", "Return"});
+    ASSERT_TRUE(waitUntil([&] { return kaptiv.findWindow(QStringLiteral("^Program Configuration$")).isEmpty(); },
+                          std::chrono::seconds(10)));
+    const QSettings stored(home.storeFile(), QSettings::IniFormat);
+    EXPECT_EQ(stored.value(QStringLiteral("Hideprog")).toInt(), 0);
+    EXPECT_EQ(stored.value(QStringLiteral("Confirm")).toInt(), 1);
+    EXPECT_EQ(stored.value(QStringLiteral("Time")).toInt(), 0);
+
+    // The next capture leaves the main window up and, with no delay, is there at once.
+    kaptiv.focusMain();
+    const QImage before = kaptiv.mainWindowPixels();
+    kaptiv.keys({"ctrl+shift+s"});
+    bool stayedUp = true;
+    const bool captured = waitUntil(
+        [&] {
+            stayedUp = stayedUp && kaptiv.mainWindowVisible();
+            return kaptiv.mainWindowPixels() != before;
+        },
+        std::chrono::seconds(2));
+    EXPECT_TRUE(captured);
+    EXPECT_TRUE(stayedUp);
+
+    // Closing the unsaved image asks; No keeps it, Yes lets it go.
+    QThread::msleep(300);
+    const QImage withImage = kaptiv.mainWindowPixels();
+    for (const char *answer : {"Escape", "Return"}) {
+        kaptiv.focusMain();
+        kaptiv.keys({"ctrl+w"}); // the image window's own close shortcut
+        QString question;
+        ASSERT_TRUE(waitUntil([&] { return !(question = kaptiv.findWindow(QStringLiteral("^Confirmation$"))).isEmpty(); },
+                              std::chrono::seconds(10)))
+            << "no question before " << answer;
+        kaptiv.focus(question);
+        kaptiv.keys({answer});
+        ASSERT_TRUE(waitUntil([&] { return kaptiv.findWindow(QStringLiteral("^Confirmation$")).isEmpty(); },
+                              std::chrono::seconds(10)));
+    }
+    EXPECT_TRUE(waitUntil([&] { return kaptiv.mainWindowPixels() != withImage; }, std::chrono::seconds(3)))
+        << "the image window did not close after Yes";
+    kaptiv.exit();
+}
