@@ -88,6 +88,27 @@ public:
         QThread::msleep(200);
     }
     void focusMain() const { focus(mainWindow_); }
+    // The window of that title once it shows, or an empty string when it does not come.
+    QString waitForWindow(const QString &title) const
+    {
+        QString window;
+        waitUntil([&] { return !(window = findWindow(title)).isEmpty(); }, std::chrono::seconds(10));
+        return window;
+    }
+    bool waitUntilGone(const QString &title) const
+    {
+        return waitUntil([&] { return findWindow(title).isEmpty(); }, std::chrono::seconds(10));
+    }
+    // Options, Configuration... from the main window; the dialog, focused, or an empty string.
+    QString openConfiguration() const
+    {
+        focusMain();
+        keys({"alt+o", "f"});
+        const QString dialog = waitForWindow(QStringLiteral("^Program Configuration$"));
+        if (!dialog.isEmpty())
+            focus(dialog);
+        return dialog;
+    }
 
     // What the main window shows now.
     QImage mainWindowPixels() const
@@ -160,31 +181,24 @@ TEST_F(HotKeysEndToEnd, ANewScreenHotKeyWorksAfterOkAndAfterARestartAndTheOldOne
     {
         RunningKaptiv kaptiv(home.path());
         ASSERT_TRUE(kaptiv.started());
-        kaptiv.focusMain();
-        kaptiv.keys({"alt+o", "f"}); // Options, Configuration...
-        QString dialog;
-        ASSERT_TRUE(waitUntil([&] { return !(dialog = kaptiv.findWindow(QStringLiteral("^Program Configuration$"))).isEmpty(); },
-                              std::chrono::seconds(10)));
-        kaptiv.focus(dialog);
+        const QString dialog = kaptiv.openConfiguration();
+        ASSERT_FALSE(dialog.isEmpty());
         // From OK past Cancel and Defaults to the pages, to "Hot Keys", into the Screen field.
         kaptiv.keys({"Tab", "Tab", "Tab", "Right", "alt+s"});
 
         // The Rectangle hot key again: OK refuses, the error box comes, the dialog stays.
         kaptiv.keys({"ctrl+shift+r", "Return"});
-        QString errorBox;
-        ASSERT_TRUE(waitUntil([&] { return !(errorBox = kaptiv.findWindow(QStringLiteral("^Kaptiv$"))).isEmpty(); },
-                              std::chrono::seconds(10)));
+        const QString errorBox = kaptiv.waitForWindow(QStringLiteral("^Kaptiv$"));
+        ASSERT_FALSE(errorBox.isEmpty());
         kaptiv.focus(errorBox);
         kaptiv.keys({"Return"});
-        ASSERT_TRUE(waitUntil([&] { return kaptiv.findWindow(QStringLiteral("^Kaptiv$")).isEmpty(); },
-                              std::chrono::seconds(10)));
+        ASSERT_TRUE(kaptiv.waitUntilGone(QStringLiteral("^Kaptiv$")));
         ASSERT_FALSE(kaptiv.findWindow(QStringLiteral("^Program Configuration$")).isEmpty());
         EXPECT_EQ(storedScreenHotKey(), 24659);
 
         kaptiv.focus(dialog);
         kaptiv.keys({"ctrl+shift+1", "Return"}); // arrives as Ctrl+Shift+"!"
-        ASSERT_TRUE(waitUntil([&] { return kaptiv.findWindow(QStringLiteral("^Program Configuration$")).isEmpty(); },
-                              std::chrono::seconds(10)));
+        ASSERT_TRUE(kaptiv.waitUntilGone(QStringLiteral("^Program Configuration$")));
         EXPECT_EQ(storedScreenHotKey(), 0x6031);
 
         EXPECT_FALSE(kaptiv.captures({"ctrl+shift+s"})) << "the old hot key still captures";
@@ -202,17 +216,11 @@ TEST_F(HotKeysEndToEnd, HideProgramOffNoDelayAndConfirmOnTakeEffectAtOnce)
 {
     RunningKaptiv kaptiv(home.path());
     ASSERT_TRUE(kaptiv.started());
-    kaptiv.focusMain();
-    kaptiv.keys({"alt+o", "f"}); // Options, Configuration...
-    QString dialog;
-    ASSERT_TRUE(waitUntil([&] { return !(dialog = kaptiv.findWindow(QStringLiteral("^Program Configuration$"))).isEmpty(); },
-                          std::chrono::seconds(10)));
-    kaptiv.focus(dialog);
+    ASSERT_FALSE(kaptiv.openConfiguration().isEmpty());
     // From OK past Cancel, Defaults and the page tabs: hide program (off), confirm (on), coordinates
     // (left), the delay (typing replaces what Tab selected; it takes no Return); round to OK.
     kaptiv.keys({"Tab", "Tab", "Tab", "Tab", "space", "Tab", "space", "Tab", "Tab", "0", "Tab", "Return"});
-    ASSERT_TRUE(waitUntil([&] { return kaptiv.findWindow(QStringLiteral("^Program Configuration$")).isEmpty(); },
-                          std::chrono::seconds(10)));
+    ASSERT_TRUE(kaptiv.waitUntilGone(QStringLiteral("^Program Configuration$")));
     const QSettings stored(home.storeFile(), QSettings::IniFormat);
     EXPECT_EQ(stored.value(QStringLiteral("Hideprog")).toInt(), 0);
     EXPECT_EQ(stored.value(QStringLiteral("Confirm")).toInt(), 1);
@@ -238,14 +246,11 @@ TEST_F(HotKeysEndToEnd, HideProgramOffNoDelayAndConfirmOnTakeEffectAtOnce)
     for (const char *answer : {"Escape", "Return"}) {
         kaptiv.focusMain();
         kaptiv.keys({"ctrl+w"}); // the image window's own close shortcut
-        QString question;
-        ASSERT_TRUE(waitUntil([&] { return !(question = kaptiv.findWindow(QStringLiteral("^Confirmation$"))).isEmpty(); },
-                              std::chrono::seconds(10)))
-            << "no question before " << answer;
+        const QString question = kaptiv.waitForWindow(QStringLiteral("^Confirmation$"));
+        ASSERT_FALSE(question.isEmpty()) << "no question before " << answer;
         kaptiv.focus(question);
         kaptiv.keys({answer});
-        ASSERT_TRUE(waitUntil([&] { return kaptiv.findWindow(QStringLiteral("^Confirmation$")).isEmpty(); },
-                              std::chrono::seconds(10)));
+        ASSERT_TRUE(kaptiv.waitUntilGone(QStringLiteral("^Confirmation$")));
     }
     EXPECT_TRUE(waitUntil([&] { return kaptiv.mainWindowPixels() != withImage; }, std::chrono::seconds(3)))
         << "the image window did not close after Yes";

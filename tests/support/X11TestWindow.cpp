@@ -4,6 +4,7 @@
 #include <chrono>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 // Xlib last: its macros break Qt's headers.
 #include <X11/Xatom.h>
@@ -19,31 +20,32 @@ struct X11TestWindow::State {
 
     Atom atom(const char *name) { return XInternAtom(display, name, False); }
 
-    bool hasWindowManager()
+    // The first items of a window property (32-bit values), at most `count` of them.
+    std::vector<long> property(Window window, const char *name, Atom type, long count)
     {
-        Atom type;
+        Atom actual;
         int format;
         unsigned long items = 0, after;
         unsigned char *data = nullptr;
-        XGetWindowProperty(display, DefaultRootWindow(display), atom("_NET_SUPPORTING_WM_CHECK"), 0, 1, False,
-                           XA_WINDOW, &type, &format, &items, &after, &data);
+        XGetWindowProperty(display, window, atom(name), 0, count, False, type, &actual, &format, &items, &after,
+                           &data);
+        std::vector<long> values;
+        if (data && format == 32)
+            values.assign(reinterpret_cast<long *>(data), reinterpret_cast<long *>(data) + items);
         if (data)
             XFree(data);
-        return items > 0;
+        return values;
+    }
+
+    bool hasWindowManager()
+    {
+        return !property(DefaultRootWindow(display), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, 1).empty();
     }
 
     Window activeWindow()
     {
-        Atom type;
-        int format;
-        unsigned long items = 0, after;
-        unsigned char *data = nullptr;
-        XGetWindowProperty(display, DefaultRootWindow(display), atom("_NET_ACTIVE_WINDOW"), 0, 1, False,
-                           XA_WINDOW, &type, &format, &items, &after, &data);
-        Window result = items ? *reinterpret_cast<Window *>(data) : 0;
-        if (data)
-            XFree(data);
-        return result;
+        const auto values = property(DefaultRootWindow(display), "_NET_ACTIVE_WINDOW", XA_WINDOW, 1);
+        return values.empty() ? 0 : Window(values[0]);
     }
 };
 
@@ -127,18 +129,7 @@ void X11TestWindow::settle()
 {
     XSync(d->display, False);
     if (d->hasWindowManager()) {
-        const Atom extents = d->atom("_NET_FRAME_EXTENTS");
-        waitFor([&] {
-            Atom type;
-            int format;
-            unsigned long items = 0, after;
-            unsigned char *data = nullptr;
-            XGetWindowProperty(d->display, d->window, extents, 0, 4, False, XA_CARDINAL, &type, &format, &items,
-                               &after, &data);
-            if (data)
-                XFree(data);
-            return items == 4;
-        });
+        waitFor([&] { return d->property(d->window, "_NET_FRAME_EXTENTS", XA_CARDINAL, 4).size() == 4; });
     }
     // Give the server a moment to paint the background after any move or reparenting.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
