@@ -169,5 +169,25 @@ TEST(BmpCodec, CutOrScrambledFilesNeverCrash)
     }
 }
 
+// Every seed of the bitmap fuzzer and every input that ever broke the reader, replayed.
+TEST(BmpCodec, FuzzSeedsAndCrashersReadOrAreRefused)
+{
+    int files = 0;
+    for (const char *folder : {"/corpus/bmp_reader", "/crashers/bmp_reader"}) {
+        QDir dir(QStringLiteral(KAPTIV_FUZZ_DIR) + QLatin1String(folder));
+        for (const QFileInfo &entry : dir.entryInfoList(QDir::Files)) {
+            QFile file(entry.filePath());
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            const QByteArray bytes = file.readAll();
+            try {
+                decodeBmp(QByteArray(bytes.constData(), bytes.size()));
+            } catch (const EOpenFile &) {
+            }
+            ++files;
+        }
+    }
+    EXPECT_GT(files, 5);
+}
+
 } // namespace
 } // namespace kaptiv
