@@ -536,9 +536,7 @@ void TScreenfrm::Configuration1Click(QObject *)
 {
     // Centred over this window; the dialog itself picks the screen's centre at its first showing.
     TConfigfrm &dialog = configuration();
-    const QRect main = frameGeometry();
-    const QRect box = dialog.frameGeometry();
-    dialog.move(main.left() + main.width() / 2 - box.width() / 2, main.top() + main.height() / 2 - box.height() / 2);
+    centreOverMainWindow(dialog);
     dialogs().execModal(dialog);
 }
 
