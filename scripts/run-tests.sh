@@ -9,6 +9,10 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 
 "$top/scripts/install-deps.sh" test
 "$top/scripts/build.sh"
+# The readers and the codec core once more, with AddressSanitizer and UndefinedBehaviorSanitizer: the
+# hostile files and fuzzer seeds they replay then fail on any out-of-bounds access, not only on a crash.
+KAPTIV_BUILD_DIR=$top/build-sanitize KAPTIV_BUILD_TARGETS="gif_core_test gif_giflib_test platform_tests" \
+  "$top/scripts/build.sh" -DKAPTIV_SANITIZE=ON -DKAPTIV_BUILD_BENCH=OFF
 
 scratch=$(mktemp -d)
 pids=()
@@ -47,5 +51,8 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 
+sanitized=0
+ctest --test-dir "$top/build-sanitize" --output-on-failure -j2 -L unit -E _NOT_BUILT "$@" || sanitized=$?
 cd "$top/build"
 ctest --output-on-failure -j2 "$@"
+exit "$sanitized"
