@@ -1,5 +1,5 @@
-# The two commands a fresh Debian 12 machine needs (see README.md).
-.PHONY: run test
+# The two commands a fresh Debian 12 machine needs (see README.md), and the Debian package.
+.PHONY: run test package
 
 run:
 	./scripts/install-deps.sh run
@@ -8,3 +8,6 @@ run:
 
 test:
 	./scripts/run-tests.sh
+
+package:
+	./scripts/package.sh

@@ -3,13 +3,18 @@
 #include "app/ToolbarImages.h"
 #include "platform/Dialogs.h"
 
+#include <QIcon>
+
 namespace kaptiv {
 
 KaptivApplication::KaptivApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Kaptiv"));
     setQuitOnLastWindowClosed(true);
-    setWindowIcon(toolbarGlyph(Glyph::Screen));
+    // The installed menu entry and icon carry this name; run from the build folder, the program
+    // has no icon installed and shows the Grab Screen glyph instead.
+    setDesktopFileName(QStringLiteral("com.quillmar.Kaptiv"));
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("com.quillmar.Kaptiv"), toolbarGlyph(Glyph::Screen)));
 }
 
 bool KaptivApplication::notify(QObject *receiver, QEvent *event)

@@ -1,12 +1,21 @@
 #include "app/KaptivApplication.h"
+#include "app/StartCapture.h"
 #include "app/Startup.h"
 #include "cli/CommandLine.h"
 
 #include <iostream>
+#include <optional>
 
 int main(int argc, char **argv)
 {
-    if (kaptiv::wantsCommandLine(argc, argv)) {
+    std::optional<int> startCapture;
+    if (kaptiv::asksForStartCapture(argc, argv)) {
+        startCapture = kaptiv::startCaptureItem(argc == 3 ? QString::fromLocal8Bit(argv[2]) : QString());
+        if (!startCapture) {
+            std::cerr << kaptiv::startCaptureUsage();
+            return 2;
+        }
+    } else if (kaptiv::wantsCommandLine(argc, argv)) {
         QStringList arguments;
         for (int i = 1; i < argc; ++i)
             arguments.append(QString::fromLocal8Bit(argv[i]));
@@ -19,6 +28,8 @@ int main(int argc, char **argv)
     }
     kaptiv::KaptivApplication app(argc, argv);
     kaptiv::createApplicationWindows();
+    if (startCapture)
+        kaptiv::takeCaptureOnStart(*startCapture);
     const int status = app.exec();
     kaptiv::destroyApplicationWindows();
     return status;

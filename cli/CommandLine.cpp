@@ -30,6 +30,9 @@ const char *usageText()
            "      Writes the bitmaps as the frames of one GIF file, with one shared colour table unless\n"
            "      --local-colors is given or the frames need more than 256 colours together. Every\n"
            "      frame may have at most 256 colours. --loop 0 (the default) repeats for ever.\n"
+           "  kaptiv --capture screen|rectangle|window|custom-region|client-area\n"
+           "      Starts Kaptiv and takes that capture at once, as the Capture Image menu would.\n"
+           "  kaptiv --version       show the version and the commit it was built from\n"
            "  kaptiv --help          show this text\n"
            "\n"
            "Exit status: 0 on success, 1 when the command failed, 2 for bad arguments.\n";
@@ -44,6 +47,10 @@ int runCommandLine(const QStringList &arguments, std::ostream &out, std::ostream
         if (command == QLatin1String("--help") || command == QLatin1String("-h")
             || command == QLatin1String("help")) {
             out << usageText();
+            return 0;
+        }
+        if (command == QLatin1String("--version")) {
+            out << versionText();
             return 0;
         }
         if (command == QLatin1String("grab"))

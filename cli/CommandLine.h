@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <iosfwd>
+#include <string>
 
 namespace kaptiv {
 
@@ -16,6 +17,9 @@ int runCommandLine(const QStringList &arguments, std::ostream &out, std::ostream
 
 // The text of `kaptiv --help`.
 const char *usageText();
+
+// The text of `kaptiv --version`: the name, the version and the commit the build was made from.
+std::string versionText();
 
 // Raised by a command for arguments it cannot use; the message is shown with the usage hint.
 struct UsageError {

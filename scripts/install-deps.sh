@@ -2,15 +2,20 @@
 # Installs the Debian packages Kaptiv needs that are not there yet.
 #   install-deps.sh run    what building and running the program needs
 #   install-deps.sh test   that, plus what the test suite and the benchmarks need
+#   install-deps.sh package   what building and running needs, plus what makes the Debian package
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev
   libx11-dev libxext-dev libxfixes-dev libjpeg62-turbo-dev fonts-dejavu-core)
 test_packages=(googletest libgtest-dev libbenchmark-dev libgif-dev xvfb openbox xdotool xclip
-  x11-utils imagemagick)
+  x11-utils imagemagick git groff-base desktop-file-utils appstream)
+package_packages=(dpkg-dev file)
 
 wanted=("${build_packages[@]}")
-[ "${1:-run}" = test ] && wanted+=("${test_packages[@]}")
+case "${1:-run}" in
+  test) wanted+=("${test_packages[@]}") ;;
+  package) wanted+=("${package_packages[@]}") ;;
+esac
 
 missing=()
 for package in "${wanted[@]}"; do
