@@ -11,6 +11,7 @@
 #include "settings/ConfigSnap.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QMenuBar>
 #include <QScreen>
@@ -65,6 +66,7 @@ TScreenfrm::TScreenfrm(QWidget *parent) : QMainWindow(parent), mdi(new QMdiArea)
     buildMenus();
     buildToolBar();
     buildStatusBar();
+    buildImageWindowKeys();
     resize(516, 381);
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();
@@ -257,6 +259,20 @@ void TScreenfrm::buildStatusBar()
     }
 }
 
+// The keys every multiple-document program has, beside the menus rather than in them.
+void TScreenfrm::buildImageWindowKeys()
+{
+    auto key = [this](const char *name, const QKeySequence &keys, void (QMdiArea::*slot)()) {
+        auto *action = new QAction(this);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcut(keys);
+        addAction(action);
+        connect(action, &QAction::triggered, mdi, slot);
+    };
+    key("closeActiveImage", QKeySequence(Qt::CTRL | Qt::Key_F4), &QMdiArea::closeActiveSubWindow);
+    key("nextImage", QKeySequence(Qt::CTRL | Qt::Key_Tab), &QMdiArea::activateNextSubWindow);
+}
+
 void TScreenfrm::bind(QAction *action, void (TScreenfrm::*handler)(QObject *))
 {
     connect(action, &QAction::triggered, this, asCommand([this, action, handler] { (this->*handler)(action); }));
@@ -341,6 +357,27 @@ void TScreenfrm::FormShow()
     const bool any = imageWindowCount() > 0;
     printb->setEnabled(any);
     copyb->setEnabled(any);
+}
+
+void TScreenfrm::closeEvent(QCloseEvent *event)
+{
+    bool canClose = true;
+    FormCloseQuery(canClose);
+    if (!canClose) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void TScreenfrm::FormCloseQuery(bool &canClose)
+{
+    canClose = true;
+    for (TImagefrm *image : imageWindows()) {
+        image->FormCloseQuery(canClose);
+        if (!canClose)
+            return;
+    }
 }
 
 void TScreenfrm::FormMouseMove() { setStatusPanel(1, QString()); }

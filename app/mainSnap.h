@@ -65,6 +65,9 @@ public:
     void CustomRegion1Click(QObject *sender);
     void Exit1Click(QObject *sender);
     void Configuration1Click(QObject *sender);
+    // Whether the main window may close: every image window is asked first, in the main window's
+    // order, and the first refusal keeps everything open.
+    void FormCloseQuery(bool &canClose);
 
     // The capture settings the commands read at the moment they run.
     CaptureOptions captureOptions() const override;
@@ -102,6 +105,7 @@ public:
 protected:
     bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -110,6 +114,7 @@ private:
     void buildMenus();
     void buildToolBar();
     void buildStatusBar();
+    void buildImageWindowKeys();
     void FormShow();
     void fitToPicture(TImagefrm &image);
     void FormMouseMove();

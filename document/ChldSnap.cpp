@@ -4,6 +4,7 @@
 #include "platform/CursorStamp.h"
 #include "platform/Dialogs.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QMouseEvent>
 
@@ -74,12 +75,8 @@ bool TImagefrm::isUnsaved() const
     return title.startsWith(QLatin1String("Untitled"), Qt::CaseSensitive) || title.contains(QLatin1Char('['));
 }
 
-QString fileNamePartOf(const QString &caption)
-{
-    const qsizetype cut = std::max({caption.lastIndexOf(QLatin1Char('\\')), caption.lastIndexOf(QLatin1Char('/')),
-                                    caption.lastIndexOf(QLatin1Char(':'))});
-    return caption.mid(cut + 1);
-}
+// Only "/" separates folders here: ":" and "\\" are ordinary characters of a file name.
+QString fileNamePartOf(const QString &caption) { return caption.mid(caption.lastIndexOf(QLatin1Char('/')) + 1); }
 
 QString TImagefrm::fileNamePart() const { return fileNamePartOf(caption()); }
 
@@ -116,6 +113,33 @@ void TImagefrm::closeEvent(QCloseEvent *event)
     }
     FormClose();
     QMdiSubWindow::closeEvent(event);
+}
+
+void TImagefrm::changeEvent(QEvent *event)
+{
+    QMdiSubWindow::changeEvent(event);
+    switch (event->type()) {
+    case QEvent::WindowTitleChange:
+    case QEvent::FontChange:
+    case QEvent::StyleChange:
+    case QEvent::WindowStateChange:
+        keepTitleBarShown();
+        break;
+    default:
+        break;
+    }
+}
+
+void TImagefrm::keepTitleBarShown()
+{
+    // A minimised window has its own size, and the coordinates shown while a cursor is being placed
+    // come and go with the mouse: neither should move the window's edges.
+    if (isMinimized() || host_.placingCursor())
+        return;
+    QFont title = QApplication::font("QMdiSubWindowTitleBar");
+    title.setBold(true); // the active window's caption is the wider one
+    const QSize least = QMdiSubWindow::minimumSizeHint();
+    setMinimumSize(least.width() + QFontMetrics(title).horizontalAdvance(fileNamePart()), least.height());
 }
 
 void TImagefrm::ImageMouseMove(int x, int y)

@@ -56,7 +56,7 @@ public:
 
     // "Untitled..." captions and frames of an animated GIF ("anim[3]") have not been saved.
     bool isUnsaved() const;
-    // The caption without its folders: what follows the last path separator or drive colon.
+    // The caption without its folders: what follows the last "/".
     QString fileNamePart() const;
 
     void FormCloseQuery(bool &canClose);
@@ -65,8 +65,12 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
+    // However small the picture, the window stays large enough to show its caption's file-name
+    // part and its title-bar buttons, so that it can always be told apart and closed.
+    void keepTitleBarShown();
     void FormCreate();
     void FormClose();
     void FormDestroy();

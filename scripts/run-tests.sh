@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite on displays of its own:
-#   DISPLAY                  Xvfb 1920x1080 at 24 bits with openbox (no key bindings)
+#   DISPLAY                  Xvfb 1920x1080 at 24 bits with openbox (Alt+F4 closes, no other keys)
 #   KAPTIV_DISPLAY_NOWM      Xvfb 1280x1024 at 24 bits without a window manager
 #   KAPTIV_DISPLAY_DEPTH16   Xvfb 1280x1024 at 16 bits without a window manager
 # Everything it starts is stopped again, whatever the outcome.

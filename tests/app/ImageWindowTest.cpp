@@ -2,6 +2,8 @@
 
 #include <QScrollBar>
 #include <QStatusTipEvent>
+#include <QStyleOptionTitleBar>
+#include <QTest>
 
 namespace kaptiv::testing {
 namespace {
@@ -22,10 +24,13 @@ TEST_F(ImageWindow, UnsavedMeansUntitledOrAFrameOfAnAnimation)
     }
 }
 
-TEST_F(ImageWindow, FileNamePartFollowsTheLastSeparatorOrDriveColon)
+TEST_F(ImageWindow, FileNamePartFollowsTheLastSlash)
 {
-    const std::pair<const char *, const char *> cases[] = {
-        {"Untitled3", "Untitled3"}, {"C:\\shots\\a.bmp", "a.bmp"}, {"C:a.bmp", "a.bmp"}, {"/tmp/b.gif", "b.gif"}};
+    const std::pair<const char *, const char *> cases[] = {{"Untitled3", "Untitled3"},
+                                                           {"/tmp/b.gif", "b.gif"},
+                                                           {"shots/10:30.bmp", "10:30.bmp"},
+                                                           {"/home/u/a\\b.bmp", "a\\b.bmp"},
+                                                           {"C:a.bmp", "C:a.bmp"}};
     for (auto [caption, part] : cases)
         EXPECT_EQ(fileNamePartOf(QString::fromLatin1(caption)), QString::fromLatin1(part));
 }
@@ -177,6 +182,41 @@ TEST_F(ImageWindow, LargePicturesScroll)
     EXPECT_LT(scroller->viewport()->width(), 640);
     EXPECT_GT(scroller->horizontalScrollBar()->maximum(), 0);
     EXPECT_GT(scroller->verticalScrollBar()->maximum(), 0);
+}
+
+// Where the style puts a part of an image window's title bar.
+QRect titleBarPart(TImagefrm &window, QStyle::SubControl part)
+{
+    QStyleOptionTitleBar bar;
+    bar.initFrom(&window);
+    bar.text = window.caption();
+    bar.titleBarFlags = window.windowFlags();
+    bar.titleBarState = window.windowState() | Qt::WindowActive;
+    bar.state |= QStyle::State_Active;
+    bar.subControls = QStyle::SC_All;
+    const int border = window.style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, &window);
+    const int height = window.style()->pixelMetric(QStyle::PM_TitleBarHeight, &bar, &window);
+    bar.rect = QRect(border, border, window.width() - 2 * border, height - border);
+    return window.style()->subControlRect(QStyle::CC_TitleBar, &bar, part, &window);
+}
+
+TEST_F(ImageWindow, APictureOfNoSizeStillShowsItsCaptionAndCloses)
+{
+    fake.foreground = fake.addWindow({10, 10, 10, 10}, {10, 10, 10, 10});
+    main->GrabActiveWindow1Click(main->GrabActiveWindow1);
+    TImagefrm *window = active();
+    ASSERT_EQ(window->Image->size(), QSize(0, 0));
+    settle();
+    QFont title = QApplication::font("QMdiSubWindowTitleBar");
+    title.setBold(true);
+    const QRect label = titleBarPart(*window, QStyle::SC_TitleBarLabel);
+    EXPECT_GE(label.width(), QFontMetrics(title).horizontalAdvance(QStringLiteral("Untitled1")));
+    const QRect close = titleBarPart(*window, QStyle::SC_TitleBarCloseButton);
+    ASSERT_TRUE(window->rect().contains(close)) << close.x() << "," << close.y() << " in " << window->width();
+    QTest::mouseMove(window, close.center());
+    QTest::mouseClick(window, Qt::LeftButton, {}, close.center());
+    settle();
+    EXPECT_EQ(main->imageWindowCount(), 0);
 }
 
 TEST_F(ImageWindow, OrderIsActiveFirstThenDownTheStack)

@@ -351,14 +351,18 @@ TEST_F(MainWindow, AWindowMadeWhileHiddenShowsThePicturesTopLeft)
 
 TEST_F(MainWindow, PrintAndCopyFollowTheImageWindowsWhenShown)
 {
-    main->hide();
-    main->show();
-    EXPECT_FALSE(main->printb->isEnabled());
-    main->GrabScreenClick(main->GrabScreen);
-    main->hide();
-    main->show();
-    EXPECT_TRUE(main->printb->isEnabled());
-    EXPECT_TRUE(main->copyb->isEnabled());
+    // Each showing sets both buttons from the windows open, whatever they said before.
+    for (bool withImage : {false, true}) {
+        SCOPED_TRACE(withImage);
+        if (withImage)
+            main->GrabScreenClick(main->GrabScreen);
+        main->hide();
+        main->printb->setEnabled(!withImage);
+        main->copyb->setEnabled(!withImage);
+        main->show();
+        EXPECT_EQ(main->printb->isEnabled(), withImage);
+        EXPECT_EQ(main->copyb->isEnabled(), withImage);
+    }
 }
 
 } // namespace

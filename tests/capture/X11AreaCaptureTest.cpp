@@ -3,6 +3,7 @@
 // KAPTIV_TEST_DISPLAY_VARIABLE names it, on KAPTIV_DISPLAY_NOWM (without one).
 #include "ScriptedDialogs.h"
 #include "X11TestWindow.h"
+#include "XdoTool.h"
 #include "app/Startup.h"
 #include "app/mainSnap.h"
 #include "capture/CaptureOverlay.h"
@@ -13,7 +14,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTimer>
 #include <QWindow>
 #include <gtest/gtest.h>
@@ -35,14 +35,6 @@ const bool displayChosen = [] {
 #else
 #define X11_AREA_CAPTURE X11AreaCapture
 #endif
-
-void xdotool(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral("xdotool"), arguments);
-    if (!process.waitForFinished(10000) || process.exitCode() != 0)
-        ADD_FAILURE() << "xdotool " << arguments.join(QLatin1Char(' ')).toStdString() << " failed";
-}
 
 TCapturefrm *openOverlay()
 {

@@ -12,6 +12,7 @@
 namespace kaptiv::testing {
 
 struct ShownMessage {
+    QWidget *parent; // the window the box belongs to
     QString text, caption;
     MessageIcon icon;
     MessageButtons buttons;
@@ -29,10 +30,10 @@ public:
     int modalRuns = 0;
     int beeps = 0;
 
-    int messageBox(QWidget *, const QString &text, const QString &caption, MessageIcon icon,
+    int messageBox(QWidget *parent, const QString &text, const QString &caption, MessageIcon icon,
                    MessageButtons buttons) override
     {
-        shown.push_back({text, caption, icon, buttons});
+        shown.push_back({parent, text, caption, icon, buttons});
         if (!answers.empty()) {
             const int answer = answers.front();
             answers.pop_front();
