@@ -1,5 +1,6 @@
 // kaptiv gif-info, gif-frames and gif-make: the GIF engine used from a script.
 #include "cli/CommandLine.h"
+#include "gif/GifAnimation.h"
 #include "gif/GifFrames.h"
 #include "gif/GifSave.h"
 #include "platform/BmpCodec.h"
@@ -36,6 +37,21 @@ QString hexColour(const gif::ColorTable &table, int index)
         .arg(table[3 * index + 1], 2, 16, QLatin1Char('0'))
         .arg(table[3 * index + 2], 2, 16, QLatin1Char('0'))
         .toUpper();
+}
+
+// A colour given as RRGGBB (a leading # is allowed).
+QRgb rgbOption(const QString &option, const QString &text)
+{
+    static const QRegularExpression hex(QStringLiteral("^#?[0-9A-Fa-f]{6}$"));
+    if (!hex.match(text).hasMatch())
+        throw UsageError{QStringLiteral("%1 takes a colour as RRGGBB, not '%2'").arg(option, text)};
+    return 0xFF000000u | text.right(6).toUInt(nullptr, 16);
+}
+
+void makeFolder(const QString &directory)
+{
+    if (!QDir().mkpath(directory))
+        throw EOpenFile(QStringLiteral("Cannot create the folder \"%1\".").arg(directory));
 }
 
 QString onlyFile(const QStringList &arguments, const char *command)
@@ -84,9 +100,15 @@ int runGifInfo(const QStringList &arguments, std::ostream &out)
 int runGifFrames(const QStringList &arguments, std::ostream &out)
 {
     QString path, directory;
+    bool composited = false;
+    QRgb background = qRgb(255, 255, 255);
     for (int i = 0; i < arguments.size(); ++i) {
         if (arguments[i] == QLatin1String("--output") || arguments[i] == QLatin1String("-o"))
             directory = valueOf(arguments, i);
+        else if (arguments[i] == QLatin1String("--composited"))
+            composited = true;
+        else if (arguments[i] == QLatin1String("--background"))
+            background = rgbOption(arguments[i], valueOf(arguments, i));
         else if (arguments[i].startsWith(QLatin1String("--")))
             throw UsageError{QStringLiteral("unknown option '%1'").arg(arguments[i])};
         else if (path.isEmpty())
@@ -98,13 +120,26 @@ int runGifFrames(const QStringList &arguments, std::ostream &out)
         throw UsageError{QStringLiteral("gif-frames needs a GIF file")};
     if (directory.isEmpty())
         throw UsageError{QStringLiteral("gif-frames needs --output DIR")};
+    auto frameFile = [&](int number) {
+        return QDir(directory).filePath(QStringLiteral("frame-%1.bmp").arg(number, 3, 10, QLatin1Char('0')));
+    };
+    if (composited) {
+        GifAnimation animation = loadGifAnimation(path);
+        makeFolder(directory);
+        for (int i = 1; i <= animation.FrameCount(); ++i) {
+            animation.DisposeFrame(i - 1);
+            animation.DrawFrame(i);
+            saveBmp(Bitmap(animation.CanvasOver(background), 24), frameFile(i));
+        }
+        out << animation.FrameCount() << " composited frames written to " << directory.toStdString() << "\n";
+        return 0;
+    }
     const gif::GifImage image = loadGif(path);
-    if (!QDir().mkpath(directory))
-        throw EOpenFile(QStringLiteral("Cannot create the folder \"%1\".").arg(directory));
+    makeFolder(directory);
     for (int i = 1; i <= image.FrameCount(); ++i) {
         const TFrameInfo info = GetFrameInfo(image, i);
         if (info.Bitmap && !info.Bitmap->isNull())
-            saveBmp(*info.Bitmap, QDir(directory).filePath(QStringLiteral("frame-%1.bmp").arg(i, 3, 10, QLatin1Char('0'))));
+            saveBmp(*info.Bitmap, frameFile(i));
     }
     out << image.FrameCount() << " frames written to " << directory.toStdString() << "\n";
     return 0;
@@ -128,13 +163,9 @@ int runGifMake(const QStringList &arguments, std::ostream &out)
         } else if (a == QLatin1String("--interlaced")) {
             settings.Interlaced = true;
         } else if (a == QLatin1String("--transparent")) {
-            const QString colour = valueOf(arguments, i);
-            static const QRegularExpression hex(QStringLiteral("^#?[0-9A-Fa-f]{6}$"));
-            if (!hex.match(colour).hasMatch())
-                throw UsageError{QStringLiteral("--transparent takes a colour as RRGGBB, not '%1'").arg(colour)};
-            const uint rgb = colour.right(6).toUInt(nullptr, 16);
+            const QRgb rgb = rgbOption(a, valueOf(arguments, i));
             settings.Transparent = true;
-            settings.TransparentColor = (rgb >> 16) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
+            settings.TransparentColor = uint(qRed(rgb)) | uint(qGreen(rgb)) << 8 | uint(qBlue(rgb)) << 16;
         } else if (a == QLatin1String("--local-colors")) {
             info.GlobalColors = false;
         } else if (a.startsWith(QLatin1String("--"))) {

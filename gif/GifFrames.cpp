@@ -4,20 +4,57 @@
 #include "platform/Errors.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace kaptiv {
 
-gif::GifImage loadGif(const QString &path)
+QByteArray readGifFile(const QString &path)
 {
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        throw EGIFError(QStringLiteral("\"%1\" is not a regular file.").arg(path));
+    if (info.size() > MaxGifFileBytes)
+        throw EGIFError(QStringLiteral("\"%1\" is larger than %2 MB, the most a GIF file may be.")
+                            .arg(path).arg(MaxGifFileBytes >> 20));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw EGIFError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes = file.read(MaxGifFileBytes + 1);
+    if (file.error() != QFile::NoError)
+        throw EGIFError(QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()));
+    return bytes;
+}
+
+namespace {
+
+std::span<const std::uint8_t> bytesOf(const QByteArray &bytes)
+{
+    return {reinterpret_cast<const std::uint8_t *>(bytes.constData()), size_t(bytes.size())};
+}
+
+EGIFError unreadable(const QString &path)
+{
+    return EGIFError(QStringLiteral("\"%1\" is not a GIF file that can be read.").arg(path));
+}
+
+} // namespace
+
+gif::GifImage loadGif(const QString &path)
+{
+    const QByteArray bytes = readGifFile(path);
     gif::GifImage image;
-    const auto *data = reinterpret_cast<const std::uint8_t *>(bytes.constData());
-    if (!gif::ParseGIF({data, size_t(bytes.size())}, image))
-        throw EGIFError(QStringLiteral("\"%1\" is not a GIF file that can be read.").arg(path));
+    if (!gif::ParseGIF(bytesOf(bytes), image))
+        throw unreadable(path);
     return image;
+}
+
+GifAnimation loadGifAnimation(const QString &path)
+{
+    const QByteArray bytes = readGifFile(path);
+    GifAnimation animation;
+    if (!animation.Load(bytesOf(bytes)))
+        throw unreadable(path);
+    return animation;
 }
 
 namespace {
@@ -31,10 +68,14 @@ QRgb colorAt(const gif::ColorTable &table, int index)
 
 TFrameInfo GetFrameInfo(const gif::GifImage &image, int index)
 {
-    TFrameInfo info;
     if (index < 1 || index > image.FrameCount())
-        return info;
-    const gif::GifFrame &frame = image.Frames[size_t(index - 1)];
+        return {};
+    return frameRecord(image.Frames[size_t(index - 1)]);
+}
+
+TFrameInfo frameRecord(const gif::GifFrame &frame)
+{
+    TFrameInfo info;
     info.Left = frame.Left;
     info.Top = frame.Top;
     info.Width = frame.Width;

@@ -72,6 +72,17 @@ TEST_F(GifCommands, MadeFramesReadBackWithTheirSettingsAndPixels)
     EXPECT_EQ(back1.depth(), 24);
     EXPECT_EQ(back1.toRgb32(), first.toRgb32()); // transparent pixels keep the transparent colour
     EXPECT_EQ(back2.toRgb32(), second.toRgb32());
+
+    // As the player shows them: red is transparent, so the first frame shows the background there
+    // and the second the first frame's green (disposal 0 leaves it).
+    const Result shown = kaptiv({"gif-frames", file("a.gif"), "--composited", "--background", "00FFFF",
+                                 "--output", file("shown")});
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    EXPECT_EQ(shown.out, "2 composited frames written to " + file("shown").toStdString() + "\n");
+    EXPECT_EQ(loadBmp(file("shown/frame-001.bmp")).toRgb32(),
+              quarters(30, 20, {qRgb(0, 255, 255), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(9, 9, 9)}).toRgb32());
+    EXPECT_EQ(loadBmp(file("shown/frame-002.bmp")).toRgb32(),
+              quarters(30, 20, {qRgb(9, 9, 9), qRgb(0, 255, 0), qRgb(1, 2, 3), qRgb(0, 255, 0)}).toRgb32());
 }
 
 TEST_F(GifCommands, LocalTablesWhenAskedOrWhenTheColoursDoNotShareOneTable)
