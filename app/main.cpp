@@ -16,10 +16,7 @@ int main(int argc, char **argv)
             return 2;
         }
     } else if (kaptiv::wantsCommandLine(argc, argv)) {
-        QStringList arguments;
-        for (int i = 1; i < argc; ++i)
-            arguments.append(QString::fromLocal8Bit(argv[i]));
-        return kaptiv::runCommandLine(arguments, std::cout, std::cerr);
+        return kaptiv::runCommandLine(kaptiv::commandLineArguments(argc, argv), std::cout, std::cerr);
     }
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
         && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {

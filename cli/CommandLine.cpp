@@ -1,7 +1,9 @@
 #include "cli/CommandLine.h"
 
+#include "formats/NativeNames.h"
 #include "platform/Errors.h"
 
+#include <new>
 #include <ostream>
 
 namespace kaptiv {
@@ -42,6 +44,16 @@ const char *usageText()
 
 bool wantsCommandLine(int argc, char **) { return argc > 1; }
 
+QStringList commandLineArguments(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(decodeNativeName(argv[i]));
+    return arguments;
+}
+
+std::string terminalText(const QString &text) { return encodeNativeName(text); }
+
 int runCommandLine(const QStringList &arguments, std::ostream &out, std::ostream &err)
 {
     const QString command = arguments.value(0);
@@ -65,10 +77,13 @@ int runCommandLine(const QStringList &arguments, std::ostream &out, std::ostream
             return runGifMake(arguments.mid(1), out);
         throw UsageError{QStringLiteral("unknown command '%1'").arg(command)};
     } catch (const UsageError &e) {
-        err << "kaptiv: " << e.message.toStdString() << "\nTry 'kaptiv --help'.\n";
+        err << "kaptiv: " << terminalText(e.message) << "\nTry 'kaptiv --help'.\n";
         return 2;
     } catch (const KaptivError &e) {
-        err << "kaptiv: " << e.message().toStdString() << "\n";
+        err << "kaptiv: " << terminalText(e.message()) << "\n";
+        return 1;
+    } catch (const std::bad_alloc &) {
+        err << "kaptiv: " << terminalText(outOfMemoryMessage()) << "\n";
         return 1;
     }
 }

@@ -12,6 +12,9 @@ namespace kaptiv {
 // True when the arguments ask for the command line rather than the program's window.
 bool wantsCommandLine(int argc, char **argv);
 
+// argv[1..] as the commands take them: file names keep their bytes exactly (formats/NativeNames.h).
+QStringList commandLineArguments(int argc, char **argv);
+
 // Runs one command; returns the process exit status. Messages go to `out` and `err`.
 int runCommandLine(const QStringList &arguments, std::ostream &out, std::ostream &err);
 
@@ -20,6 +23,9 @@ const char *usageText();
 
 // The text of `kaptiv --version`: the name, the version and the commit the build was made from.
 std::string versionText();
+
+// A name or message as the terminal should get it: file names in it give back their own bytes.
+std::string terminalText(const QString &text);
 
 // Raised by a command for arguments it cannot use; the message is shown with the usage hint.
 struct UsageError {

@@ -3,12 +3,13 @@
 #include "gif/GifAnimation.h"
 #include "gif/GifFrames.h"
 #include "gif/GifSave.h"
-#include "platform/BmpCodec.h"
+#include "formats/BmpCodec.h"
+#include "formats/NativeNames.h"
 #include "platform/Errors.h"
 
-#include <QDir>
 #include <QRegularExpression>
 
+#include <filesystem>
 #include <ostream>
 
 namespace kaptiv {
@@ -50,8 +51,11 @@ QRgb rgbOption(const QString &option, const QString &text)
 
 void makeFolder(const QString &directory)
 {
-    if (!QDir().mkpath(directory))
-        throw EOpenFile(QStringLiteral("Cannot create the folder \"%1\".").arg(directory));
+    std::error_code error;
+    std::filesystem::create_directories(nativePath(directory), error);
+    if (error)
+        throw EOpenFile(QStringLiteral("Cannot create the folder \"%1\". %2")
+                            .arg(directory, QString::fromLocal8Bit(error.message())));
 }
 
 QString onlyFile(const QStringList &arguments, const char *command)
@@ -70,7 +74,7 @@ int runGifInfo(const QStringList &arguments, std::ostream &out)
         throw UsageError{QStringLiteral("gif-info takes one file, not '%1'").arg(arguments.mid(1).join(' '))};
     const gif::GifImage image = loadGif(path);
     auto yesNo = [](bool b) { return b ? "yes" : "no"; };
-    out << "File: " << path.toStdString() << "\n"
+    out << "File: " << terminalText(path) << "\n"
         << "Canvas: " << image.ImageWidth << " x " << image.ImageHeight << "\n"
         << "Frames: " << image.FrameCount() << "\n"
         << "Colour depth: " << image.ColorDepth << " bits (" << (image.ColorDepth ? 1 << image.ColorDepth : 0)
@@ -121,7 +125,7 @@ int runGifFrames(const QStringList &arguments, std::ostream &out)
     if (directory.isEmpty())
         throw UsageError{QStringLiteral("gif-frames needs --output DIR")};
     auto frameFile = [&](int number) {
-        return QDir(directory).filePath(QStringLiteral("frame-%1.bmp").arg(number, 3, 10, QLatin1Char('0')));
+        return directory + QStringLiteral("/frame-%1.bmp").arg(number, 3, 10, QLatin1Char('0'));
     };
     if (composited) {
         GifAnimation animation = loadGifAnimation(path);
@@ -131,7 +135,7 @@ int runGifFrames(const QStringList &arguments, std::ostream &out)
             animation.DrawFrame(i);
             saveBmp(Bitmap(animation.CanvasOver(background), 24), frameFile(i));
         }
-        out << animation.FrameCount() << " composited frames written to " << directory.toStdString() << "\n";
+        out << animation.FrameCount() << " composited frames written to " << terminalText(directory) << "\n";
         return 0;
     }
     const gif::GifImage image = loadGif(path);
@@ -141,7 +145,7 @@ int runGifFrames(const QStringList &arguments, std::ostream &out)
         if (info.Bitmap && !info.Bitmap->isNull())
             saveBmp(*info.Bitmap, frameFile(i));
     }
-    out << image.FrameCount() << " frames written to " << directory.toStdString() << "\n";
+    out << image.FrameCount() << " frames written to " << terminalText(directory) << "\n";
     return 0;
 }
 
@@ -188,7 +192,7 @@ int runGifMake(const QStringList &arguments, std::ostream &out)
     if (!SaveGIF(output, info))
         throw EGIFError(QStringLiteral("Could not create the GIF animation.  Make sure the images are valid, i.e. "
                                        "there are no more than 256 colors per image."));
-    out << output.toStdString() << ": " << info.Count() << (info.Count() == 1 ? " frame" : " frames")
+    out << terminalText(output) << ": " << info.Count() << (info.Count() == 1 ? " frame" : " frames")
         << (info.Count() > 1 ? (info.GlobalColors ? ", one shared colour table" : ", a colour table per frame") : "")
         << "\n";
     return 0;

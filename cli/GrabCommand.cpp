@@ -1,6 +1,6 @@
 #include "capture/Capture.h"
 #include "cli/CommandLine.h"
-#include "platform/BmpCodec.h"
+#include "formats/BmpCodec.h"
 #include "platform/Desktop.h"
 #include "platform/Errors.h"
 
@@ -73,7 +73,7 @@ int runGrabCommand(const QStringList &arguments, std::ostream &out)
         bitmap = captureWindowArea(screen, window, what == QLatin1String("active"), options, cursorPos, cursor).bitmap;
     }
     saveBmp(bitmap, output);
-    out << output.toStdString() << ": " << bitmap.width() << " x " << bitmap.height() << ", "
+    out << terminalText(output) << ": " << bitmap.width() << " x " << bitmap.height() << ", "
         << bitmap.depth() << " bits per pixel\n";
     return 0;
 }

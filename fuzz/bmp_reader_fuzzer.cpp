@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the bitmap file reader. It either refuses them with its message or
 // gives a bitmap that fits in the bytes it was given and writes back out to the same pixels.
 
-#include "platform/BmpCodec.h"
+#include "formats/BmpCodec.h"
 #include "platform/Errors.h"
 
 #include <cstdlib>

@@ -1,36 +1,12 @@
 #include "gif/GifFrames.h"
 
+#include "formats/FileErrors.h"
 #include "gif/core/GifReader.h"
 #include "platform/Errors.h"
 
-#include <QFile>
-#include <QFileInfo>
-
 namespace kaptiv {
 
-QByteArray readGifFile(const QString &path)
-{
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile())
-        throw EGIFError(QStringLiteral("\"%1\" is not a regular file.").arg(path));
-    if (info.size() > MaxGifFileBytes)
-        throw EGIFError(QStringLiteral("\"%1\" is larger than %2 MB, the most a GIF file may be.")
-                            .arg(path).arg(MaxGifFileBytes >> 20));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EGIFError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
-    QByteArray bytes = file.read(MaxGifFileBytes + 1);
-    if (file.error() != QFile::NoError)
-        throw EGIFError(QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()));
-    return bytes;
-}
-
 namespace {
-
-std::span<const std::uint8_t> bytesOf(const QByteArray &bytes)
-{
-    return {reinterpret_cast<const std::uint8_t *>(bytes.constData()), size_t(bytes.size())};
-}
 
 EGIFError unreadable(const QString &path)
 {
@@ -39,20 +15,29 @@ EGIFError unreadable(const QString &path)
 
 } // namespace
 
+std::vector<std::uint8_t> readGifFile(const QString &path)
+{
+    static constexpr std::string_view Signature[] = {"GIF"};
+    auto bytes = reportingFileErrors([&] { return formats::ReadFileWithSignature(nativePath(path), Signature); });
+    if (!bytes)
+        throw unreadable(path);
+    return std::move(*bytes);
+}
+
 gif::GifImage loadGif(const QString &path)
 {
-    const QByteArray bytes = readGifFile(path);
+    const std::vector<std::uint8_t> bytes = readGifFile(path);
     gif::GifImage image;
-    if (!gif::ParseGIF(bytesOf(bytes), image))
+    if (!gif::ParseGIF(bytes, image))
         throw unreadable(path);
     return image;
 }
 
 GifAnimation loadGifAnimation(const QString &path)
 {
-    const QByteArray bytes = readGifFile(path);
+    const std::vector<std::uint8_t> bytes = readGifFile(path);
     GifAnimation animation;
-    if (!animation.Load(bytesOf(bytes)))
+    if (!animation.Load(bytes))
         throw unreadable(path);
     return animation;
 }
@@ -91,7 +76,7 @@ TFrameInfo frameRecord(const gif::GifFrame &frame)
     }
     // Transparent pixels hold the transparent index, so every pixel is simply its table colour;
     // pixels the data never reached hold index 0.
-    QImage pixels(frame.Width, frame.Height, QImage::Format_RGB32);
+    QImage pixels = allocateImage(frame.Width, frame.Height, QImage::Format_RGB32);
     if (!frame.Indices.empty())
         for (int y = 0; y < frame.Height; ++y) {
             QRgb *row = reinterpret_cast<QRgb *>(pixels.scanLine(y));

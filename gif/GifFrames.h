@@ -10,12 +10,11 @@
 
 namespace kaptiv {
 
-// The bytes of a GIF file: a regular file of at most MaxGifFileBytes. Raises EGIFError saying why
-// when it cannot be had.
-constexpr qint64 MaxGifFileBytes = qint64(1) << 30;
-QByteArray readGifFile(const QString &path);
+// The bytes of a GIF file through the one file reader (formats/FileAccess.h): a regular file of at
+// most 1 GiB. Raises EOpenFile saying why when it cannot be had, EGIFError when it is not a GIF.
+std::vector<std::uint8_t> readGifFile(const QString &path);
 
-// Reads a whole GIF file; raises EGIFError when it cannot be read at all.
+// Reads a whole GIF file; raises EOpenFile or EGIFError as above, or when it cannot be read at all.
 gif::GifImage loadGif(const QString &path);
 // The same, as frames composed on a canvas.
 GifAnimation loadGifAnimation(const QString &path);

@@ -1,6 +1,6 @@
 #include "gif/GifSave.h"
 
-#include "gif/core/AtomicFile.h"
+#include "formats/FileErrors.h"
 #include "gif/core/GifWriter.h"
 #include "platform/Errors.h"
 
@@ -31,18 +31,16 @@ bool SaveGIF(const QString &fileName, TGIFSaveInfo &info)
         input.Comment = frame.Comment.toStdString();
         save.Frames.push_back(std::move(input));
     }
-    try {
-        gif::AtomicFileWriter file(fileName.toStdString()); // reports an unwritable place at once
+    return reportingFileErrors([&] {
+        const formats::FileWriter file(nativePath(fileName)); // reports an unwritable place at once
         std::vector<std::uint8_t> bytes;
         const bool written = gif::WriteGIFStream(save, bytes);
         info.GlobalColors = save.GlobalColors;
         if (!written)
             return false;
-        file.Commit(bytes);
+        file.Write(bytes);
         return true;
-    } catch (const gif::FileWriteError &error) {
-        throw EOpenFile(QString::fromStdString(error.what()));
-    }
+    });
 }
 
 } // namespace kaptiv

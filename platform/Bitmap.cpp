@@ -1,5 +1,7 @@
 #include "platform/Bitmap.h"
 
+#include "platform/Errors.h"
+
 #include <stdexcept>
 
 namespace kaptiv {
@@ -18,7 +20,28 @@ bool storageMatches(const QImage &image, int depth)
     }
 }
 
+[[noreturn]] void outOfMemory(int width, int height)
+{
+    throw EOutOfMemory(QStringLiteral("Not enough memory for a picture of %1 x %2 pixels.").arg(width).arg(height));
+}
+
 } // namespace
+
+QImage allocateImage(int width, int height, QImage::Format format)
+{
+    QImage image(width, height, format);
+    if (image.isNull() && width > 0 && height > 0)
+        outOfMemory(width, height);
+    return image;
+}
+
+QImage convertImage(const QImage &image, QImage::Format format)
+{
+    QImage converted = image.convertToFormat(format);
+    if (converted.isNull() && !image.isNull())
+        outOfMemory(image.width(), image.height());
+    return converted;
+}
 
 Bitmap::Bitmap(QImage image, int depth) : image_(std::move(image)), depth_(depth)
 {
@@ -33,7 +56,7 @@ Bitmap Bitmap::create(int width, int height, int depth, const QVector<QRgb> &col
         format = QImage::Format_Indexed8;
     else if (depth == 16)
         format = QImage::Format_RGB16;
-    QImage image(width, height, format);
+    QImage image = allocateImage(width, height, format);
     if (depth <= 8)
         image.setColorTable(colorTable);
     image.fill(0);
@@ -48,7 +71,7 @@ Bitmap Bitmap::fromImage(const QImage &image)
     case QImage::Format_Indexed8: {
         const int colors = image.colorCount();
         const int depth = colors <= 2 ? 1 : colors <= 16 ? 4 : 8;
-        return Bitmap(image.convertToFormat(QImage::Format_Indexed8), depth);
+        return Bitmap(convertImage(image, QImage::Format_Indexed8), depth);
     }
     case QImage::Format_RGB16:
         return Bitmap(image, 16);
@@ -58,8 +81,7 @@ Bitmap Bitmap::fromImage(const QImage &image)
     case QImage::Format_ARGB32_Premultiplied:
         return Bitmap(image, 32);
     default:
-        return Bitmap(image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32
-                                                                    : QImage::Format_RGB32),
+        return Bitmap(convertImage(image, image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32),
                       image.hasAlphaChannel() ? 32 : 24);
     }
 }
@@ -68,7 +90,7 @@ QImage Bitmap::toRgb32() const
 {
     if (image_.format() == QImage::Format_RGB32)
         return image_;
-    return image_.convertToFormat(QImage::Format_RGB32);
+    return convertImage(image_, QImage::Format_RGB32);
 }
 
 int colorCountOfDepth(int depth)

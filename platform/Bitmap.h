@@ -39,6 +39,12 @@ private:
     int depth_ = 0;
 };
 
+// A new image, or EOutOfMemory ("Not enough memory for a picture of W x H pixels.") when it cannot
+// be had: QImage gives a null image instead of failing, and writing into that one would crash.
+QImage allocateImage(int width, int height, QImage::Format format);
+// `image` converted to `format`, likewise never a null image in place of a real one.
+QImage convertImage(const QImage &image, QImage::Format format);
+
 // 2 to the power of the depth; a 32-bit bitmap counts 16777216, the colours its 24 colour bits
 // can hold (2^32 would not fit the 32-bit count). A 0 x 0 bitmap keeps its declared depth and
 // counts like any other; only a bitmap with no depth at all counts 0.

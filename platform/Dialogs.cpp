@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <QMessageBox>
 
+#include <new>
+
 namespace kaptiv {
 
 namespace {
@@ -72,6 +74,8 @@ void showCurrentError()
         throw;
     } catch (const KaptivError &error) {
         showErrorBox(error.message());
+    } catch (const std::bad_alloc &) {
+        showErrorBox(outOfMemoryMessage());
     } catch (const std::exception &error) {
         showErrorBox(QString::fromLocal8Bit(error.what()));
     } catch (...) {

@@ -2,6 +2,8 @@
 
 namespace kaptiv {
 
+QString outOfMemoryMessage() { return QStringLiteral("Out of memory: the command was stopped."); }
+
 int StrToInt(const QString &text)
 {
     bool ok = false;

@@ -34,8 +34,12 @@ KAPTIV_ERROR_KIND(EGIFError)       // the GIF engine refused a file
 KAPTIV_ERROR_KIND(EHotKey)         // hot keys that clash
 KAPTIV_ERROR_KIND(ERegistryError)  // the settings store could not be read or written
 KAPTIV_ERROR_KIND(EDisplayError)   // the desktop (X display) is not reachable
+KAPTIV_ERROR_KIND(EOutOfMemory)    // a picture or a file did not fit in memory
 
 #undef KAPTIV_ERROR_KIND
+
+// What the user is told when memory ran out anywhere else (a failed allocation, std::bad_alloc).
+QString outOfMemoryMessage();
 
 // Reads a decimal integer the way the user typed it; anything else raises
 // "'<text>' is not a valid integer value".

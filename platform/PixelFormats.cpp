@@ -212,8 +212,8 @@ Bitmap convertToColors(const QImage &pixels, int sourceDepth, CaptureColors colo
         return Bitmap::create(pixels.width(), pixels.height(), depth, table);
     const QImage rgb = pixels.format() == QImage::Format_RGB32 || pixels.format() == QImage::Format_ARGB32
         ? pixels
-        : pixels.convertToFormat(QImage::Format_RGB32);
-    QImage out(rgb.width(), rgb.height(), QImage::Format_Indexed8);
+        : convertImage(pixels, QImage::Format_RGB32);
+    QImage out = allocateImage(rgb.width(), rgb.height(), QImage::Format_Indexed8);
     out.setColorTable(table);
     mapInto(rgb, out, depth, table);
     return Bitmap(std::move(out), depth);
@@ -221,9 +221,9 @@ Bitmap convertToColors(const QImage &pixels, int sourceDepth, CaptureColors colo
 
 void remapIntoIndexed(Bitmap &target, const QImage &rgb32, int x, int y)
 {
-    QImage mapped(rgb32.width(), rgb32.height(), QImage::Format_Indexed8);
+    QImage mapped = allocateImage(rgb32.width(), rgb32.height(), QImage::Format_Indexed8);
     const QVector<QRgb> table = target.colorTable();
-    mapInto(rgb32.convertToFormat(QImage::Format_RGB32), mapped, target.depth(), table);
+    mapInto(convertImage(rgb32, QImage::Format_RGB32), mapped, target.depth(), table);
     QImage &img = target.image();
     for (int row = 0; row < mapped.height(); ++row)
         std::copy_n(mapped.constScanLine(row), mapped.width(), img.scanLine(y + row) + x);

@@ -11,7 +11,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/build.sh"
 # The readers and the codec core once more, with AddressSanitizer and UndefinedBehaviorSanitizer: the
 # hostile files and fuzzer seeds they replay then fail on any out-of-bounds access, not only on a crash.
-KAPTIV_BUILD_DIR=$top/build-sanitize KAPTIV_BUILD_TARGETS="gif_core_test gif_giflib_test platform_tests" \
+KAPTIV_BUILD_DIR=$top/build-sanitize KAPTIV_BUILD_TARGETS="gif_core_test gif_giflib_test platform_tests formats_tests" \
   "$top/scripts/build.sh" -DKAPTIV_SANITIZE=ON -DKAPTIV_BUILD_BENCH=OFF
 
 scratch=$(mktemp -d)

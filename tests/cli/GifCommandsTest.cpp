@@ -1,7 +1,7 @@
 // The GIF tools of the command line, run in-process as a script would run them.
 #include "cli/CommandLine.h"
 #include "gif/GifFrames.h"
-#include "platform/BmpCodec.h"
+#include "formats/BmpCodec.h"
 
 #include <QDir>
 #include <QFile>
@@ -134,7 +134,7 @@ TEST_F(GifCommands, BadInputIsRefusedClearly)
     struct Case {
         QStringList arguments;
         int status;
-        const char *message;
+        std::string message;
     } cases[] = {
         {{"gif-info"}, 2, "gif-info needs a GIF file"},
         {{"gif-info", file("missing.gif")}, 1, "Cannot open file"},
@@ -145,7 +145,7 @@ TEST_F(GifCommands, BadInputIsRefusedClearly)
         {{"gif-make", "-o", file("o.gif"), "--delay", "-1", bmp}, 2, "--delay takes a whole number"},
         {{"gif-make", "-o", file("o.gif"), "--loop", "70000", bmp}, 2, "--loop takes a whole number from 0 to 65535"},
         {{"gif-make", "-o", file("o.gif"), "--transparent", "red", bmp}, 2, "--transparent takes a colour as RRGGBB"},
-        {{"gif-make", "-o", file("o.gif"), file("not.gif")}, 1, "Bitmap image is not valid."},
+        {{"gif-make", "-o", file("o.gif"), bmp, file("not.gif")}, 1, "kaptiv: " + file("not.gif").toStdString() + ": Bitmap image is not valid.\n"},
         {{"gif-make", "-o", file("no/such/dir/o.gif"), bmp}, 1, "o.gif"},
     };
     for (const Case &c : cases) {

@@ -1,4 +1,4 @@
-#include "platform/BmpCodec.h"
+#include "formats/BmpCodec.h"
 #include "platform/Errors.h"
 #include "platform/PixelFormats.h"
 

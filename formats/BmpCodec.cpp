@@ -1,9 +1,8 @@
-#include "platform/BmpCodec.h"
+#include "formats/BmpCodec.h"
 
+#include "formats/FileErrors.h"
 #include "platform/Errors.h"
 
-#include <QFile>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <cstring>
@@ -102,12 +101,18 @@ QByteArray encodeBmp(const Bitmap &bitmap)
     const int tableEntries = depth <= 8 ? (1 << depth) : 0;
     const int masksSize = depth == 16 ? 12 : 0;
     const quint32 dataOffset = kFileHeaderSize + kInfoHeaderSize + masksSize + tableEntries * 4;
-    const quint32 imageSize = quint32(stride) * quint32(h);
+    const quint64 imageSize = quint64(stride) * quint64(h);
+    // The file header holds the file's size in 32 bits.
+    if (dataOffset + imageSize > 0xFFFFFFFFu)
+        throw EOpenFile(QStringLiteral("A picture of %1 x %2 pixels at %3 bits is too large for a bitmap file.")
+                            .arg(w)
+                            .arg(h)
+                            .arg(depth));
 
     QByteArray out;
-    out.reserve(int(dataOffset + imageSize));
+    out.reserve(qsizetype(dataOffset + imageSize));
     out.append("BM", 2);
-    put32(out, dataOffset + imageSize);
+    put32(out, quint32(dataOffset + imageSize));
     put32(out, 0);
     put32(out, dataOffset);
 
@@ -117,7 +122,7 @@ QByteArray encodeBmp(const Bitmap &bitmap)
     put16(out, 1);
     put16(out, quint16(depth));
     put32(out, depth == 16 ? kBiBitfields : kBiRgb);
-    put32(out, imageSize);
+    put32(out, quint32(imageSize));
     put32(out, 3780); // 96 dots per inch
     put32(out, 3780);
     put32(out, quint32(tableEntries));
@@ -144,12 +149,11 @@ QByteArray encodeBmp(const Bitmap &bitmap)
 
 void saveBmp(const Bitmap &bitmap, const QString &path)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EOpenFile(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
-    file.write(encodeBmp(bitmap));
-    if (!file.commit())
-        throw EOpenFile(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
+    reportingFileErrors([&] {
+        const formats::FileWriter file(nativePath(path)); // an unwritable place is reported before the work
+        const QByteArray bytes = encodeBmp(bitmap);
+        file.Write({reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size())});
+    });
 }
 
 Bitmap decodeBmp(const QByteArray &bytes)
@@ -255,10 +259,17 @@ Bitmap decodeBmp(const QByteArray &bytes)
 
 Bitmap loadBmp(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EOpenFile(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
-    return decodeBmp(file.readAll());
+    static constexpr std::string_view Signature[] = {"BM"};
+    const auto bytes = reportingFileErrors([&] { return formats::ReadFileWithSignature(nativePath(path), Signature); });
+    try {
+        if (!bytes)
+            invalid();
+        return decodeBmp(QByteArray::fromRawData(reinterpret_cast<const char *>(bytes->data()), qsizetype(bytes->size())));
+    } catch (const EOpenFile &error) { // several files may be read by one command: say which
+        throw EOpenFile(QStringLiteral("%1: %2").arg(path, error.message()));
+    } catch (const EOutOfMemory &error) {
+        throw EOutOfMemory(QStringLiteral("%1: %2").arg(path, error.message()));
+    }
 }
 
 } // namespace kaptiv

@@ -1,0 +1,114 @@
+// Every allocation of a large picture is checked: when memory runs out the command raises
+// EOutOfMemory and writes nothing, where it used to write into a null picture (a crash) or carry a
+// null picture on into an empty file.
+#include "formats/BmpCodec.h"
+#include "gif/GifFrames.h"
+#include "gif/GifSave.h"
+#include "gif/core/GifReader.h"
+#include "platform/Errors.h"
+#include "platform/PixelFormats.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define KAPTIV_ADDRESS_LIMIT_WORKS 0 // the sanitizer reserves far more address space than any limit
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KAPTIV_ADDRESS_LIMIT_WORKS 0
+#endif
+#endif
+#ifndef KAPTIV_ADDRESS_LIMIT_WORKS
+#define KAPTIV_ADDRESS_LIMIT_WORKS 1
+#endif
+
+namespace kaptiv {
+namespace {
+
+// Runs `operation` in a child process that may take at most 16 MiB more address space than it
+// has now; succeeds when the operation raised EOutOfMemory and then `afterwards` holds.
+::testing::AssertionResult RunsOutOfMemoryCleanly(const std::function<void()> &operation,
+                                                 const std::function<bool()> &afterwards = [] { return true; })
+{
+    const pid_t child = ::fork();
+    if (child < 0)
+        return ::testing::AssertionFailure() << "fork failed";
+    if (child == 0) {
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t limit = rlim_t(pages) * rlim_t(::sysconf(_SC_PAGESIZE)) + (rlim_t(16) << 20);
+        const rlimit address{limit, limit};
+        ::setrlimit(RLIMIT_AS, &address);
+        try {
+            operation();
+        } catch (const EOutOfMemory &error) {
+            ::_exit(error.message().contains(QLatin1String("Not enough memory for a picture of")) && afterwards() ? 0 : 3);
+        } catch (...) {
+            ::_exit(2);
+        }
+        ::_exit(1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (WIFSIGNALED(status))
+        return ::testing::AssertionFailure() << "crashed with signal " << WTERMSIG(status);
+    switch (WEXITSTATUS(status)) {
+    case 0: return ::testing::AssertionSuccess();
+    case 1: return ::testing::AssertionFailure() << "went on as if the picture had been made";
+    case 2: return ::testing::AssertionFailure() << "raised something else";
+    default: return ::testing::AssertionFailure() << "wrong message, or something was left behind";
+    }
+}
+
+TEST(OutOfMemory, EveryLargePictureAllocationIsCheckedAndNothingIsWritten)
+{
+    if (!KAPTIV_ADDRESS_LIMIT_WORKS)
+        GTEST_SKIP() << "an address-space limit cannot be used under the address sanitizer";
+    // Each case needs 16 MiB or more of new memory for a 4096 x 4096 picture.
+    const int side = 4096;
+    QImage rgb(side, side, QImage::Format_RGB32);
+    rgb.fill(qRgb(10, 200, 30));
+    const Bitmap indexed = Bitmap::create(side, side, 8, halftoneColors());
+    const QByteArray bmpFile = encodeBmp(Bitmap(rgb, 24));
+    QFile gifFile(QStringLiteral(KAPTIV_GIF_CORPUS "/hostile/gen/bomb_4096sq_one_colour.gif"));
+    ASSERT_TRUE(gifFile.open(QIODevice::ReadOnly));
+    const QByteArray gifBytes = gifFile.readAll();
+    gif::GifImage gif;
+    ASSERT_TRUE(gif::ParseGIF({reinterpret_cast<const std::uint8_t *>(gifBytes.constData()), std::size_t(gifBytes.size())}, gif));
+    QTemporaryDir dir;
+    const QString output = dir.filePath(QStringLiteral("out.gif"));
+
+    const struct {
+        const char *what;
+        std::function<void()> operation;
+        std::function<bool()> afterwards;
+    } cases[] = {
+        {"bitmap reader", [&] { decodeBmp(bmpFile); }, [] { return true; }},
+        {"frame of a GIF", [&] { GetFrameInfo(gif, 1); }, [] { return true; }},
+        {"capture at 256 colours", [&] { convertToColors(rgb, 24, CaptureColors::Colors256); }, [] { return true; }},
+        {"32-bit copy of a frame", [&] { indexed.toRgb32(); }, [] { return true; }},
+        {"GIF of a bitmap",
+         [&] {
+             TGIFSaveInfo info;
+             TFrameInfo frame;
+             frame.Bitmap = std::make_shared<Bitmap>(indexed);
+             info.Frames.push_back(frame);
+             SaveGIF(output, info);
+         },
+         [&] { return QDir(dir.path()).isEmpty(); }},
+    };
+    for (const auto &c : cases)
+        EXPECT_TRUE(RunsOutOfMemoryCleanly(c.operation, c.afterwards)) << c.what;
+}
+
+} // namespace
+} // namespace kaptiv
