@@ -248,15 +248,19 @@ void TScreenfrm::buildStatusBar()
     QStatusBar *info = statusBar();
     info->setObjectName(QStringLiteral("info"));
     info->setSizeGripEnabled(true);
-    const int widths[2] = {270, 50};
     for (int i = 0; i < 2; ++i) {
         infoPanels[i] = new QLabel;
         infoPanels[i]->setObjectName(QStringLiteral("infoPanel%1").arg(i));
-        infoPanels[i]->setFixedWidth(widths[i]);
         infoPanels[i]->setFrameShape(QFrame::Panel);
         infoPanels[i]->setFrameShadow(QFrame::Sunken);
-        info->addWidget(infoPanels[i]);
     }
+    // The descriptions are often longer than panel 0's 270 pixels: it takes all the width the bar
+    // has beside panel 1, and a long text never widens the window itself.
+    infoPanels[0]->setMinimumWidth(270);
+    infoPanels[0]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    info->addWidget(infoPanels[0], 1);
+    infoPanels[1]->setFixedWidth(50);
+    info->addWidget(infoPanels[1]);
 }
 
 // The keys every multiple-document program has, beside the menus rather than in them.

@@ -51,7 +51,9 @@ TCustfrm::TCustfrm(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(Square);
-    setFixedSize(256, 152);
+    // 256 x 152 where the texts fit; larger where the font needs more, never clipping them.
+    ensurePolished();
+    setFixedSize(minimumSizeHint().expandedTo(QSize(256, 152)));
 
     setTabOrder(areaIcon, widthb);
     setTabOrder(widthb, heightb);

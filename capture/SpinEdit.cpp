@@ -11,6 +11,19 @@ SpinEdit::SpinEdit(int maxLength, QWidget *parent) : QSpinBox(parent), maxLength
     setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
 }
 
+QSize SpinEdit::sizeHint() const { return widenedToMaxLength(QSpinBox::sizeHint()); }
+
+QSize SpinEdit::minimumSizeHint() const { return widenedToMaxLength(QSpinBox::minimumSizeHint()); }
+
+QSize SpinEdit::widenedToMaxLength(QSize hint) const
+{
+    const QFontMetrics metrics = fontMetrics();
+    const int shown = std::max(metrics.horizontalAdvance(QString::number(minimum())),
+                               metrics.horizontalAdvance(QString::number(maximum())));
+    const int typed = metrics.horizontalAdvance(QString(maxLength_, QLatin1Char('8')));
+    return {hint.width() + std::max(typed - shown, 0), hint.height()};
+}
+
 QValidator::State SpinEdit::validate(QString &text, int &) const
 {
     if (text.size() > maxLength_)

@@ -10,6 +10,9 @@ class SpinEdit : public QSpinBox {
     Q_OBJECT
 public:
     explicit SpinEdit(int maxLength, QWidget *parent = nullptr);
+    // Wide enough to show as many digits as may be typed, whatever the range allows now.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
 protected:
     QValidator::State validate(QString &text, int &position) const override;
@@ -17,6 +20,8 @@ protected:
     int valueFromText(const QString &text) const override;
 
 private:
+    QSize widenedToMaxLength(QSize hint) const;
+
     int maxLength_;
 };
 

@@ -50,7 +50,9 @@ TConfigfrm::TConfigfrm(QWidget *parent)
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addWidget(PageControl);
     layout->addLayout(buttons);
-    setFixedSize(256, 309);
+    // 256 x 309 where the texts of both pages fit; larger where the font needs more.
+    ensurePolished();
+    setFixedSize(minimumSizeHint().expandedTo(QSize(256, 309)));
 
     setTabOrder(Button1, Button2);
     setTabOrder(Button2, def);
