@@ -3,7 +3,6 @@
 #include "formats/NativeNames.h"
 #include "platform/Errors.h"
 
-#include <new>
 #include <ostream>
 
 namespace kaptiv {
@@ -79,11 +78,8 @@ int runCommandLine(const QStringList &arguments, std::ostream &out, std::ostream
     } catch (const UsageError &e) {
         err << "kaptiv: " << terminalText(e.message) << "\nTry 'kaptiv --help'.\n";
         return 2;
-    } catch (const KaptivError &e) {
-        err << "kaptiv: " << terminalText(e.message()) << "\n";
-        return 1;
-    } catch (const std::bad_alloc &) {
-        err << "kaptiv: " << terminalText(outOfMemoryMessage()) << "\n";
+    } catch (...) {
+        err << "kaptiv: " << terminalText(currentErrorMessage()) << "\n";
         return 1;
     }
 }

@@ -127,9 +127,10 @@ QByteArray encodeBmp(const Bitmap &bitmap)
     put32(out, 3780);
     put32(out, quint32(tableEntries));
     put32(out, 0);
-    if (depth == 16) {
-        put32(out, 0xF800);
-        put32(out, 0x07E0);
+    if (depth == 16) { // the pixels' own layout: 5-6-5, or 5-5-5 from a 15-bit display
+        const bool is555 = bitmap.image().format() == QImage::Format_RGB555;
+        put32(out, is555 ? 0x7C00 : 0xF800);
+        put32(out, is555 ? 0x03E0 : 0x07E0);
         put32(out, 0x001F);
     }
     const QVector<QRgb> table = bitmap.colorTable();

@@ -12,7 +12,7 @@ bool storageMatches(const QImage &image, int depth)
 {
     switch (depth) {
     case 1: case 4: case 8: return image.format() == QImage::Format_Indexed8;
-    case 16: return image.format() == QImage::Format_RGB16;
+    case 16: return image.format() == QImage::Format_RGB16 || image.format() == QImage::Format_RGB555;
     case 24: case 32:
         return image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
             || image.format() == QImage::Format_ARGB32_Premultiplied;
@@ -74,6 +74,7 @@ Bitmap Bitmap::fromImage(const QImage &image)
         return Bitmap(convertImage(image, QImage::Format_Indexed8), depth);
     }
     case QImage::Format_RGB16:
+    case QImage::Format_RGB555:
         return Bitmap(image, 16);
     case QImage::Format_RGB32:
         return Bitmap(image, 24);

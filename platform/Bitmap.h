@@ -3,7 +3,8 @@
 // 16 bits, its colour table. QImage holds the pixels but has no 4-bit format and does not remember
 // a 16- or 24-bit depth, so the declared depth lives beside it:
 //   1, 4, 8 bits -> QImage::Format_Indexed8 with a colour table of 2, 16 or 256 entries
-//   16 bits      -> QImage::Format_RGB16 (5-6-5)
+//   16 bits      -> QImage::Format_RGB16 (5-6-5) or QImage::Format_RGB555 (5-5-5, as a 15-bit
+//                   display gives it)
 //   24, 32 bits  -> QImage::Format_RGB32 (or ARGB32 when the pixels carry alpha)
 
 #include <QImage>

@@ -52,10 +52,11 @@ public:
     virtual ~Desktop() = default;
 
     virtual QSize screenSize() = 0; // the primary screen, starting at (0, 0)
-    virtual int displayDepth() = 0; // bits per pixel of the display's colours: 15, 16, 24 or 32
+    virtual int displayDepth() = 0; // bits of the display's colours: 15, 16, 24, 30 or 32
 
-    // The pixels of a screen rectangle as the user sees them: Format_RGB32 on a 24- or 32-bit
-    // display, Format_RGB16 on a 16-bit one. What lies outside the screen is black.
+    // The pixels of a screen rectangle as the user sees them: Format_RGB16 on a 16-bit display,
+    // Format_RGB555 on a 15-bit one, Format_RGB32 on any other (a 30-bit display's channels cut to
+    // 8 bits). What lies outside the screen is black.
     virtual QImage grabScreen(const ScreenRect &area) = 0;
 
     virtual QPoint cursorPos() = 0;

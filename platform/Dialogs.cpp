@@ -6,8 +6,6 @@
 #include <QDialog>
 #include <QMessageBox>
 
-#include <new>
-
 namespace kaptiv {
 
 namespace {
@@ -68,20 +66,7 @@ void showErrorBox(const QString &message)
                          MessageIcon::Error, MessageButtons::Ok);
 }
 
-void showCurrentError()
-{
-    try {
-        throw;
-    } catch (const KaptivError &error) {
-        showErrorBox(error.message());
-    } catch (const std::bad_alloc &) {
-        showErrorBox(outOfMemoryMessage());
-    } catch (const std::exception &error) {
-        showErrorBox(QString::fromLocal8Bit(error.what()));
-    } catch (...) {
-        showErrorBox(QStringLiteral("An unexpected error stopped the command."));
-    }
-}
+void showCurrentError() { showErrorBox(currentErrorMessage()); }
 
 bool askConfirmation(QWidget *parent, const QString &question)
 {

@@ -1,8 +1,23 @@
 #include "platform/Errors.h"
 
+#include <new>
+
 namespace kaptiv {
 
 QString outOfMemoryMessage() { return QStringLiteral("Out of memory: the command was stopped."); }
+
+QString currentErrorMessage()
+{
+    try {
+        throw;
+    } catch (const KaptivError &error) {
+        return error.message();
+    } catch (const std::bad_alloc &) {
+        return outOfMemoryMessage();
+    } catch (...) {
+        return QStringLiteral("An unexpected error stopped the command.");
+    }
+}
 
 int StrToInt(const QString &text)
 {

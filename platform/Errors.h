@@ -41,6 +41,12 @@ KAPTIV_ERROR_KIND(EOutOfMemory)    // a picture or a file did not fit in memory
 // What the user is told when memory ran out anywhere else (a failed allocation, std::bad_alloc).
 QString outOfMemoryMessage();
 
+// What the user is told about the error in flight; call it only inside a catch block. An error
+// raised for the user gives its own message, running out of memory outOfMemoryMessage(); anything
+// else (a fault of ours, whose text means nothing to the user) gives "An unexpected error stopped
+// the command.".
+QString currentErrorMessage();
+
 // Reads a decimal integer the way the user typed it; anything else raises
 // "'<text>' is not a valid integer value".
 int StrToInt(const QString &text);

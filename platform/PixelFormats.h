@@ -85,8 +85,9 @@ const HalftoneColorMap &halftoneColorMap();
 
 // Converts 32-bit or 16-bit pixels to a bitmap of the given colour depth. Monochrome keeps a pixel
 // that is exactly white as white and makes every other pixel black; 16 and 256 colours take the
-// nearest table colour, without dithering; Highest keeps the pixels and their depth as they are
-// (`sourceDepth` says what depth they came at, e.g. the display's).
+// nearest table colour, without dithering; Highest keeps the pixels as they are, at the depth the
+// bitmap holds a display of `sourceDepth` bits at: 16 for 15 and 16 (5-5-5 or 5-6-5 as the display
+// has them), 32 for 32, 24 for the rest (24, and 30 whose pixels arrive as 8-bit channels).
 Bitmap convertToColors(const QImage &pixels, int sourceDepth, CaptureColors colors);
 
 // Maps 32-bit pixels back into an indexed bitmap's table after they were drawn on (for instance a

@@ -19,6 +19,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace kaptiv {
 
@@ -122,27 +123,42 @@ int shiftOf(unsigned long mask)
     return shift;
 }
 
-// Any other visual: pixel by pixel through the masks. Slow, but such displays are rare.
-QImage convertGeneric(XImage *image)
+// Any other true-colour visual (30 bits, or masks in another order): every channel scaled to 8 bits
+// through a table, so a 30-bit display gives 24-bit colour.
+QImage convertThroughMasks(XImage *image)
 {
     QImage out(image->width, image->height, QImage::Format_RGB32);
+    if (out.isNull())
+        return out;
     const unsigned long masks[3] = {image->red_mask, image->green_mask, image->blue_mask};
-    int shifts[3], maxima[3];
+    int shifts[3];
+    std::vector<uchar> scale[3];
     for (int i = 0; i < 3; ++i) {
         shifts[i] = shiftOf(masks[i]);
-        maxima[i] = masks[i] ? int(masks[i] >> shifts[i]) : 1;
+        const unsigned long maximum = std::min(masks[i] >> shifts[i], 0xFFFFUL);
+        scale[i].resize(maximum + 1);
+        for (unsigned long v = 0; v <= maximum; ++v)
+            scale[i][v] = maximum ? uchar((v * 255 + maximum / 2) / maximum) : 0;
     }
+    const bool words = image->bits_per_pixel == 32 && image->byte_order == LSBFirst;
     for (int y = 0; y < image->height; ++y) {
+        const auto *in = reinterpret_cast<const std::uint32_t *>(image->data + size_t(y) * image->bytes_per_line);
         QRgb *row = reinterpret_cast<QRgb *>(out.scanLine(y));
         for (int x = 0; x < image->width; ++x) {
-            const unsigned long p = XGetPixel(image, x, y);
-            int c[3];
+            const unsigned long p = words ? in[x] : XGetPixel(image, x, y);
+            uchar c[3];
             for (int i = 0; i < 3; ++i)
-                c[i] = int(((p & masks[i]) >> shifts[i]) * 255 / maxima[i]);
+                c[i] = scale[i][std::min((p & masks[i]) >> shifts[i], scale[i].size() - 1)];
             row[x] = qRgb(c[0], c[1], c[2]);
         }
     }
     return out;
+}
+
+// The format grabbed pixels come in when there are none to look at (an area off the screen).
+QImage::Format formatOfDepth(int depth)
+{
+    return depth == 16 ? QImage::Format_RGB16 : depth == 15 ? QImage::Format_RGB555 : QImage::Format_RGB32;
 }
 
 } // namespace
@@ -205,7 +221,7 @@ struct X11Desktop::State {
     {
         const QImage::Format format = formatOf(image);
         if (format == QImage::Format_Invalid) {
-            QImage converted = convertGeneric(image);
+            QImage converted = convertThroughMasks(image);
             cleanup(info);
             return converted;
         }
@@ -411,9 +427,7 @@ QImage X11Desktop::grabScreen(const ScreenRect &area)
         return inside;
 
     // Part of the area is off the screen: black around what could be read.
-    const QImage::Format format = inside.isNull()
-        ? (d->depth == 16 ? QImage::Format_RGB16 : QImage::Format_RGB32)
-        : inside.format();
+    const QImage::Format format = inside.isNull() ? formatOfDepth(d->depth) : inside.format();
     QImage whole(std::max(area.width(), 0), std::max(area.height(), 0), format);
     whole.fill(Qt::black);
     if (!inside.isNull()) {

@@ -3,6 +3,8 @@
 #   DISPLAY                  Xvfb 1920x1080 at 24 bits with openbox (Alt+F4 closes, no other keys)
 #   KAPTIV_DISPLAY_NOWM      Xvfb 1280x1024 at 24 bits without a window manager
 #   KAPTIV_DISPLAY_DEPTH16   Xvfb 1280x1024 at 16 bits without a window manager
+#   KAPTIV_DISPLAY_DEPTH15   Xvfb 1280x1024 at 15 bits without a window manager
+#   KAPTIV_DISPLAY_DEPTH30   Xvfb 1280x1024 at 30 bits without a window manager
 # Everything it starts is stopped again, whatever the outcome.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -43,6 +45,8 @@ start_xvfb() { # name geometry -> sets the variable called <name> to ":N"
 start_xvfb DISPLAY 1920x1080x24
 start_xvfb KAPTIV_DISPLAY_NOWM 1280x1024x24
 start_xvfb KAPTIV_DISPLAY_DEPTH16 1280x1024x16
+start_xvfb KAPTIV_DISPLAY_DEPTH15 1280x1024x15
+start_xvfb KAPTIV_DISPLAY_DEPTH30 1280x1024x30
 
 openbox --sm-disable --config-file "$top/scripts/openbox-rc.xml" >"$scratch/openbox.log" 2>&1 &
 pids+=($!)

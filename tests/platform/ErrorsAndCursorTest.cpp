@@ -3,6 +3,9 @@
 #include "platform/PixelFormats.h"
 
 #include <gtest/gtest.h>
+#include <functional>
+#include <new>
+#include <stdexcept>
 
 namespace kaptiv {
 namespace {
@@ -18,6 +21,25 @@ TEST(StrToInt, AcceptsDecimalNumbersOnly)
             ADD_FAILURE() << "accepted '" << text << "'";
         } catch (const EConvertError &e) {
             EXPECT_EQ(e.message(), QStringLiteral("'%1' is not a valid integer value").arg(QString::fromLatin1(text)));
+        }
+    }
+}
+
+TEST(CurrentErrorMessage, GivesOurOwnMessagesAndNoInternalText)
+{
+    const std::pair<std::function<void()>, QString> cases[] = {
+        {[] { throw ENoWindow(QStringLiteral("There is currently no active window.")); },
+         QStringLiteral("There is currently no active window.")},
+        {[] { throw std::invalid_argument("Bitmap: image format does not match the declared depth"); },
+         QStringLiteral("An unexpected error stopped the command.")},
+        {[] { throw std::bad_alloc(); }, outOfMemoryMessage()},
+        {[] { throw 42; }, QStringLiteral("An unexpected error stopped the command.")},
+    };
+    for (const auto &[raise, shown] : cases) {
+        try {
+            raise();
+        } catch (...) {
+            EXPECT_EQ(currentErrorMessage(), shown);
         }
     }
 }

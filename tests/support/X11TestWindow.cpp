@@ -78,7 +78,11 @@ X11TestWindow::X11TestWindow(const QString &display, QPoint position, const QIma
     const int w = pattern.width(), h = pattern.height();
 
     // The pattern in the display's own pixel format.
-    const QImage pixels = pattern.convertToFormat(depth == 16 ? QImage::Format_RGB16 : QImage::Format_RGB32);
+    const QImage::Format format = depth == 16 ? QImage::Format_RGB16
+        : depth == 15                        ? QImage::Format_RGB555
+        : depth == 30                        ? QImage::Format_RGB30
+                                             : QImage::Format_RGB32;
+    const QImage pixels = pattern.convertToFormat(format);
     XImage *image = XCreateImage(dpy, DefaultVisual(dpy, screen), unsigned(depth), ZPixmap, 0,
                                  const_cast<char *>(reinterpret_cast<const char *>(pixels.constBits())),
                                  unsigned(w), unsigned(h), 32, int(pixels.bytesPerLine()));

@@ -38,7 +38,7 @@ private:
 QString displayFromEnvironment(const char *variable);
 
 // A picture of four coloured quarters with a one-pixel marker at each corner: easy to find again
-// and exact at 16 bits per pixel (every colour is representable as 5-6-5).
+// and exact at every display depth (each channel is 0 or full).
 QImage quarteredPattern(int width, int height);
 
 } // namespace kaptiv::testing

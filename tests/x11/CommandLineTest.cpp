@@ -1,8 +1,10 @@
 // The kaptiv executable used from a script, as a user would.
 #include "X11TestWindow.h"
+#include "formats/BmpCodec.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <gtest/gtest.h>
 
 namespace kaptiv::testing {
@@ -61,6 +63,37 @@ TEST(CommandLine, WritesTheCapturedDepth)
         ASSERT_TRUE(bmp.open(QIODevice::ReadOnly));
         const QByteArray header = bmp.read(30);
         EXPECT_EQ(uchar(header[28]), depth) << colors;
+    }
+}
+
+TEST(CommandLine, GrabsEveryDisplayDepthAtADepthTheBitmapHolds)
+{
+    struct Case {
+        const char *variable;
+        int bits;
+        quint32 redMask; // of a 16-bit file
+    } cases[] = {{"KAPTIV_DISPLAY_DEPTH16", 16, 0xF800}, {"KAPTIV_DISPLAY_DEPTH15", 16, 0x7C00},
+                 {"KAPTIV_DISPLAY_DEPTH30", 24, 0}};
+    QTemporaryDir dir;
+    for (const Case &c : cases) {
+        const QString display = qEnvironmentVariable(c.variable);
+        if (display.isEmpty())
+            continue;
+        X11TestWindow window(display, {100, 100}, quarteredPattern(90, 60));
+        window.activate();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), display);
+        const QString file = dir.filePath(QLatin1String(c.variable) + QStringLiteral(".bmp"));
+        const ProcessResult run = kaptiv({"grab", "client", "--output", file}, environment);
+        ASSERT_EQ(run.exitCode, 0) << c.variable << ": " << run.err.toStdString();
+        QFile bmp(file);
+        ASSERT_TRUE(bmp.open(QIODevice::ReadOnly));
+        const QByteArray header = bmp.read(66);
+        EXPECT_EQ(uchar(header[28]), c.bits) << c.variable;
+        if (c.bits == 16)
+            EXPECT_EQ(qFromLittleEndian<quint32>(header.constData() + 54), c.redMask) << c.variable;
+        // Qt's own reader scales 5-bit channels short of full: our reader, which scales them exactly.
+        EXPECT_EQ(loadBmp(file).toRgb32(), quarteredPattern(90, 60)) << c.variable;
     }
 }
 

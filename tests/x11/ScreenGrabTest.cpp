@@ -1,5 +1,5 @@
-// Grabs of real X windows with known pixels, on a 24-bit display with a window manager and on a
-// 16-bit display without one.
+// Grabs of real X windows with known pixels, on a 24-bit display with a window manager and on 24-,
+// 16-, 15- and 30-bit displays without one.
 #include "X11TestWindow.h"
 #include "capture/Capture.h"
 #include "platform/CursorStamp.h"
@@ -13,6 +13,7 @@ namespace {
 struct DisplayCase {
     const char *variable; // empty: $DISPLAY
     int depth;
+    int bitmapDepth; // what "Highest" keeps it at
 };
 
 // Shown in test listings as the display's variable instead of raw bytes.
@@ -45,7 +46,7 @@ TEST_P(ScreenGrab, FindsTheWindowsPixelsAtEachColourDepth)
         CaptureColors colors;
         int depth;
     } cases[] = {{CaptureColors::Monochrome, 1}, {CaptureColors::Colors16, 4}, {CaptureColors::Colors256, 8},
-                 {CaptureColors::Highest, GetParam().depth}};
+                 {CaptureColors::Highest, GetParam().bitmapDepth}};
     for (const Case &c : cases) {
         CaptureOptions options;
         options.refreshDelay = QStringLiteral("0");
@@ -144,8 +145,10 @@ TEST_P(ScreenGrab, AreasOffTheScreenAreBlack)
 }
 
 INSTANTIATE_TEST_SUITE_P(Displays, ScreenGrab,
-                         ::testing::Values(DisplayCase{"DISPLAY", 24}, DisplayCase{"KAPTIV_DISPLAY_NOWM", 24},
-                                           DisplayCase{"KAPTIV_DISPLAY_DEPTH16", 16}),
+                         ::testing::Values(DisplayCase{"DISPLAY", 24, 24}, DisplayCase{"KAPTIV_DISPLAY_NOWM", 24, 24},
+                                           DisplayCase{"KAPTIV_DISPLAY_DEPTH16", 16, 16},
+                                           DisplayCase{"KAPTIV_DISPLAY_DEPTH15", 15, 16},
+                                           DisplayCase{"KAPTIV_DISPLAY_DEPTH30", 30, 24}),
                          [](const auto &info) { return std::string(info.param.variable).substr(0, 7) == "DISPLAY"
                                                     ? std::string("WithWindowManager")
                                                     : std::string(info.param.variable).substr(15); });
