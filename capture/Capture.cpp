@@ -30,11 +30,24 @@ Bitmap CaptureScreen(Desktop &desktop, const CaptureOptions &options)
     return bitmap;
 }
 
+namespace {
+
+[[noreturn]] void raiseNoActiveWindow()
+{
+    throw ENoWindow(QStringLiteral("There is currently no active window."));
+}
+
+} // namespace
+
 WindowCapture captureWindowArea(Desktop &desktop, WindowId window, bool wholeWindow,
                                 const CaptureOptions &options, QPoint cursorPos, const CursorImage &cursor)
 {
     const ScreenRect rect = wholeWindow ? desktop.windowRect(window) : GetClientRectEx(desktop, window);
+    if (rect.width() <= 0 || rect.height() <= 0) // gone since it was found: it has no rectangle
+        raiseNoActiveWindow();
     const QImage pixels = desktop.grabScreen(rect);
+    if (!desktop.windowExists(window)) // gone while it was read: the pixels are no longer its own
+        raiseNoActiveWindow();
     WindowCapture result{convertToColors(pixels, desktop.displayDepth(), options.colors), rect};
     if (options.includeCursor)
         stampCursor(result.bitmap, cursor, cursorPos - QPoint(rect.Left, rect.Top));
@@ -67,7 +80,7 @@ WindowId requireForegroundWindow(Desktop &desktop)
 {
     const WindowId window = desktop.foregroundWindow();
     if (!window)
-        throw ENoWindow(QStringLiteral("There is currently no active window."));
+        raiseNoActiveWindow();
     return window;
 }
 

@@ -25,6 +25,7 @@ Bitmap CaptureScreen(Desktop &desktop, const CaptureOptions &options);
 // What the active-window capture needs once it knows its window: the pixels of the window's outer
 // rectangle (whole window) or of its client area, as the screen shows them, at the chosen depth,
 // with the cursor drawn relative to that rectangle. `cursorPos` and `cursor` were read before.
+// A window that has gone by then, or goes while it is read, raises ENoWindow like no window at all.
 struct WindowCapture {
     Bitmap bitmap;
     ScreenRect rect;

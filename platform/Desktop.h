@@ -63,7 +63,7 @@ public:
     virtual void setCursorPos(QPoint pos) = 0;
     virtual CursorImage currentCursor() = 0;
 
-    virtual WindowId foregroundWindow() = 0; // 0 when no window is active
+    virtual WindowId foregroundWindow() = 0; // 0 when none is active or the active one is not on view
     virtual ScreenRect windowRect(WindowId window) = 0; // including the window manager's frame
     virtual ScreenRect clientRect(WindowId window) = 0; // in screen coordinates
     virtual bool windowExists(WindowId window) = 0;

@@ -350,6 +350,27 @@ struct X11Desktop::State {
         return 0;
     }
 
+    // Viewable (mapped, and so are its ancestors) with some of it on the screen. A window the
+    // window manager still names after its program hid it, or a helper parked off the screen (a
+    // window manager's own 1 x 1 window at -100, -100), is nothing the user can see.
+    bool isOnScreen(Window window)
+    {
+        XWindowAttributes attributes;
+        {
+            XErrorTrap trap(display);
+            if (!XGetWindowAttributes(display, window, &attributes) || trap.failed())
+                return false;
+        }
+        if (attributes.map_state != IsViewable)
+            return false;
+        ScreenRect rect;
+        int border = 0;
+        if (!geometry(window, rect, border))
+            return false;
+        const int width = DisplayWidth(display, screen), height = DisplayHeight(display, screen);
+        return rect.Right > 0 && rect.Bottom > 0 && rect.Left < width && rect.Top < height;
+    }
+
     bool geometry(Window window, ScreenRect &inner, int &border)
     {
         XWindowAttributes attributes;
@@ -398,9 +419,11 @@ bool X11Desktop::usesSharedMemory() const { return d->shm; }
 
 bool X11Desktop::hasWindowManager()
 {
+    // The check window of a window manager that has gone stays named on the root: it must exist.
     std::vector<long> values;
     return d->readCardinals(d->root, XInternAtom(d->display, "_NET_SUPPORTING_WM_CHECK", False), XA_WINDOW, 1,
-                            values);
+                            values)
+        && windowExists(WindowId(values[0]));
 }
 
 QSize X11Desktop::screenSize()
@@ -475,21 +498,28 @@ CursorImage X11Desktop::currentCursor()
 
 WindowId X11Desktop::foregroundWindow()
 {
-    // A window manager that keeps the property says which window is active, or that none is.
-    std::vector<long> values;
-    if (d->readCardinals(d->root, d->netActiveWindow, XA_WINDOW, 1, values))
-        return values[0] != 0 && windowExists(WindowId(values[0])) ? WindowId(values[0]) : 0;
-
-    // No window manager to ask: the window holding the input focus, taken up to its top level.
-    Window focus = 0;
-    int revert = 0;
-    XGetInputFocus(d->display, &focus, &revert);
-    if (focus == 0 || focus == PointerRoot || focus == d->root)
-        return 0;
-    for (Window w = focus; w && w != d->root; w = d->parentOf(w))
-        if (d->hasWmState(w))
-            return w;
-    return d->topLevelOf(focus);
+    Window active = 0;
+    if (hasWindowManager()) {
+        // Its word alone counts: without one, no window is active. Right after it starts the input
+        // focus rests on a window of its own, which is no window of the user's.
+        std::vector<long> values;
+        if (d->readCardinals(d->root, d->netActiveWindow, XA_WINDOW, 1, values))
+            active = Window(values[0]);
+    } else {
+        // No window manager to ask: the window holding the input focus, taken up to its top level.
+        Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(d->display, &focus, &revert);
+        if (focus != 0 && focus != PointerRoot && focus != d->root) {
+            active = d->topLevelOf(focus);
+            for (Window w = focus; w && w != d->root; w = d->parentOf(w))
+                if (d->hasWmState(w)) {
+                    active = w;
+                    break;
+                }
+        }
+    }
+    return active && d->isOnScreen(active) ? WindowId(active) : 0;
 }
 
 ScreenRect X11Desktop::windowRect(WindowId window)

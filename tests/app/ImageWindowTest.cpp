@@ -202,8 +202,14 @@ QRect titleBarPart(TImagefrm &window, QStyle::SubControl part)
 
 TEST_F(ImageWindow, APictureOfNoSizeStillShowsItsCaptionAndCloses)
 {
-    fake.foreground = fake.addWindow({10, 10, 10, 10}, {10, 10, 10, 10});
-    main->GrabActiveWindow1Click(main->GrabActiveWindow1);
+    // A right click without a drag on the rectangle overlay: a 0 x 0 picture.
+    dialogs.onModal = [](QDialog &overlay) {
+        overlay.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&overlay, 5000));
+        QTest::mouseClick(&overlay, Qt::RightButton, {}, {50, 60});
+        return overlay.result();
+    };
+    main->GrabRectangleClick(main->GrabRectangle);
     TImagefrm *window = active();
     ASSERT_EQ(window->Image->size(), QSize(0, 0));
     settle();

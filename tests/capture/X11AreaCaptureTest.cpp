@@ -233,5 +233,21 @@ TEST_F(X11_AREA_CAPTURE, ActivatingAnotherWindowCancelsAndFreesThePointer)
     EXPECT_EQ(desktop().cursorPos(), QPoint(screen.width() - 3, screen.height() - 3));
 }
 
+TEST_F(X11_AREA_CAPTURE, GrabActiveWindowWithTheProgramHiddenAndNothingElseOpenFindsNoWindow)
+{
+    // The main window is the active one; hidden for the capture, it is no window to capture.
+    appWindows().Configfrm->hideprog->setChecked(true);
+    main->activateWindow();
+    for (int waited = 0; waited < 5000 && desktop().foregroundWindow() != main->winId(); waited += 50)
+        settle(50);
+    ASSERT_EQ(desktop().foregroundWindow(), main->winId());
+    main->GrabActiveWindow1->trigger();
+    settle(200);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("There is currently no active window."));
+    EXPECT_TRUE(main->imageWindows().isEmpty());
+    EXPECT_TRUE(main->isVisible());
+}
+
 } // namespace
 } // namespace kaptiv::testing

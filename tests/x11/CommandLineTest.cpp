@@ -111,6 +111,28 @@ TEST(CommandLine, ActiveWindowAndClientAreaHaveTheirSizes)
     EXPECT_GE(framed.width(), 140);
 }
 
+TEST(CommandLine, NoActiveWindowFailsAndLeavesTheOldFile)
+{
+    // Right after the window manager starts nothing is active, and the focus rests on its own 1 x 1
+    // window off the screen: the same as when the last window has closed and the name is taken away.
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xprop"), {"-root", "-remove", "_NET_ACTIVE_WINDOW"}), 0);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("keep.bmp"));
+    {
+        QFile old(file);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("the old picture");
+    }
+    for (const char *what : {"active", "client"}) {
+        const ProcessResult run = kaptiv({"grab", what, "--output", file});
+        EXPECT_EQ(run.exitCode, 1) << what;
+        EXPECT_EQ(run.err, QStringLiteral("kaptiv: There is currently no active window.\n")) << what;
+        QFile kept(file);
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), QByteArray("the old picture")) << what;
+    }
+}
+
 TEST(CommandLine, BadArgumentsAndMissingDisplaysFailClearly)
 {
     struct Case {

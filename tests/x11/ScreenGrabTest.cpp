@@ -3,9 +3,14 @@
 #include "X11TestWindow.h"
 #include "capture/Capture.h"
 #include "platform/CursorStamp.h"
+#include "platform/Errors.h"
 #include "platform/X11Desktop.h"
 
 #include <gtest/gtest.h>
+
+// Xlib last: its macros break Qt's headers.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 
 namespace kaptiv::testing {
 namespace {
@@ -118,6 +123,65 @@ TEST_P(ScreenGrab, ActiveWindowIsFoundWithItsFrameAndClientArea)
         EXPECT_GT(outer.height(), inner.height()) << "the frame's title bar belongs to the window";
     else
         EXPECT_EQ(outer, inner);
+}
+
+TEST_P(ScreenGrab, OnlyAWindowOnViewIsTheActiveWindow)
+{
+    // What names the active window: the window manager's _NET_ACTIVE_WINDOW, or else the focus.
+    Display *x = XOpenDisplay(display.toLocal8Bit().constData());
+    ASSERT_TRUE(x);
+    const Window root = DefaultRootWindow(x);
+    const Atom activeAtom = XInternAtom(x, "_NET_ACTIVE_WINDOW", False);
+    const bool managed = desktop->hasWindowManager();
+    auto make = [&](int left, int top, bool mapped) { // left alone by the window manager
+        XSetWindowAttributes attributes{};
+        attributes.override_redirect = True;
+        const Window w = XCreateWindow(x, root, left, top, 40, 30, 0, CopyFromParent, InputOutput, CopyFromParent,
+                                       CWOverrideRedirect, &attributes);
+        if (mapped)
+            XMapWindow(x, w);
+        return w;
+    };
+    const Window hidden = make(100, 100, false), parked = make(-100, -100, true), shown = make(100, 100, true);
+    XSync(x, False);
+    struct Case {
+        const char *what;
+        Window named;
+        WindowId expected;
+    } cases[] = {
+        {"nothing named, as right after the window manager starts", 0, 0},
+        {"hidden by its program, still named", hidden, 0},
+        {"parked off the screen, like a window manager's own focus window", parked, 0},
+        {"on view", shown, shown},
+    };
+    for (const Case &c : cases) {
+        if (managed && c.named)
+            XChangeProperty(x, root, activeAtom, XA_WINDOW, 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char *>(&c.named), 1);
+        else if (managed)
+            XDeleteProperty(x, root, activeAtom);
+        else if (c.named == hidden)
+            continue; // the focus cannot rest on a window that is not viewable
+        else
+            XSetInputFocus(x, c.named ? c.named : PointerRoot, RevertToPointerRoot, CurrentTime);
+        XSync(x, False);
+        EXPECT_EQ(desktop->foregroundWindow(), c.expected) << c.what;
+    }
+    if (managed)
+        XDeleteProperty(x, root, activeAtom);
+    else
+        XSetInputFocus(x, PointerRoot, RevertToPointerRoot, CurrentTime);
+    XDestroyWindow(x, shown);
+    XSync(x, False);
+
+    // A window that closes after it was found: no picture of nothing.
+    CaptureOptions options;
+    options.refreshDelay = QStringLiteral("0");
+    for (const bool whole : {true, false})
+        EXPECT_THROW(captureWindowArea(*desktop, shown, whole, options, {}, {}), ENoWindow) << whole;
+    XDestroyWindow(x, hidden);
+    XDestroyWindow(x, parked);
+    XCloseDisplay(x);
 }
 
 TEST_P(ScreenGrab, GrabbedPixelsAreOpaqueAsTheirFormatRequires)
