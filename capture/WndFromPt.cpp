@@ -46,7 +46,7 @@ std::vector<WindowEntry> pointableWindows(const std::vector<DesktopWindow> &wind
     std::vector<WindowEntry> entries;
     std::unordered_map<WindowId, Descent> descent;
     auto take = [&](const DesktopWindow &w) {
-        entries.push_back({w.id, w.rect.Left, w.rect.Right, w.rect.Top, w.rect.Bottom});
+        entries.push_back({w.id, w.rect.Left, w.rect.Right, w.rect.Top, w.rect.Bottom, topLevelOf(w.id)});
     };
     for (const DesktopWindow &w : windows) {
         const bool shown = w.visible && !w.minimized && w.id != exclude;
@@ -80,9 +80,20 @@ void WindowLookup::ListWindows(Desktop &desktop, WindowId exclude)
 
 WindowId WindowLookup::WindowAtPoint(Desktop &desktop, QPoint point)
 {
+    // The top-level window the user sees at the point: the first one listed whose pixels hold it.
+    WindowId front = 0;
+    for (const WindowEntry &entry : entries_)
+        if (entry.Handle == entry.TopLevel && entry.Left <= point.x() && point.x() < entry.Right
+            && entry.Top <= point.y() && point.y() < entry.Bottom) {
+            front = entry.Handle;
+            break;
+        }
+
     std::optional<ScreenRect> best;
     for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
         const WindowEntry &entry = *it;
+        if (entry.TopLevel != front)
+            continue;
         const bool contains = entry.Left < point.x() && point.x() < entry.Right && entry.Top < point.y()
             && point.y() < entry.Bottom;
         if (!contains)

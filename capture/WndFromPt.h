@@ -10,10 +10,12 @@
 
 namespace kaptiv {
 
-// One window of the snapshot and its outer rectangle when the snapshot was taken.
+// One window of the snapshot and its outer rectangle when the snapshot was taken, with the
+// top-level window it belongs to (itself for a top-level window).
 struct WindowEntry {
     WindowId Handle = 0;
     int Left = 0, Right = 0, Top = 0, Bottom = 0;
+    WindowId TopLevel = 0;
     int width() const { return Right - Left; }
     int height() const { return Bottom - Top; }
 };
@@ -30,10 +32,13 @@ public:
     // Takes a fresh snapshot of the desktop's windows, leaving out `exclude` (the overlay).
     void ListWindows(Desktop &desktop, WindowId exclude);
 
-    // The window for `point`: of the windows whose snapshot rectangle strictly contains it, scanning
-    // from the bottom of the list up, a window replaces the best so far when it is narrower or
-    // shorter than the best one's live rectangle. When none contains the point the previous answer
-    // stands, as long as that window still exists; a destroyed one is forgotten (answer 0).
+    // The window for `point`. Only the top-level window in front at the point and the windows
+    // inside it take part: one covered there by another top-level window is not what the user
+    // points at. Of those whose snapshot rectangle strictly contains the point, scanning from the
+    // bottom of the list up, a window replaces the best so far when it is narrower or shorter than
+    // the best one's live rectangle (so a control is chosen over the window around it). When none
+    // contains the point the previous answer stands, as long as that window still exists; a
+    // destroyed one is forgotten (answer 0).
     WindowId WindowAtPoint(Desktop &desktop, QPoint point);
 
     // Discards the snapshot; the last answer is kept for the next capture.

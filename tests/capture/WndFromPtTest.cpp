@@ -31,23 +31,25 @@ struct PointCase {
     const char *expected; // name of the window, or "previous"
 };
 
-TEST(WindowAtPoint, PicksTheSmallestContainerWithStrictEdges)
+TEST(WindowAtPoint, PicksTheSmallestContainerInTheWindowInFrontWithStrictEdges)
 {
     FakeDesktop desktop;
     // Top of the stacking order first; each window followed by its descendants.
-    const WindowId large = add(desktop, box(0, 0, 600, 400));
     const WindowId dialog = add(desktop, box(100, 100, 400, 300));
     const WindowId edit = add(desktop, box(150, 150, 150, 30), dialog);
+    const WindowId large = add(desktop, box(0, 0, 600, 400));
+    const WindowId covered = add(desktop, box(520, 20, 40, 40));
     const WindowId hidden = add(desktop, box(20, 20, 10, 10));
     entryOf(desktop, hidden).visible = false;
-    const std::map<std::string, WindowId> names{{"large", large}, {"dialog", dialog}, {"edit", edit}};
+    const std::map<std::string, WindowId> names{
+        {"large", large}, {"dialog", dialog}, {"edit", edit}, {"covered", covered}};
 
     WindowLookup lookup;
     lookup.ListWindows(desktop, 0);
     const PointCase cases[] = {
         {"inside an edit control of a dialog", {200, 160}, "edit"},
         {"inside the dialog, off the control", {120, 300}, "dialog"},
-        {"dialog behind a larger window still wins", {450, 350}, "dialog"},
+        {"a smaller window covered by a larger one above it is not chosen", {540, 40}, "large"},
         {"only the large window", {50, 50}, "large"},
         {"the edit's leftmost column belongs to the dialog", {150, 160}, "dialog"},
         {"the edit's top row belongs to the dialog", {200, 150}, "dialog"},
@@ -68,7 +70,7 @@ TEST(WindowAtPoint, NarrowerOrShorterReplacesTheBestAndTiesKeepTheLowerWindow)
 {
     struct Case {
         const char *what;
-        QSize upper, lower; // sizes of the window on top and of the one below it
+        QSize upper, lower; // sizes of the control on top and of the one below it
         const char *expected;
     } cases[] = {
         {"80x60 after a best of 100x50 is narrower", {80, 60}, {100, 50}, "upper"},
@@ -78,8 +80,9 @@ TEST(WindowAtPoint, NarrowerOrShorterReplacesTheBestAndTiesKeepTheLowerWindow)
     };
     for (const Case &c : cases) {
         FakeDesktop desktop;
-        const WindowId upper = add(desktop, box(10, 10, c.upper.width(), c.upper.height()));
-        const WindowId lower = add(desktop, box(10, 10, c.lower.width(), c.lower.height()));
+        const WindowId window = add(desktop, box(0, 0, 300, 300));
+        const WindowId upper = add(desktop, box(10, 10, c.upper.width(), c.upper.height()), window);
+        const WindowId lower = add(desktop, box(10, 10, c.lower.width(), c.lower.height()), window);
         WindowLookup lookup;
         lookup.ListWindows(desktop, 0);
         EXPECT_EQ(lookup.WindowAtPoint(desktop, {20, 20}), std::string(c.expected) == "upper" ? upper : lower)
@@ -114,6 +117,7 @@ TEST(WindowAtPoint, NeverReturnsHiddenMinimisedOrExcludedWindowsNorWhatTheyHold)
     EXPECT_EQ(lookup.WindowAtPoint(desktop, {450, 50}), mainWindow);
 
     // An excluded child goes with its own descendants, the rest of its top-level window stays.
+    entryOf(desktop, overlay).visible = false;
     lookup.ListWindows(desktop, excludedChild);
     EXPECT_EQ(lookup.WindowAtPoint(desktop, {415, 25}), mainWindow);
     (void)overlayChild, (void)minimisedChild, (void)hiddenChild;
@@ -151,8 +155,9 @@ TEST(WindowAtPoint, UnderAFrameOnlyTheClientAndItsChildrenFollowTheFrame)
 TEST(WindowAtPoint, ComparesWithTheLiveRectangleButContainsByTheSnapshot)
 {
     FakeDesktop desktop;
-    const WindowId big = add(desktop, box(0, 0, 400, 400));
-    const WindowId small = add(desktop, box(10, 10, 100, 100));
+    const WindowId window = add(desktop, box(0, 0, 600, 600));
+    const WindowId big = add(desktop, box(0, 0, 400, 400), window);
+    const WindowId small = add(desktop, box(10, 10, 100, 100), window);
     WindowLookup lookup;
     lookup.ListWindows(desktop, 0);
     // The small window grows after the snapshot: its old place still counts, its new size competes.

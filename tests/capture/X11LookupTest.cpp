@@ -58,7 +58,7 @@ TEST_P(X11Lookup, FindsTheWindowTheUserPointsAtAndItsExactRectangles)
         EXPECT_GT(e.width() * e.height(), 0) << "no input-only or empty helpers";
 }
 
-TEST_P(X11Lookup, ASmallWindowBehindALargeOneIsFoundUntilItIsHiddenOrExcluded)
+TEST_P(X11Lookup, ASmallWindowCoveredByALargeOneIsFoundOnlyWhenTheLargeOneIsLeftOut)
 {
     X11TestWindow small(display, {120, 620}, quarteredPattern(60, 40), QStringLiteral("small"));
     X11TestWindow large(display, {60, 600}, quarteredPattern(300, 200), QStringLiteral("large"));
@@ -67,18 +67,18 @@ TEST_P(X11Lookup, ASmallWindowBehindALargeOneIsFoundUntilItIsHiddenOrExcluded)
 
     WindowLookup lookup;
     lookup.ListWindows(*desktop, 0);
-    EXPECT_EQ(lookup.WindowAtPoint(*desktop, point), small.id()) << "covered, but smaller";
+    EXPECT_EQ(lookup.WindowAtPoint(*desktop, point), large.id()) << "smaller, but covered";
 
-    lookup.ListWindows(*desktop, small.id());
-    EXPECT_EQ(lookup.WindowAtPoint(*desktop, point), large.id()) << "the excluded window is left out";
+    lookup.ListWindows(*desktop, large.id());
+    EXPECT_EQ(lookup.WindowAtPoint(*desktop, point), small.id()) << "the excluded window covers nothing";
 
     if (hasWindowManager()) {
         // Minimised through the window manager: neither it nor its frame is listed.
         ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"),
-                                    {QStringLiteral("windowminimize"), QStringLiteral("--sync"), QString::number(small.id())}),
+                                    {QStringLiteral("windowminimize"), QStringLiteral("--sync"), QString::number(large.id())}),
                   0);
         lookup.ListWindows(*desktop, 0);
-        EXPECT_EQ(lookup.WindowAtPoint(*desktop, point), large.id()) << "a minimised window is left out";
+        EXPECT_EQ(lookup.WindowAtPoint(*desktop, point), small.id()) << "a minimised window covers nothing";
     }
 }
 
