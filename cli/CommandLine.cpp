@@ -1,6 +1,6 @@
 #include "cli/CommandLine.h"
 
-#include "formats/NativeNames.h"
+#include "platform/NativeNames.h"
 #include "platform/Errors.h"
 
 #include <ostream>

@@ -12,7 +12,7 @@ namespace kaptiv {
 // True when the arguments ask for the command line rather than the program's window.
 bool wantsCommandLine(int argc, char **argv);
 
-// argv[1..] as the commands take them: file names keep their bytes exactly (formats/NativeNames.h).
+// argv[1..] as the commands take them: file names keep their bytes exactly (platform/NativeNames.h).
 QStringList commandLineArguments(int argc, char **argv);
 
 // Runs one command; returns the process exit status. Messages go to `out` and `err`.

@@ -4,7 +4,7 @@
 #include "gif/GifFrames.h"
 #include "gif/GifSave.h"
 #include "formats/BmpCodec.h"
-#include "formats/NativeNames.h"
+#include "platform/NativeNames.h"
 #include "platform/Errors.h"
 
 #include <QRegularExpression>

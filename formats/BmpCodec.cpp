@@ -1,6 +1,6 @@
 #include "formats/BmpCodec.h"
 
-#include "formats/FileErrors.h"
+#include "platform/FileErrors.h"
 #include "platform/Errors.h"
 
 #include <QtEndian>
@@ -151,7 +151,7 @@ QByteArray encodeBmp(const Bitmap &bitmap)
 void saveBmp(const Bitmap &bitmap, const QString &path)
 {
     reportingFileErrors([&] {
-        const formats::FileWriter file(nativePath(path)); // an unwritable place is reported before the work
+        const files::FileWriter file(nativePath(path)); // an unwritable place is reported before the work
         const QByteArray bytes = encodeBmp(bitmap);
         file.Write({reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size())});
     });
@@ -261,7 +261,7 @@ Bitmap decodeBmp(const QByteArray &bytes)
 Bitmap loadBmp(const QString &path)
 {
     static constexpr std::string_view Signature[] = {"BM"};
-    const auto bytes = reportingFileErrors([&] { return formats::ReadFileWithSignature(nativePath(path), Signature); });
+    const auto bytes = reportingFileErrors([&] { return files::ReadFileWithSignature(nativePath(path), Signature); });
     try {
         if (!bytes)
             invalid();

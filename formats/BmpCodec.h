@@ -11,7 +11,7 @@ namespace kaptiv {
 
 // Raises EOpenFile for a picture too large for the format (a file of 4 GiB or more).
 QByteArray encodeBmp(const Bitmap &bitmap);
-// Writes through the one file writer (formats/FileAccess.h); raises EOpenFile naming the file.
+// Writes through the one file writer (platform/FileAccess.h); raises EOpenFile naming the file.
 void saveBmp(const Bitmap &bitmap, const QString &path);
 
 // Reads an uncompressed bitmap file (colour table, bit masks, top-down or bottom-up) of any of the

@@ -1,6 +1,6 @@
 #include "gif/GifFrames.h"
 
-#include "formats/FileErrors.h"
+#include "platform/FileErrors.h"
 #include "gif/core/GifReader.h"
 #include "platform/Errors.h"
 
@@ -18,7 +18,7 @@ EGIFError unreadable(const QString &path)
 std::vector<std::uint8_t> readGifFile(const QString &path)
 {
     static constexpr std::string_view Signature[] = {"GIF"};
-    auto bytes = reportingFileErrors([&] { return formats::ReadFileWithSignature(nativePath(path), Signature); });
+    auto bytes = reportingFileErrors([&] { return files::ReadFileWithSignature(nativePath(path), Signature); });
     if (!bytes)
         throw unreadable(path);
     return std::move(*bytes);

@@ -1,6 +1,6 @@
 #include "gif/GifSave.h"
 
-#include "formats/FileErrors.h"
+#include "platform/FileErrors.h"
 #include "gif/core/GifWriter.h"
 #include "platform/Errors.h"
 
@@ -32,7 +32,7 @@ bool SaveGIF(const QString &fileName, TGIFSaveInfo &info)
         save.Frames.push_back(std::move(input));
     }
     return reportingFileErrors([&] {
-        const formats::FileWriter file(nativePath(fileName)); // reports an unwritable place at once
+        const files::FileWriter file(nativePath(fileName)); // reports an unwritable place at once
         std::vector<std::uint8_t> bytes;
         const bool written = gif::WriteGIFStream(save, bytes);
         info.GlobalColors = save.GlobalColors;

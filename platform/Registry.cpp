@@ -1,17 +1,26 @@
 #include "platform/Registry.h"
 
 #include "platform/Errors.h"
+#include "platform/FileAccess.h"
+#include "platform/IniDocument.h"
+#include "platform/NativeNames.h"
 
-#include <QFileInfo>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QStandardPaths>
 
+#include <cerrno>
 #include <limits>
+#include <optional>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kaptiv {
 
 namespace {
+
+// No settings file comes near this; a larger one is refused rather than read.
+constexpr std::uint64_t MaxStoreSize = std::uint64_t(1) << 20;
 
 struct KeyLocation {
     QString file;  // empty: the key has no place in any file
@@ -30,36 +39,51 @@ KeyLocation locate(const QString &key)
 
 // A registry integer is 32 bits; unsigned values above the signed range read back as negative,
 // as a DWORD read into a signed integer does.
-bool toRegistryInteger(const QVariant &value, int &result)
+bool toRegistryInteger(const std::string &stored, int &result)
 {
-    qlonglong number = 0;
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-        number = value.toLongLong();
-        break;
-    case QMetaType::QString: {
-        static const QRegularExpression decimal(QStringLiteral("^-?[0-9]{1,10}$"));
-        const QString text = value.toString();
-        if (!decimal.match(text).hasMatch())
-            return false;
-        number = text.toLongLong();
-        break;
-    }
-    default:
+    static const QRegularExpression decimal(QStringLiteral("^-?[0-9]{1,10}$"));
+    const QString text = QString::fromStdString(stored);
+    if (!decimal.match(text).hasMatch())
         return false;
-    }
+    const qlonglong number = text.toLongLong();
     if (number < std::numeric_limits<qint32>::min() || number > std::numeric_limits<quint32>::max())
         return false;
     result = int(qint32(quint32(number)));
     return true;
 }
 
-QString quoted(const char *format, const QString &name) { return QString::fromLatin1(format).arg(name); }
+bool fileExists(const QString &file)
+{
+    struct stat status;
+    return ::stat(nativePath(file).c_str(), &status) == 0 || (errno != ENOENT && errno != ENOTDIR);
+}
+
+std::string sectionOf(const QString &group) { return group.isEmpty() ? "General" : group.toStdString(); }
 
 } // namespace
+
+// A store file as read: its document, or none when the file is not text (damaged).
+struct Registry::Store {
+    std::optional<IniDocument> document;
+    bool damaged = false;
+
+    static Store load(const QString &file)
+    {
+        if (!fileExists(file))
+            return {IniDocument(), false};
+        try {
+            const std::vector<std::uint8_t> bytes = files::ReadWholeFile(nativePath(file), MaxStoreSize);
+            std::optional<IniDocument> document =
+                IniDocument::parse({reinterpret_cast<const char *>(bytes.data()), bytes.size()});
+            const bool damaged = !document;
+            return {std::move(document), damaged};
+        } catch (const files::FileError &error) {
+            // Not a settings file we could read, but perhaps a good one: never written over.
+            throw ERegistryError(QStringLiteral("Cannot read the settings file \"%1\". %2")
+                                     .arg(file, QString::fromLocal8Bit(error.reason().c_str())));
+        }
+    }
+};
 
 Registry::Registry(RegistryRoot root) : root_(root) {}
 
@@ -67,56 +91,120 @@ Registry::~Registry() = default;
 
 QString Registry::storeFileOf(const QString &key) { return locate(key).file; }
 
-bool Registry::keyExists(const QString &key) const
+QString Registry::message(const char *format, const QString &name) const
+{
+    const QString text = QString::fromLatin1(format).arg(name);
+    return file_.isEmpty() ? text : text + QStringLiteral(" in \"%1\"").arg(file_);
+}
+
+QString Registry::keptDamagedFileMessage() const
+{
+    return QStringLiteral("The settings file \"%1\" was damaged and could not be read. It was kept as \"%2\" "
+                          "and new settings were written in its place.")
+        .arg(file_, keptDamagedFile_);
+}
+
+bool Registry::keyExists(const QString &key)
 {
     const KeyLocation location = locate(key);
-    if (location.file.isEmpty() || !QFileInfo::exists(location.file))
+    if (location.file.isEmpty())
         return false;
-    QSettings store(location.file, QSettings::IniFormat);
-    store.beginGroup(location.group);
-    return !store.childKeys().isEmpty() || !store.childGroups().isEmpty();
+    file_ = location.file;
+    const Store store = Store::load(location.file);
+    return store.document && store.document->holdsValues(location.group.toStdString());
 }
 
 bool Registry::openKey(const QString &key, bool canCreate)
 {
     closeKey();
     const KeyLocation location = locate(key);
-    if (location.file.isEmpty() || (!canCreate && !keyExists(key)))
+    if (location.file.isEmpty())
         return false;
-    current_ = std::make_unique<QSettings>(location.file, QSettings::IniFormat);
-    current_->beginGroup(location.group);
+    file_ = location.file;
+    Store store = Store::load(location.file);
+    if (!canCreate && !(store.document && store.document->holdsValues(location.group.toStdString())))
+        return false;
+    group_ = location.group;
+    open_ = std::make_unique<Store>(std::move(store));
     return true;
 }
 
 int Registry::readInteger(const QString &name) const
 {
-    if (!current_ || !current_->contains(name))
-        throw ERegistryError(quoted("Failed to get data for '%1'", name));
+    const std::optional<std::string> stored =
+        open_ && open_->document ? open_->document->value(sectionOf(group_), name.toStdString()) : std::nullopt;
+    if (!stored)
+        throw ERegistryError(message("Failed to get data for '%1'", name));
     int value = 0;
-    if (!toRegistryInteger(current_->value(name), value))
-        throw ERegistryError(quoted("Invalid data type for '%1'", name));
+    if (!toRegistryInteger(*stored, value))
+        throw ERegistryError(message("Invalid data type for '%1'", name));
     return value;
 }
 
-void Registry::writeInteger(const QString &name, int value)
+int Registry::readWord(const QString &name) const
 {
-    if (!current_)
-        throw ERegistryError(quoted("Failed to set data for '%1'", name));
-    const bool existed = current_->contains(name);
-    const QVariant previous = current_->value(name);
-    current_->setValue(name, value);
-    // Write through at once, and take back what did not reach the file: the process keeps one
-    // copy of the file in memory, and a later read must not find the value there as if stored.
-    current_->sync();
-    if (current_->status() != QSettings::NoError) {
-        if (existed)
-            current_->setValue(name, previous);
-        else
-            current_->remove(name);
-        throw ERegistryError(quoted("Failed to set data for '%1'", name));
-    }
+    const int value = readInteger(name);
+    if (value < 0 || value > 0xFFFF)
+        throw ERegistryError(message("Invalid data type for '%1'", name));
+    return value;
 }
 
-void Registry::closeKey() { current_.reset(); }
+namespace {
+
+// Keeps the damaged file under the first free name of <file>.bad, <file>.bad.2, ...: a hard link
+// where the file system has them (the bytes stay exactly as they were), otherwise a copy.
+QString keepDamagedFile(const QString &file)
+{
+    std::error_code error;
+    const std::filesystem::path original = std::filesystem::canonical(nativePath(file), error);
+    if (error)
+        throw files::FileError(error.message(), error.message());
+    for (int number = 1; number < 100; ++number) {
+        const QString kept = file + QStringLiteral(".bad") + (number > 1 ? QStringLiteral(".%1").arg(number) : QString());
+        if (::link(original.c_str(), nativePath(kept).c_str()) == 0)
+            return kept;
+        if (errno == EEXIST)
+            continue;
+        if (fileExists(kept))
+            continue;
+        files::WriteFile(nativePath(kept), files::ReadWholeFile(original, MaxStoreSize));
+        return kept;
+    }
+    throw files::FileError("no free name", "There is no free name to keep the damaged file under.");
+}
+
+} // namespace
+
+void Registry::writeInteger(const QString &name, int value)
+{
+    if (!open_)
+        throw ERegistryError(message("Failed to set data for '%1'", name));
+    // A damaged file's values are gone already: the new file starts afresh.
+    IniDocument updated = open_->document ? *open_->document : IniDocument();
+    updated.setValue(sectionOf(group_), name.toStdString(), std::to_string(value));
+    try {
+        const std::filesystem::path target = nativePath(file_);
+        std::error_code error;
+        std::filesystem::create_directories(target.parent_path(), error);
+        if (error)
+            throw files::FileError(error.message(), error.message());
+        const files::FileWriter writer(target);
+        if (open_->damaged)
+            keptDamagedFile_ = keepDamagedFile(file_);
+        const std::string bytes = updated.bytes();
+        writer.Write({reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size()});
+    } catch (const files::FileError &error) {
+        throw ERegistryError(message("Failed to set data for '%1'", name) + QStringLiteral(". ")
+                             + QString::fromLocal8Bit(error.reason().c_str()));
+    }
+    open_->document = std::move(updated);
+    open_->damaged = false;
+}
+
+void Registry::closeKey()
+{
+    open_.reset();
+    group_.clear();
+}
 
 } // namespace kaptiv

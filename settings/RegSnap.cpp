@@ -1,5 +1,6 @@
 #include "settings/RegSnap.h"
 
+#include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "settings/ConfigSnap.h"
 
@@ -21,6 +22,14 @@ void setHotKey(TConfigfrm &form, int row, ShortcutValue value)
     form.applyHotKeyToMenu(row);
 }
 
+// The new settings are in place; the user still has to learn that the old file was damaged and
+// where it was kept.
+void reportKeptDamagedFile(const Registry &access)
+{
+    if (!access.keptDamagedFile().isEmpty())
+        showErrorBox(access.keptDamagedFileMessage());
+}
+
 } // namespace
 
 void LoadSettings(TConfigfrm &form)
@@ -40,7 +49,7 @@ void LoadSettings(TConfigfrm &form)
     // A missing hot keys key leaves no key open: the first read fails at "Screen".
     access.openKey(HotKeysKey, false);
     for (int row = 0; row < int(hotKeySettings.size()); ++row)
-        setHotKey(form, row, ShortcutValue(access.readInteger(nameOf(hotKeySettings[row]))));
+        setHotKey(form, row, ShortcutValue(access.readWord(nameOf(hotKeySettings[row]))));
 }
 
 void SaveSettings(TConfigfrm &form)
@@ -58,6 +67,7 @@ void SaveSettings(TConfigfrm &form)
         access.writeInteger(nameOf(hotKeySettings[row]), form.hotKeyFields()[row]->value());
         form.applyHotKeyToMenu(row);
     }
+    reportKeptDamagedFile(access);
 }
 
 void WriteDefaultSettings(Registry &access, TConfigfrm &form)
@@ -79,6 +89,7 @@ void WriteDefaultSettings(Registry &access, TConfigfrm &form)
         setHotKey(form, row, hotKeySettings[row].defaultValue);
     }
     access.closeKey();
+    reportKeptDamagedFile(access);
 }
 
 } // namespace kaptiv

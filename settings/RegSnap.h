@@ -2,8 +2,10 @@
 // Moves the settings between the per-user registry and the configuration dialog's fields, which are
 // the program's live settings, and gives the capture menu items their hot keys.
 //
-// Loading stops at the first value that is missing or not an integer: what was loaded before it
-// stays loaded, the rest keeps what it held, nothing is put in its place and nothing is written.
+// Loading stops at the first value that is missing or not an integer (for a hot key, not 16 bits):
+// what was loaded before it stays loaded, the rest keeps what it held, nothing is put in its place
+// and nothing is written. A store file that is not text at all is kept as Kaptiv.ini.bad when the
+// defaults (or the dialog's values) are written in its place, and a "Kaptiv" box says so.
 
 #include "platform/Registry.h"
 #include "platform/ShortcutCodes.h"

@@ -1,5 +1,5 @@
 // The one file reader and the one file writer, on real files, links, devices and FIFOs.
-#include "formats/FileAccess.h"
+#include "platform/FileAccess.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace kaptiv::formats {
+namespace kaptiv::files {
 namespace {
 
 namespace fs = std::filesystem;
@@ -174,4 +174,4 @@ TEST_F(FileAccess, OnlyRegularFilesAreReadAndNeverMoreThanTheLimit)
 }
 
 } // namespace
-} // namespace kaptiv::formats
+} // namespace kaptiv::files

@@ -217,3 +217,58 @@ TEST_F(ConfigDialog, DelayTakesDigitsAndBackspaceOnlyAndBeepsAtTheRest)
     }
     EXPECT_EQ(form.result(), 0) << "neither Enter nor Escape reached the dialog";
 }
+
+// OK rewrites the values it owns and nothing else: a hand-edited file keeps its comments, its
+// other sections and even the lines the store cannot make sense of, in their places.
+TEST_F(ConfigDialog, OkKeepsCommentsAndLinesTheStoreDoesNotUnderstand)
+{
+    home.writeStore("; Kaptiv settings, edited by hand\n"
+                    "[General]\n"
+                    "# the delay is in milliseconds\n"
+                    "Hideprog=1\n"
+                    "Confirm = 0\n"
+                    "Coords=1\n"
+                    "Time=1500\n"
+                    "this line is not a setting\n"
+                    "\n"
+                    "[Hot%20Keys]\n"
+                    "Screen=24659\n"
+                    "Rectangle=24658\n"
+                    "Window=24663\n"
+                    "Active%20Window=24647\n"
+                    "AW%20Client=24660\n"
+                    "Custom%20Region=24643\n"
+                    "Client%20Area=24641\n"
+                    "; F-keys work too\n"
+                    "\n"
+                    "[Elsewhere]\n"
+                    "Mine=keep me\n");
+    form.FormShow();
+    form.confirm->setChecked(true);
+    form.Delay->setText(QStringLiteral("250"));
+    form.Scrn->setValue(0x78); // F9
+    form.Button1Click();
+    EXPECT_EQ(form.result(), int(mrOk));
+    EXPECT_EQ(QString::fromUtf8(readStore()), QStringLiteral("; Kaptiv settings, edited by hand\n"
+                                                             "[General]\n"
+                                                             "# the delay is in milliseconds\n"
+                                                             "Hideprog=1\n"
+                                                             "Confirm =1\n"
+                                                             "Coords=1\n"
+                                                             "Time=250\n"
+                                                             "this line is not a setting\n"
+                                                             "\n"
+                                                             "[Hot%20Keys]\n"
+                                                             "Screen=120\n"
+                                                             "Rectangle=24658\n"
+                                                             "Window=24663\n"
+                                                             "Active%20Window=24647\n"
+                                                             "AW%20Client=24660\n"
+                                                             "Custom%20Region=24643\n"
+                                                             "Client%20Area=24641\n"
+                                                             "; F-keys work too\n"
+                                                             "\n"
+                                                             "[Elsewhere]\n"
+                                                             "Mine=keep me\n"));
+    EXPECT_TRUE(dialogs.shown.empty());
+}

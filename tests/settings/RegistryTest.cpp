@@ -18,6 +18,11 @@ namespace {
 const QString productKey = QStringLiteral("Software\\Quillmar\\Kaptiv");
 const QString subKey = QStringLiteral("Software\\Quillmar\\Kaptiv\\Hot Keys");
 
+// The store's message for `text`, which names the store file.
+QString inStore(const ScopedConfigHome &home, const char *text)
+{
+    return QString::fromLatin1(text) + QStringLiteral(" in \"%1\"").arg(home.storeFile());
+}
 
 } // namespace
 
@@ -65,10 +70,10 @@ TEST(Registry, ReadingAMissingValueOrWithNoKeyOpenFails)
     ASSERT_TRUE(registry.openKey(productKey, true));
     registry.writeInteger(QStringLiteral("Hideprog"), 1);
     EXPECT_EQ(raisedMessage([&] { registry.readInteger(QStringLiteral("Time")); }),
-              QStringLiteral("Failed to get data for 'Time'"));
+              inStore(home, "Failed to get data for 'Time'"));
     registry.closeKey();
     EXPECT_EQ(raisedMessage([&] { registry.readInteger(QStringLiteral("Hideprog")); }),
-              QStringLiteral("Failed to get data for 'Hideprog'"));
+              inStore(home, "Failed to get data for 'Hideprog'"));
 }
 
 TEST(Registry, OnlyThirtyTwoBitIntegersReadAsIntegers)
@@ -104,7 +109,7 @@ TEST(Registry, OnlyThirtyTwoBitIntegersReadAsIntegers)
             EXPECT_EQ(registry.readInteger(QStringLiteral("Time")), c.value) << c.stored;
         } else {
             EXPECT_EQ(raisedMessage([&] { registry.readInteger(QStringLiteral("Time")); }),
-                      QStringLiteral("Invalid data type for 'Time'"))
+                      inStore(home, "Invalid data type for 'Time'"))
                 << c.stored;
         }
     }
@@ -121,15 +126,15 @@ TEST(Registry, AWriteThatCannotReachTheFileFails)
     Registry registry;
     ASSERT_TRUE(registry.openKey(productKey, true));
     EXPECT_EQ(raisedMessage([&] { registry.writeInteger(QStringLiteral("Hideprog"), 1); }),
-              QStringLiteral("Failed to set data for 'Hideprog'"));
+              inStore(home, "Failed to set data for 'Hideprog'") + QStringLiteral(". Not a directory"));
     EXPECT_FALSE(registry.keyExists(productKey));
     registry.closeKey();
     EXPECT_EQ(raisedMessage([&] { registry.writeInteger(QStringLiteral("Coords"), 1); }),
-              QStringLiteral("Failed to set data for 'Coords'"));
+              inStore(home, "Failed to set data for 'Coords'"));
 
     Registry reader;
     ASSERT_TRUE(reader.openKey(productKey, true));
     EXPECT_EQ(raisedMessage([&] { reader.readInteger(QStringLiteral("Hideprog")); }),
-              QStringLiteral("Failed to get data for 'Hideprog'"))
+              inStore(home, "Failed to get data for 'Hideprog'"))
         << "a value that was never written reads as stored";
 }

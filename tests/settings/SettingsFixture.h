@@ -8,6 +8,7 @@
 #include "settings/RegSnap.h"
 
 #include <QAction>
+#include <QFile>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QSettings>
@@ -29,6 +30,11 @@ protected:
     QString stored(const QString &key) const
     {
         return QSettings(home.storeFile(), QSettings::IniFormat).value(key).toString();
+    }
+    QByteArray readStore() const
+    {
+        QFile file(home.storeFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
     QStringList menuShortcuts() const
     {

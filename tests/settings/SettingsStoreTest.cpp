@@ -22,6 +22,12 @@ QByteArray readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The store's message for `text`, which names the store file.
+QString inStore(const ScopedConfigHome &home, const QString &text)
+{
+    return text + QStringLiteral(" in \"%1\"").arg(home.storeFile());
+}
+
 } // namespace
 
 using SettingsStore = SettingsFixture;
@@ -45,7 +51,7 @@ TEST_F(SettingsStore, FirstStartWritesTheDefaultsAndAppliesThem)
 TEST_F(SettingsStore, StoredValuesAreAppliedUncheckedAndSavedBackCleaned)
 {
     home.writeStore(storeWith("Hideprog=7\nConfirm=1\nCoords=0\nTime=0",
-                              "Screen=0\nRectangle=24643\nWindow=90199\nActive%20Window=24647\n"
+                              "Screen=0\nRectangle=24643\nWindow=28759\nActive%20Window=24647\n"
                               "AW%20Client=24660\nCustom%20Region=24643\nClient%20Area=24641"));
     LoadSettings(form);
 
@@ -55,7 +61,7 @@ TEST_F(SettingsStore, StoredValuesAreAppliedUncheckedAndSavedBackCleaned)
     EXPECT_EQ(form.Delay->text(), QStringLiteral("0"));
     EXPECT_EQ(form.Scrn->value(), 0);
     EXPECT_EQ(form.Scrn->text(), QStringLiteral("None"));
-    EXPECT_EQ(form.wnd->value(), 0x6057) << "only the key code and Shift, Ctrl, Alt pass through a field";
+    EXPECT_EQ(form.wnd->value(), 0x6057) << "only the key code and Shift, Ctrl, Alt of 0x7057 pass through a field";
     const QStringList menus = menuShortcuts();
     EXPECT_EQ(menus[0], QString()) << "hot key 0: no shortcut";
     EXPECT_EQ(menus[1], QStringLiteral("Ctrl+Shift+C")) << "duplicates are loaded as stored";
@@ -100,10 +106,14 @@ TEST_F(SettingsStore, LoadingStopsAtTheFirstBadValueAndKeepsWhatCameBefore)
                             QStringLiteral("Client Area")};
 
     for (int bad = 0; bad < names.size(); ++bad) {
-        for (const bool missing : {true, false}) {
+        // A hot key is 16 bits: a wider value is refused, not cut to its low bits.
+        const QList<QByteArray> badValues =
+            bad < 4 ? QList<QByteArray>{{}, "twelve"} : QList<QByteArray>{{}, "twelve", "65536", "90199", "-1"};
+        for (const QByteArray &badValue : badValues) {
+            const bool missing = badValue.isEmpty();
             QList<QByteArray> g = general, h = hotKeys;
             QByteArray &line = bad < 4 ? g[bad] : h[bad - 4];
-            line = missing ? QByteArray() : line.left(line.indexOf('=') + 1) + "twelve";
+            line = missing ? QByteArray() : line.left(line.indexOf('=') + 1) + badValue;
             ScopedConfigHome caseHome;
             caseHome.writeStore(storeWith(g.join('\n'), h.join('\n')));
             const QByteArray before = readAll(caseHome.storeFile());
@@ -120,7 +130,7 @@ TEST_F(SettingsStore, LoadingStopsAtTheFirstBadValueAndKeepsWhatCameBefore)
             const QString expected =
                 (missing ? QStringLiteral("Failed to get data for '%1'") : QStringLiteral("Invalid data type for '%1'"))
                     .arg(names[bad]);
-            EXPECT_EQ(raisedMessage([&] { LoadSettings(form); }), expected);
+            EXPECT_EQ(raisedMessage([&] { LoadSettings(form); }), inStore(caseHome, expected)) << badValue.data();
 
             const std::array<bool, 4> generalLoaded{!form.hideprog->isChecked(), form.confirm->isChecked(),
                                                     !form.coords->isChecked(),
@@ -140,7 +150,7 @@ TEST_F(SettingsStore, LoadingStopsAtTheFirstBadValueAndKeepsWhatCameBefore)
 TEST_F(SettingsStore, AMissingHotKeysKeyFailsAtScreen)
 {
     home.writeStore("[General]\nHideprog=0\nConfirm=1\nCoords=0\nTime=10\n");
-    EXPECT_EQ(raisedMessage([&] { LoadSettings(form); }), QStringLiteral("Failed to get data for 'Screen'"));
+    EXPECT_EQ(raisedMessage([&] { LoadSettings(form); }), inStore(home, QStringLiteral("Failed to get data for 'Screen'")));
     EXPECT_EQ(form.Delay->text(), QStringLiteral("10"));
 }
 
@@ -173,7 +183,8 @@ TEST_F(SettingsStore, AStoreThatCannotBeWrittenStopsDefaultsAndSaving)
     QFile blocker(home.path() + QStringLiteral("/Quillmar"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    EXPECT_EQ(raisedMessage([&] { LoadSettings(form); }), QStringLiteral("Failed to set data for 'Hideprog'"));
-    EXPECT_EQ(raisedMessage([&] { SaveSettings(form); }), QStringLiteral("Failed to set data for 'Hideprog'"));
+    const QString failed = inStore(home, QStringLiteral("Failed to set data for 'Hideprog'")) + QStringLiteral(". Not a directory");
+    EXPECT_EQ(raisedMessage([&] { LoadSettings(form); }), failed);
+    EXPECT_EQ(raisedMessage([&] { SaveSettings(form); }), failed);
     EXPECT_EQ(menuShortcuts(), QStringList(7, QString())) << "nothing applied that was not stored";
 }

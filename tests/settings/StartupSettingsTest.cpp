@@ -6,6 +6,7 @@
 #include "app/mainSnap.h"
 #include "settings/ConfigSnap.h"
 
+#include <QFile>
 #include <QSettings>
 #include <gtest/gtest.h>
 
@@ -57,7 +58,7 @@ TEST_F(RunningProgram, ADamagedStoreIsReportedAndTheProgramGoesOnWithWhatLoaded)
                     "Rectangle=oops\n");
     start();
     ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("Invalid data type for 'Rectangle'"));
+    EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("Invalid data type for 'Rectangle' in \"%1\"").arg(home.storeFile()));
     EXPECT_EQ(dialogs.shown[0].caption, QStringLiteral("Kaptiv"));
     EXPECT_TRUE(main->isVisible());
     EXPECT_FALSE(main->hideProgram());
@@ -85,4 +86,51 @@ TEST_F(RunningProgram, ConfigurationOpensTheDialogCentredOverTheMainWindow)
     const QRect frame = main->frameGeometry(), box = dialog.frameGeometry();
     EXPECT_EQ(placed, QPoint(frame.left() + frame.width() / 2 - box.width() / 2,
                              frame.top() + frame.height() / 2 - box.height() / 2));
+}
+
+// A store that is not text at all (zeros or 0xFF bytes, as a failing disk leaves) cannot be read:
+// the program starts with the defaults, keeps the damaged file beside the new one, and says where.
+TEST_F(RunningProgram, AStoreThatIsNotTextIsKeptBesideTheNewOneAndTheUserIsTold)
+{
+    const struct {
+        QByteArray damaged;
+        const char *alreadyKept; // a damaged file kept before, which must survive too
+        const char *keptAs;
+    } cases[] = {
+        {QByteArray(4096, '\0'), nullptr, ".bad"},
+        {QByteArray(4096, '\xff'), nullptr, ".bad"},
+        {QByteArray("[General]\nHideprog=0\n") + QByteArray(3, '\0'), "older damage", ".bad.2"},
+    };
+    for (const auto &c : cases) {
+        ScopedConfigHome caseHome;
+        ScriptedDialogs caseDialogs;
+        caseHome.writeStore(c.damaged);
+        const QString store = caseHome.storeFile(), kept = store + QLatin1String(c.keptAs);
+        if (c.alreadyKept) {
+            QFile older(store + QStringLiteral(".bad"));
+            ASSERT_TRUE(older.open(QIODevice::WriteOnly));
+            older.write(c.alreadyKept);
+        }
+        start();
+        ASSERT_EQ(caseDialogs.shown.size(), 1u) << c.keptAs;
+        EXPECT_EQ(caseDialogs.shown[0].text, QStringLiteral("The settings file \"%1\" was damaged and could not be read. "
+                                                            "It was kept as \"%2\" and new settings were written in "
+                                                            "its place.")
+                                                 .arg(store, kept));
+        EXPECT_EQ(caseDialogs.shown[0].caption, QStringLiteral("Kaptiv"));
+        QFile keptFile(kept);
+        ASSERT_TRUE(keptFile.open(QIODevice::ReadOnly)) << kept.toStdString();
+        EXPECT_EQ(keptFile.readAll(), c.damaged);
+        if (c.alreadyKept) {
+            QFile older(store + QStringLiteral(".bad"));
+            ASSERT_TRUE(older.open(QIODevice::ReadOnly));
+            EXPECT_EQ(older.readAll(), QByteArray(c.alreadyKept));
+        }
+        const QSettings written(store, QSettings::IniFormat);
+        EXPECT_EQ(written.value(QStringLiteral("Hideprog")).toString(), QStringLiteral("1"));
+        EXPECT_EQ(written.value(QStringLiteral("Hot Keys/Client Area")).toString(), QStringLiteral("24641"));
+        EXPECT_TRUE(main->hideProgram());
+        EXPECT_EQ(captureShortcuts()[0], QStringLiteral("Ctrl+Shift+S"));
+        destroyApplicationWindows();
+    }
 }

@@ -1,4 +1,4 @@
-#include "formats/NativeNames.h"
+#include "platform/NativeNames.h"
 
 namespace kaptiv {
 
@@ -58,6 +58,18 @@ void appendUtf8(std::string &out, char32_t c)
 }
 
 } // namespace
+
+bool isValidUtf8(std::string_view bytes)
+{
+    char32_t codePoint = 0;
+    for (std::size_t at = 0; at < bytes.size();) {
+        const int length = sequenceAt(bytes, at, codePoint);
+        if (length == 0)
+            return false;
+        at += std::size_t(length);
+    }
+    return true;
+}
 
 QString decodeNativeName(std::string_view bytes)
 {

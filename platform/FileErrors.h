@@ -2,8 +2,8 @@
 // The program's side of FileAccess: its FileError becomes the EOpenFile a command raises, with
 // the file's name shown as it was given.
 
-#include "formats/FileAccess.h"
-#include "formats/NativeNames.h"
+#include "platform/FileAccess.h"
+#include "platform/NativeNames.h"
 #include "platform/Errors.h"
 
 namespace kaptiv {
@@ -13,7 +13,7 @@ decltype(auto) reportingFileErrors(Operation &&operation)
 {
     try {
         return operation();
-    } catch (const formats::FileError &error) {
+    } catch (const files::FileError &error) {
         throw EOpenFile(decodeNativeName(error.what()));
     }
 }

@@ -16,6 +16,9 @@ namespace kaptiv {
 QString decodeNativeName(std::string_view bytes);
 std::string encodeNativeName(const QString &name);
 
+// True when every byte is part of a valid UTF-8 sequence.
+bool isValidUtf8(std::string_view bytes);
+
 inline std::filesystem::path nativePath(const QString &name) { return encodeNativeName(name); }
 
 } // namespace kaptiv

@@ -21,12 +21,17 @@
 #include <string_view>
 #include <vector>
 
-namespace kaptiv::formats {
+namespace kaptiv::files {
 
 // A file could not be read or written; the message names the file and says why.
 class FileError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    FileError(const std::string &message, std::string reason) : std::runtime_error(message), reason_(std::move(reason)) {}
+    // Why, without the file's name: "No space left on device".
+    const std::string &reason() const { return reason_; }
+
+private:
+    std::string reason_;
 };
 
 inline constexpr std::uint64_t MaxReadSize = std::uint64_t(1) << 30;
@@ -68,4 +73,4 @@ private:
 // FileWriter(target).Write(bytes).
 void WriteFile(const std::filesystem::path &target, std::span<const std::uint8_t> bytes);
 
-} // namespace kaptiv::formats
+} // namespace kaptiv::files

@@ -1,4 +1,4 @@
-#include "formats/FileAccess.h"
+#include "platform/FileAccess.h"
 
 #include <cerrno>
 #include <cstring>
@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace kaptiv::formats {
+namespace kaptiv::files {
 
 namespace {
 
@@ -17,7 +17,7 @@ std::string Quoted(const std::filesystem::path &file) { return "\"" + file.strin
 
 [[noreturn]] void Fail(const char *what, const std::filesystem::path &file, const std::string &reason)
 {
-    throw FileError(std::string(what) + " " + Quoted(file) + ". " + reason);
+    throw FileError(std::string(what) + " " + Quoted(file) + ". " + reason, reason);
 }
 
 std::string ErrnoText(int error) { return std::strerror(error); }
@@ -284,4 +284,4 @@ void WriteFile(const std::filesystem::path &target, std::span<const std::uint8_t
     FileWriter(target).Write(bytes);
 }
 
-} // namespace kaptiv::formats
+} // namespace kaptiv::files
