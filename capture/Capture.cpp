@@ -60,8 +60,8 @@ Bitmap cropFrozenScreen(const Bitmap &frozen, const ScreenRect &area)
 {
     const int width = std::max(area.width(), 0), height = std::max(area.height(), 0);
     const QImage &source = frozen.image();
-    QImage cut(width, height, source.format());
-    if (cut.isNull())
+    QImage cut = allocateImage(width, height, source.format());
+    if (cut.isNull()) // an area of no width or no height
         return Bitmap(QImage(), frozen.depth());
     cut.setColorTable(source.colorTable());
     if (source.format() == QImage::Format_Indexed8)

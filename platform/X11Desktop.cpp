@@ -1,5 +1,6 @@
 #include "platform/X11Desktop.h"
 
+#include "platform/Bitmap.h"
 #include "platform/Errors.h"
 
 #include <QGuiApplication>
@@ -127,9 +128,7 @@ int shiftOf(unsigned long mask)
 // through a table, so a 30-bit display gives 24-bit colour.
 QImage convertThroughMasks(XImage *image)
 {
-    QImage out(image->width, image->height, QImage::Format_RGB32);
-    if (out.isNull())
-        return out;
+    QImage out = allocateImage(image->width, image->height, QImage::Format_RGB32);
     const unsigned long masks[3] = {image->red_mask, image->green_mask, image->blue_mask};
     int shifts[3];
     std::vector<uchar> scale[3];
@@ -451,7 +450,7 @@ QImage X11Desktop::grabScreen(const ScreenRect &area)
 
     // Part of the area is off the screen: black around what could be read.
     const QImage::Format format = inside.isNull() ? formatOfDepth(d->depth) : inside.format();
-    QImage whole(std::max(area.width(), 0), std::max(area.height(), 0), format);
+    QImage whole = allocateImage(std::max(area.width(), 0), std::max(area.height(), 0), format);
     whole.fill(Qt::black);
     if (!inside.isNull()) {
         const int bytesPerPixel = inside.depth() / 8;

@@ -1,6 +1,7 @@
 // Every allocation of a large picture is checked: when memory runs out the command raises
 // EOutOfMemory and writes nothing, where it used to write into a null picture (a crash) or carry a
 // null picture on into an empty file.
+#include "capture/Capture.h"
 #include "formats/BmpCodec.h"
 #include "gif/GifFrames.h"
 #include "gif/GifSave.h"
@@ -95,6 +96,9 @@ TEST(OutOfMemory, EveryLargePictureAllocationIsCheckedAndNothingIsWritten)
         {"bitmap reader", [&] { decodeBmp(bmpFile); }, [] { return true; }},
         {"frame of a GIF", [&] { GetFrameInfo(gif, 1); }, [] { return true; }},
         {"capture at 256 colours", [&] { convertToColors(rgb, 24, CaptureColors::Colors256); }, [] { return true; }},
+        {"area cut from the frozen screen",
+         [&] { cropFrozenScreen(Bitmap::create(16, 16, 24), {-side / 2, -side / 2, side / 2, side / 2}); },
+         [] { return true; }},
         {"32-bit copy of a frame", [&] { indexed.toRgb32(); }, [] { return true; }},
         {"GIF of a bitmap",
          [&] {
