@@ -151,10 +151,7 @@ public:
 
     Outcome Run()
     {
-        int code;
-        do
-            code = bits_.GetCode(codeSize_);
-        while (code == clear_);
+        const int code = CodeAfterClears(bits_.GetCode(codeSize_));
         const Outcome outcome = code < 0 ? Outcome::DataEnded : FromFirstCode(code);
         if (outcome != Outcome::Abandoned)
             bits_.SkipRest();
@@ -173,6 +170,15 @@ private:
         codeSize_ = minCodeSize_ + 1;
         limit_ = 2 * clear_;
         nextFree_ = clear_ + 2;
+    }
+
+    // The code that starts a string table: clear codes in a row are one reset, and an end code
+    // (or the end of the data) there means the image has no more pixels.
+    int CodeAfterClears(int code)
+    {
+        while (code == clear_)
+            code = bits_.GetCode(codeSize_);
+        return code == endCode_ ? EndOfImage : code;
     }
 
     Outcome FromFirstCode(int code)
@@ -207,7 +213,7 @@ private:
                 len = placed = 1;
             } else if (code == clear_) {
                 ResetCodes();
-                const int next = bits_.GetCode(codeSize_);
+                const int next = CodeAfterClears(bits_.GetCode(codeSize_));
                 if (next < 0)
                     return Outcome::DataEnded;
                 firstCode_ = oldCode_ = next;
@@ -329,7 +335,7 @@ private:
             ResetCodes();
             std::fill(t.prefix.begin() + clear_, t.prefix.end(), 0);
             std::fill(t.suffix.begin() + clear_, t.suffix.end(), 0);
-            firstCode_ = oldCode_ = bits_.GetCode(codeSize_);
+            firstCode_ = oldCode_ = CodeAfterClears(bits_.GetCode(codeSize_));
             return firstCode_;
         }
         if (code == endCode_)

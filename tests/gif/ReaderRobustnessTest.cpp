@@ -224,8 +224,11 @@ ModelResult ModelDecode(const Bytes &data, int width, int height, bool interlace
             return code;
         if (code == clear) {
             reset();
-            first = old = getCode();
-            return first;
+            do
+                first = getCode();
+            while (first == clear);
+            old = first;
+            return first == end ? -2 : first;
         }
         if (code == end)
             return -2;
@@ -262,6 +265,8 @@ ModelResult ModelDecode(const Bytes &data, int width, int height, bool interlace
         index = getCode();
     while (index == clear);
     first = old = index;
+    if (index == end)
+        index = -2;
     int x = 0, y = 0, pass = 0;
     while (index >= 0) {
         r.pixels[static_cast<std::size_t>(y * width + x)] = static_cast<std::uint8_t>(index);
