@@ -164,7 +164,7 @@ void MapColors(benchmark::State &state)
     std::vector<std::uint8_t> indices(static_cast<std::size_t>(f.Width) * static_cast<std::size_t>(f.Height));
     for (auto _ : state) {
         PaletteBuilder palette;
-        std::uint8_t transparent;
+        int transparent;
         benchmark::DoNotOptimize(MapFramePixels(pixels, false, -1, palette, indices, transparent));
     }
     SetPixelRate(state, static_cast<std::int64_t>(indices.size()));

@@ -7,8 +7,6 @@ namespace kaptiv::gif {
 
 namespace {
 
-constexpr std::uint8_t NotFound = 255;
-
 std::uint32_t PixelColor(const std::uint8_t *p)
 {
     return static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[1]) << 8 | p[0];
@@ -55,9 +53,9 @@ int PaletteBuilder::Add(std::uint32_t rgb, std::uint32_t slot)
 }
 
 bool MapFramePixels(const BgrxPixels &pixels, bool interlaced, std::int32_t transparentColor,
-                    PaletteBuilder &palette, std::span<std::uint8_t> indices, std::uint8_t &transparentIndex)
+                    PaletteBuilder &palette, std::span<std::uint8_t> indices, int &transparentIndex)
 {
-    transparentIndex = NotFound;
+    transparentIndex = NoTransparentIndex;
     const std::uint32_t transparentRgb = RgbOfColorValue(transparentColor);
     bool looking = true;
     const RowOrder rows(pixels.Height, interlaced);
@@ -70,7 +68,7 @@ bool MapFramePixels(const BgrxPixels &pixels, bool interlaced, std::int32_t tran
             if (index < 0)
                 return false;
             if (looking && rgb == transparentRgb) {
-                transparentIndex = static_cast<std::uint8_t>(index);
+                transparentIndex = index;
                 looking = false;
             }
             *out++ = static_cast<std::uint8_t>(index);

@@ -60,9 +60,11 @@ private:
 
 // Maps every pixel to its index in `palette`, writing the indices in the order they are
 // compressed (rows top first, or in interlaced order). `transparentIndex` becomes the index of
-// the first pixel of `transparentColor` (0xBBGGRR; -1 means white), or 255 when there is none.
+// the first pixel of `transparentColor` (0xBBGGRR; -1 means white), or NoTransparentIndex when
+// no pixel has it.
 // False, with the indices incomplete, when the pixels need a 257th colour.
+constexpr int NoTransparentIndex = -1;
 bool MapFramePixels(const BgrxPixels &pixels, bool interlaced, std::int32_t transparentColor,
-                    PaletteBuilder &palette, std::span<std::uint8_t> indices, std::uint8_t &transparentIndex);
+                    PaletteBuilder &palette, std::span<std::uint8_t> indices, int &transparentIndex);
 
 } // namespace kaptiv::gif

@@ -10,7 +10,6 @@ namespace kaptiv::gif {
 namespace {
 
 constexpr int MaxField = 65535;
-constexpr std::uint8_t NoTransparency = 255;
 
 void PutWord(std::vector<std::uint8_t> &s, int value)
 {
@@ -36,13 +35,13 @@ void PutLoopingBlock(std::vector<std::uint8_t> &s, std::uint16_t loop)
     s.push_back(0x00);
 }
 
-void PutGraphicControl(std::vector<std::uint8_t> &s, const GifFrameInput &frame, std::uint8_t transparentIndex)
+void PutGraphicControl(std::vector<std::uint8_t> &s, const GifFrameInput &frame, int transparentIndex)
 {
-    const bool transparent = frame.Transparent && transparentIndex != NoTransparency;
+    const bool transparent = frame.Transparent && transparentIndex != NoTransparentIndex;
     const int disposal = frame.Disposal >= 0 && frame.Disposal <= 3 ? frame.Disposal : 0;
     s.insert(s.end(), {0x21, 0xF9, 0x04, static_cast<std::uint8_t>(disposal << 2 | (transparent ? 1 : 0))});
     PutWord(s, FieldValue(frame.Delay / 10));
-    s.push_back(transparent ? transparentIndex : 0);
+    s.push_back(transparent ? static_cast<std::uint8_t>(transparentIndex) : 0);
     s.push_back(0x00);
 }
 
@@ -65,7 +64,7 @@ bool Writable(const GifFrameInput &frame)
 } // namespace
 
 bool ReadFramePixels(const GifFrameInput &frame, PaletteBuilder &palette, std::span<std::uint8_t> indices,
-                     std::uint8_t &transparentIndex)
+                     int &transparentIndex)
 {
     const BgrxPixels &p = frame.Pixels;
     const bool empty = p.Width == 0 || p.Height == 0;
@@ -100,7 +99,7 @@ bool WriteGIFStream(GifSaveInfo &info, std::vector<std::uint8_t> &stream)
     // is complete when it goes out as the global table.
     PaletteBuilder palette;
     std::vector<std::vector<std::uint8_t>> indices(static_cast<std::size_t>(count));
-    std::vector<std::uint8_t> transparentIndex(static_cast<std::size_t>(count), NoTransparency);
+    std::vector<int> transparentIndex(static_cast<std::size_t>(count), NoTransparentIndex);
     for (int i = 0; i < count; ++i) {
         const GifFrameInput &frame = info.Frames[static_cast<std::size_t>(i)];
         indices[i].resize(static_cast<std::size_t>(frame.Pixels.Width) * static_cast<std::size_t>(frame.Pixels.Height));

@@ -44,7 +44,7 @@ bool WriteGIFStream(GifSaveInfo &info, std::vector<std::uint8_t> &stream);
 
 // Fetches a frame's pixels and maps them (MapFramePixels); false for pixels that are not there.
 bool ReadFramePixels(const GifFrameInput &frame, PaletteBuilder &palette, std::span<std::uint8_t> indices,
-                     std::uint8_t &transparentIndex);
+                     int &transparentIndex);
 
 // A comment extension carrying the text in sub-blocks of up to 255 bytes; nothing when empty.
 void WriteComment(std::string_view text, std::vector<std::uint8_t> &stream);

@@ -261,17 +261,29 @@ TEST(GifWriter, GraphicControlCarriesTimingDisposalAndTransparency)
     }
 }
 
-TEST(GifWriter, TransparentColorReachedAsTheLastEntryMeansNoTransparency)
+TEST(GifWriter, TransparentColorKeepsEveryIndexIncludingTheLast)
 {
     const auto colors = DistinctColors(256, 0x010101);
     const TestBitmap bitmap(256, 1, colors);
-    GifFrameInput frame = bitmap.Frame();
-    frame.Transparent = true;
-    frame.TransparentColor = static_cast<std::int32_t>((colors[255] & 0xFF) << 16 | (colors[255] & 0xFF00) | colors[255] >> 16);
-    const Bytes file = WriteOne(frame);
-    EXPECT_EQ(file[13 + 768 + 3], 0x00);
-    frame.TransparentColor = static_cast<std::int32_t>((colors[254] & 0xFF) << 16 | (colors[254] & 0xFF00) | colors[254] >> 16);
-    EXPECT_EQ(WriteOne(frame)[13 + 768 + 3], 0x01);
+    const auto colorValue = [](std::uint32_t rgb) {
+        return static_cast<std::int32_t>((rgb & 0xFF) << 16 | (rgb & 0xFF00) | rgb >> 16);
+    };
+    struct Case {
+        bool transparent;
+        std::int32_t color;
+        Bytes control;  // packed byte .. transparent index
+    } cases[] = {
+        {true, colorValue(colors[255]), {0x01, 0, 0, 255}},
+        {true, colorValue(colors[254]), {0x01, 0, 0, 254}},
+        {true, colorValue(0xABCDEF), {0x00, 0, 0, 0}},      // not in the frame
+        {false, colorValue(colors[255]), {0x00, 0, 0, 0}},
+    };
+    for (const Case &c : cases) {
+        GifFrameInput frame = bitmap.Frame();
+        frame.Transparent = c.transparent;
+        frame.TransparentColor = c.color;
+        EXPECT_EQ(Slice(WriteOne(frame), 13 + 768 + 3, 4), c.control) << c.color;
+    }
 }
 
 TEST(GifWriter, CommentsGoBeforeTheirFrameInSubBlocks)
