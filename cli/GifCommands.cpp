@@ -58,6 +58,31 @@ void makeFolder(const QString &directory)
                             .arg(directory, QString::fromLocal8Bit(error.message())));
 }
 
+// A comment for a terminal: its bytes shown as Latin-1, with control characters escaped so that a
+// file cannot move the cursor, clear the screen or forge a line of the listing.
+std::string printableComment(const std::string &bytes)
+{
+    QString shown;
+    for (const QChar c : commentText(bytes)) {
+        const char16_t u = c.unicode();
+        if (u == '\\' || u == '"')
+            shown += QLatin1Char('\\') + c;
+        else if (u == '\n')
+            shown += QLatin1String("\\n");
+        else if (u == '\r')
+            shown += QLatin1String("\\r");
+        else if (u == '\t')
+            shown += QLatin1String("\\t");
+        else if (u < 0x20 || (u >= 0x7F && u < 0xA0))
+            shown += QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown.toStdString();
+}
+
+const char *const BeyondLimit = " (the file holds more; Kaptiv reads the first 256)";
+
 QString onlyFile(const QStringList &arguments, const char *command)
 {
     if (arguments.isEmpty())
@@ -72,11 +97,13 @@ int runGifInfo(const QStringList &arguments, std::ostream &out)
     const QString path = onlyFile(arguments, "gif-info");
     if (arguments.size() > 1)
         throw UsageError{QStringLiteral("gif-info takes one file, not '%1'").arg(arguments.mid(1).join(' '))};
-    const gif::GifImage image = loadGif(path);
+    gif::ParseOptions factsOnly;
+    factsOnly.DecodePixels = false;
+    const gif::GifImage image = parseGif(path, readGifFile(path), factsOnly);
     auto yesNo = [](bool b) { return b ? "yes" : "no"; };
     out << "File: " << terminalText(path) << "\n"
         << "Canvas: " << image.ImageWidth << " x " << image.ImageHeight << "\n"
-        << "Frames: " << image.FrameCount() << "\n"
+        << "Frames: " << image.FrameCount() << (image.FramesBeyondLimit ? BeyondLimit : "") << "\n"
         << "Colour depth: " << image.ColorDepth << " bits (" << (image.ColorDepth ? 1 << image.ColorDepth : 0)
         << " colours)\n"
         << "Loop count: " << image.LoopCount << (image.LoopCount == 0 ? " (for ever)" : "") << "\n"
@@ -96,7 +123,7 @@ int runGifInfo(const QStringList &arguments, std::ostream &out)
             out << (1 << f.LocalBits) << " colours";
         else
             out << "none";
-        out << "; comment \"" << f.Comment << "\"\n";
+        out << "; comment \"" << printableComment(f.Comment) << "\"\n";
     }
     return 0;
 }
@@ -138,14 +165,34 @@ int runGifFrames(const QStringList &arguments, std::ostream &out)
         out << animation.FrameCount() << " composited frames written to " << terminalText(directory) << "\n";
         return 0;
     }
-    const gif::GifImage image = loadGif(path);
+    // The whole file is checked first, so that a file the reader refuses leaves nothing behind;
+    // then the frames are decoded and written one at a time, only one of them in memory.
+    const std::vector<std::uint8_t> bytes = readGifFile(path);
+    gif::ParseOptions check;
+    check.DecodePixels = false;
+    const gif::GifImage facts = parseGif(path, bytes, check);
     makeFolder(directory);
-    for (int i = 1; i <= image.FrameCount(); ++i) {
-        const TFrameInfo info = GetFrameInfo(image, i);
-        if (info.Bitmap && !info.Bitmap->isNull())
-            saveBmp(*info.Bitmap, frameFile(i));
-    }
-    out << image.FrameCount() << " frames written to " << terminalText(directory) << "\n";
+    int written = 0;
+    QStringList withoutPixels;
+    gif::ParseOptions oneAtATime;
+    oneAtATime.OnFrame = [&](const gif::GifFrame &frame, int number) {
+        const TFrameInfo info = frameRecord(frame);
+        if (info.Bitmap->isNull()) {
+            withoutPixels << QString::number(number);
+            return true;
+        }
+        saveBmp(*info.Bitmap, frameFile(number));
+        ++written;
+        return true;
+    };
+    parseGif(path, bytes, oneAtATime);
+    out << written;
+    if (!withoutPixels.isEmpty())
+        out << " of " << facts.FrameCount();
+    out << (facts.FrameCount() == 1 ? " frame" : " frames") << " written to " << terminalText(directory);
+    if (!withoutPixels.isEmpty())
+        out << "; without pixels: frame " << withoutPixels.join(QStringLiteral(", ")).toStdString();
+    out << (facts.FramesBeyondLimit ? BeyondLimit : "") << "\n";
     return 0;
 }
 
@@ -182,11 +229,26 @@ int runGifMake(const QStringList &arguments, std::ostream &out)
         throw UsageError{QStringLiteral("gif-make needs --output OUT.gif")};
     if (images.isEmpty())
         throw UsageError{QStringLiteral("gif-make needs at least one bitmap")};
+    // Kaptiv's own reader is the judge: a file it would not read whole is not written.
+    if (images.size() > gif::MaxFrames)
+        throw UsageError{QStringLiteral("gif-make takes at most %1 bitmaps, the most frames Kaptiv reads from a GIF "
+                                        "file, not %2").arg(gif::MaxFrames).arg(images.size())};
+    const gif::ReadLimits limits;
+    std::uint64_t pixels = 0;
     for (const QString &path : images) {
         TFrameInfo frame = settings;
         frame.Bitmap = std::make_shared<Bitmap>(loadBmp(path));
         frame.Width = frame.Bitmap->width();
         frame.Height = frame.Bitmap->height();
+        const std::uint64_t framePixels = std::uint64_t(frame.Width) * std::uint64_t(frame.Height);
+        if (framePixels > limits.MaxFramePixels)
+            throw EGIFError(QStringLiteral("\"%1\" has more than %2 pixels, the largest frame Kaptiv reads.")
+                                .arg(path)
+                                .arg(limits.MaxFramePixels));
+        pixels += framePixels;
+        if (pixels > limits.MaxTotalPixels)
+            throw EGIFError(QStringLiteral("The bitmaps have more than %1 pixels together, the most Kaptiv reads from "
+                                           "one GIF file.").arg(limits.MaxTotalPixels));
         info.Frames.push_back(frame);
     }
     if (!SaveGIF(output, info))

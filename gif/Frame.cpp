@@ -31,7 +31,7 @@ TFrame::TFrame(gif::GifFrame decoded)
       HasLocalColors(decoded.HasLocalColors), Interlaced(decoded.Interlaced),
       Transparent(decoded.Transparent), TransparentIndex(decoded.TransparentIndex),
       TransparentRGB(tableColor(decoded.Colors, decoded.TransparentIndex)),
-      Comment(QString::fromStdString(decoded.Comment)),
+      Comment(commentText(decoded.Comment)),
       decoded_(std::move(decoded))
 {
     const int colors = 1 << decoded_.PaletteBits;

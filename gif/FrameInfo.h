@@ -6,6 +6,7 @@
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace kaptiv {
 
@@ -21,7 +22,24 @@ struct TFrameInfo {
     bool Transparent = false;
     uint32_t TransparentColor = 0; // red in the low byte; 0xFFFFFFFF (-1) when none was chosen
     uint8_t Disposal = 0;          // 0 none, 1 leave, 2 background, 3 previous
-    QString Comment;
+    QString Comment;   // the comment's bytes, one character each (see commentText)
 };
+
+// A GIF comment is bytes, whatever its writer meant by them. The record holds them as Latin-1,
+// one character per byte, so that they go back to a file unchanged and show as Latin-1.
+inline QString commentText(const std::string &bytes)
+{
+    return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+}
+
+// The bytes of a comment: Latin-1, or UTF-8 for a text typed with characters beyond Latin-1,
+// which one byte each cannot hold.
+inline std::string commentBytes(const QString &comment)
+{
+    for (const QChar c : comment)
+        if (c.unicode() > 0xFF)
+            return comment.toStdString();
+    return comment.toLatin1().toStdString();
+}
 
 } // namespace kaptiv

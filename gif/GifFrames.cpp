@@ -4,6 +4,8 @@
 #include "gif/core/GifReader.h"
 #include "platform/Errors.h"
 
+#include <cmath>
+
 namespace kaptiv {
 
 namespace {
@@ -11,6 +13,34 @@ namespace {
 EGIFError unreadable(const QString &path)
 {
     return EGIFError(QStringLiteral("\"%1\" is not a GIF file that can be read.").arg(path));
+}
+
+EGIFError notRead(const QString &path, gif::ParseResult result, const gif::ReadLimits &limits)
+{
+    const auto side = [](std::uint64_t pixels) { return qRound64(std::sqrt(double(pixels))); };
+    switch (result) {
+    case gif::ParseResult::FrameTooLarge:
+        return EGIFError(
+            QStringLiteral("\"%1\" has a frame of more than %2 pixels (%3 x %3), the largest frame Kaptiv reads.")
+                .arg(path)
+                .arg(limits.MaxFramePixels)
+                .arg(side(limits.MaxFramePixels)));
+    case gif::ParseResult::TooManyPixels:
+        return EGIFError(QStringLiteral("\"%1\" has more than %2 pixels in its frames together, the most Kaptiv "
+                                        "reads from one file.")
+                             .arg(path)
+                             .arg(limits.MaxTotalPixels));
+    case gif::ParseResult::OutOfMemory:
+        return EGIFError(QStringLiteral("There is not enough memory to read \"%1\".").arg(path));
+    case gif::ParseResult::FileTooLarge:
+        return EGIFError(QStringLiteral("\"%1\" is larger than 2 GB, the largest GIF file Kaptiv reads.").arg(path));
+    case gif::ParseResult::Abandoned:
+        return EGIFError(QStringLiteral("Reading \"%1\" was stopped.").arg(path));
+    case gif::ParseResult::NotAGif:
+    case gif::ParseResult::Read:
+        break;
+    }
+    return unreadable(path);
 }
 
 } // namespace
@@ -24,21 +54,34 @@ std::vector<std::uint8_t> readGifFile(const QString &path)
     return std::move(*bytes);
 }
 
+gif::GifImage parseGif(const QString &path, std::span<const std::uint8_t> bytes, const gif::ParseOptions &options)
+{
+    gif::GifImage image;
+    const gif::ParseResult result = gif::ReadGIF(bytes, image, options);
+    if (result != gif::ParseResult::Read)
+        throw notRead(path, result, options.Limits);
+    return image;
+}
+
 gif::GifImage loadGif(const QString &path)
 {
-    const std::vector<std::uint8_t> bytes = readGifFile(path);
-    gif::GifImage image;
-    if (!gif::ParseGIF(bytes, image))
-        throw unreadable(path);
-    return image;
+    return parseGif(path, readGifFile(path));
 }
 
 GifAnimation loadGifAnimation(const QString &path)
 {
     const std::vector<std::uint8_t> bytes = readGifFile(path);
     GifAnimation animation;
-    if (!animation.Load(bytes))
-        throw unreadable(path);
+    if (!animation.Load(bytes)) {
+        gif::ParseOptions factsOnly; // to tell why: the reader's verdict, else the canvas was too large
+        factsOnly.DecodePixels = false;
+        const gif::GifImage facts = parseGif(path, bytes, factsOnly);
+        throw EGIFError(QStringLiteral("\"%1\" has a canvas of %2 x %3 pixels, more than the %4 pixels Kaptiv shows.")
+                            .arg(path)
+                            .arg(facts.ImageWidth)
+                            .arg(facts.ImageHeight)
+                            .arg(GifAnimation::MaxCanvasPixels));
+    }
     return animation;
 }
 
@@ -69,7 +112,7 @@ TFrameInfo frameRecord(const gif::GifFrame &frame)
     info.Interlaced = frame.Interlaced;
     info.Transparent = frame.Transparent;
     info.Disposal = frame.Disposal;
-    info.Comment = QString::fromStdString(frame.Comment);
+    info.Comment = commentText(frame.Comment);
     if (frame.Transparent) {
         const QRgb t = colorAt(frame.Colors, frame.TransparentIndex);
         info.TransparentColor = uint32_t(qRed(t)) | uint32_t(qGreen(t)) << 8 | uint32_t(qBlue(t)) << 16;

@@ -28,7 +28,7 @@ bool SaveGIF(const QString &fileName, TGIFSaveInfo &info)
         input.Transparent = frame.Transparent;
         input.TransparentColor = std::int32_t(frame.TransparentColor);
         input.Disposal = frame.Disposal;
-        input.Comment = frame.Comment.toStdString();
+        input.Comment = commentBytes(frame.Comment);
         save.Frames.push_back(std::move(input));
     }
     return reportingFileErrors([&] {

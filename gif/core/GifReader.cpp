@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <optional>
 
 namespace kaptiv::gif {
 
@@ -12,7 +13,6 @@ namespace {
 constexpr std::uint8_t ExtensionIntroducer = 0x21;
 constexpr std::uint8_t ImageIntroducer = 0x2C;
 constexpr std::uint8_t Trailer = 0x3B;
-constexpr std::uint8_t PlainTextLabel = 0x01;
 constexpr std::uint8_t ControlLabel = 0xF9;
 constexpr std::uint8_t CommentLabel = 0xFE;
 constexpr std::uint8_t ApplicationLabel = 0xFF;
@@ -20,26 +20,13 @@ constexpr std::uint8_t ApplicationLabel = 0xFF;
 constexpr std::size_t HeaderSize = 6;
 constexpr std::size_t ScreenDescriptorSize = 7;
 constexpr std::size_t ImageDescriptorSize = 10;
-constexpr std::size_t ControlExtensionSize = 8;
-constexpr std::size_t LoopingBlockSize = 19;
+constexpr std::size_t ControlFields = 4;    // packed byte, delay, transparent index
 
 int Word(const std::uint8_t *p) { return p[0] | (p[1] << 8); }
 
 bool Has(std::span<const std::uint8_t> file, std::size_t pos, std::size_t count)
 {
     return pos <= file.size() && count <= file.size() - pos;
-}
-
-// A block with a size byte, the bytes it counts, then sub-blocks (plain text, application).
-void SkipSizedBlock(std::span<const std::uint8_t> file, std::size_t &pos)
-{
-    if (pos >= file.size()) {
-        pos = file.size();
-        return;
-    }
-    const std::size_t size = file[pos++];
-    pos = Has(file, pos, size) ? pos + size : file.size();
-    SkipSubBlocks(file, pos);
 }
 
 std::string ReadSubBlockText(std::span<const std::uint8_t> file, std::size_t &pos)
@@ -56,12 +43,6 @@ std::string ReadSubBlockText(std::span<const std::uint8_t> file, std::size_t &po
     return text;
 }
 
-bool IsLoopingBlock(std::span<const std::uint8_t> file, std::size_t pos)
-{
-    return Has(file, pos, 14) && std::memcmp(file.data() + pos + 3, "NETSCAPE", 8) == 0 &&
-           std::memcmp(file.data() + pos + 11, "2.0", 3) == 0;
-}
-
 // The reading of one file: the block loop and the facts it gathers.
 class Parser {
 public:
@@ -71,129 +52,172 @@ public:
     {
     }
 
-    bool Run()
+    ParseResult Run()
     {
         if (file_.size() < 3 || std::memcmp(file_.data(), "GIF", 3) != 0)
-            return false;
+            return ParseResult::NotAGif;
         if (!Has(file_, 0, HeaderSize + ScreenDescriptorSize))
-            return false;
+            return ParseResult::NotAGif;
         const std::uint8_t *screen = file_.data() + HeaderSize;
         pos_ = HeaderSize + ScreenDescriptorSize;
         if (screen[4] & 0x80) {
             image_.ColorDepth = (screen[4] & 7) + 1;
             const std::size_t tableBytes = std::size_t{3} << image_.ColorDepth;
             if (!Has(file_, pos_, tableBytes))
-                return false;
+                return ParseResult::NotAGif;
             std::memcpy(image_.GlobalTable.data(), file_.data() + pos_, tableBytes);
             pos_ += tableBytes;
         }
-        if (!ReadBlocks() || !Report(pos_))
-            return false;
         image_.ImageWidth = Word(screen);
         image_.ImageHeight = Word(screen + 2);
-        for (const GifFrame &frame : image_.Frames) {
-            image_.ImageWidth = std::max(image_.ImageWidth, frame.Left + frame.Width);
-            image_.ImageHeight = std::max(image_.ImageHeight, frame.Top + frame.Height);
-        }
-        image_.IsAnimated = image_.FrameCount() > 1;
-        return true;
+        const ParseResult result = ReadBlocks();
+        if (result != ParseResult::Read)
+            return result;
+        if (!Report(pos_))
+            return ParseResult::Abandoned;
+        image_.IsAnimated = framesRead_ > 1;
+        return ParseResult::Read;
     }
 
 private:
-    // False when the load was abandoned.
-    bool ReadBlocks()
+    ParseResult ReadBlocks()
     {
         for (;;) {
             if (!Report(pos_))
-                return false;
+                return ParseResult::Abandoned;
             const std::size_t start = pos_;
             if (pos_ >= file_.size())
-                return true;
+                return ParseResult::Read;
             switch (file_[pos_]) {
             case ExtensionIntroducer:
                 ReadExtension();
                 break;
-            case ImageIntroducer: {
-                if (image_.FrameCount() == MaxFrames)
-                    return true;
-                const ImageRead read = ReadFrame();
-                if (read == ImageRead::Abandoned)
-                    return false;
-                if (read != ImageRead::Read)
-                    return true;
+            case ImageIntroducer:
+                if (framesRead_ == MaxFrames) {
+                    image_.FramesBeyondLimit = true;
+                    return ParseResult::Read;
+                }
+                if (const auto stop = ReadFrame())
+                    return *stop;
                 break;
-            }
             case Trailer:
                 pos_ = file_.size();
-                return true;
+                return ParseResult::Read;
+            case 0x00:
+                ++pos_;  // a stray terminator between blocks
+                break;
             default:
                 break;
             }
             if (pos_ == start)
-                return true;
+                return ParseResult::Read;  // a block this reader does not know ends the reading
         }
     }
 
+    // Every extension is sub-blocks after its label; the known ones are read from them and the
+    // rest skipped by their sizes, whatever size their blocks have.
     void ReadExtension()
     {
         if (!Has(file_, pos_, 2)) {
             pos_ = file_.size();
             return;
         }
-        switch (file_[pos_ + 1]) {
-        case PlainTextLabel:
-            pos_ += 2;
-            SkipSizedBlock(file_, pos_);
-            break;
+        const std::uint8_t label = file_[pos_ + 1];
+        pos_ += 2;
+        switch (label) {
         case ControlLabel:
-            if (!Has(file_, pos_, ControlExtensionSize)) {
-                pos_ = file_.size();
-                break;
-            }
-            std::memcpy(pendingControl_.data(), file_.data() + pos_ + 2, pendingControl_.size());
-            pos_ += ControlExtensionSize;
+            ReadControl();
             break;
         case CommentLabel:
-            pos_ += 2;
             pendingComment_ = ReadSubBlockText(file_, pos_);
             break;
         case ApplicationLabel:
-            if (IsLoopingBlock(file_, pos_)) {
-                // The loop count sits at a fixed place; the sub-block framing is not examined.
-                if (Has(file_, pos_, LoopingBlockSize)) {
-                    image_.LoopCount = Word(file_.data() + pos_ + 16);
-                    pos_ += LoopingBlockSize;
-                } else {
-                    pos_ = file_.size();
-                }
-            } else {
-                pos_ += 2;
-                SkipSizedBlock(file_, pos_);
-            }
+            ReadApplication();
             break;
         default:
-            break;  // an unknown label ends the blocks
+            SkipSubBlocks(file_, pos_);
+            break;
         }
     }
 
-    ImageRead ReadFrame()
+    // The size byte and the fields its block holds; fields a short block lacks read as 0.
+    void ReadControl()
+    {
+        pendingControl_ = {};
+        if (pos_ >= file_.size())
+            return;
+        const std::size_t size = file_[pos_++];
+        pendingControl_[0] = static_cast<std::uint8_t>(size);
+        const std::size_t present = std::min({size, ControlFields, file_.size() - pos_});
+        std::memcpy(pendingControl_.data() + 1, file_.data() + pos_, present);
+        if (size == 0)
+            return;  // that was the terminator
+        pos_ = Has(file_, pos_, size) ? pos_ + size : file_.size();
+        SkipSubBlocks(file_, pos_);
+    }
+
+    // The looping block: the loop count is in its sub-block whose id is 1; other sub-blocks (a
+    // buffering hint, say) and other applications are skipped.
+    void ReadApplication()
+    {
+        static constexpr char Looping[] = "NETSCAPE2.0";
+        bool identifier = true, looping = false;
+        while (pos_ < file_.size()) {
+            const std::size_t count = file_[pos_++];
+            if (count == 0)
+                return;
+            if (!Has(file_, pos_, count)) {
+                pos_ = file_.size();
+                return;
+            }
+            const std::uint8_t *block = file_.data() + pos_;
+            if (identifier)
+                looping = count >= 11 && std::memcmp(block, Looping, 11) == 0;
+            else if (looping && count >= 3 && block[0] == 1)
+                image_.LoopCount = Word(block + 1);
+            identifier = false;
+            pos_ += count;
+        }
+    }
+
+    std::optional<ParseResult> ReadFrame()
     {
         GifFrame frame;
+        const std::uint64_t remaining = pixelsAllowed_;
         ImageContext context{image_.GlobalTable, image_.ColorDepth, pendingControl_,
-                             std::min(options_.Limits.MaxFramePixels, pixelsAllowed_), {}};
+                             std::min(options_.Limits.MaxFramePixels, remaining), options_.DecodePixels, {}};
         if (options_.OnProgress)
             context.Progress = [this](std::size_t pos) { return Report(pos); };
-        const ImageRead read = ReadImage(file_, pos_, context, frame);
-        if (read != ImageRead::Read)
-            return read;
+        switch (ReadImage(file_, pos_, context, frame)) {
+        case ImageRead::Read:
+            break;
+        case ImageRead::TooLarge:
+            return static_cast<std::uint64_t>(frame.Width) * static_cast<std::uint64_t>(frame.Height) >
+                           options_.Limits.MaxFramePixels
+                       ? ParseResult::FrameTooLarge
+                       : ParseResult::TooManyPixels;
+        case ImageRead::Abandoned:
+            return ParseResult::Abandoned;
+        case ImageRead::NotAnImage:
+        case ImageRead::CutShort:
+            return ParseResult::Read;  // the file ends here
+        }
         pixelsAllowed_ -= static_cast<std::uint64_t>(frame.Width) * static_cast<std::uint64_t>(frame.Height);
         image_.ColorDepth = std::max(image_.ColorDepth, frame.LocalBits);
         image_.IsTransparent = image_.IsTransparent || frame.Transparent;
+        image_.ImageWidth = std::max(image_.ImageWidth, frame.Left + frame.Width);
+        image_.ImageHeight = std::max(image_.ImageHeight, frame.Top + frame.Height);
         frame.Comment = std::move(pendingComment_);
         pendingComment_.clear();
         pendingControl_ = {};
-        image_.Frames.push_back(std::move(frame));
-        return read;
+        ++framesRead_;
+        if (options_.OnFrame) {
+            if (!options_.OnFrame(frame, framesRead_))
+                return ParseResult::Abandoned;
+        } else {
+            image_.Frames.push_back(std::move(frame));
+        }
+        return std::nullopt;
     }
 
     // Tells the handler how far the reading is; false when it asks to stop.
@@ -219,6 +243,7 @@ private:
     ControlBytes pendingControl_{};
     std::string pendingComment_;
     std::uint64_t pixelsAllowed_;
+    int framesRead_ = 0;
 };
 
 std::uint8_t DisposalFromFile(std::uint8_t packed)
@@ -270,14 +295,14 @@ ImageRead ReadImage(std::span<const std::uint8_t> file, std::size_t &readPos, co
     frame.TransparentIndex = control[4];
 
     const std::uint64_t pixels = static_cast<std::uint64_t>(frame.Width) * static_cast<std::uint64_t>(frame.Height);
-    if (pixels == 0) {
+    if (pixels > context.PixelsAllowed)
+        return ImageRead::TooLarge;
+    if (pixels == 0 || !context.DecodePixels) {
         if (readPos < file.size())
             ++readPos;  // minimum code size
         SkipSubBlocks(file, readPos);
         return ImageRead::Read;
     }
-    if (pixels > context.PixelsAllowed)
-        return ImageRead::TooLarge;
 
     frame.IndexStride = (static_cast<std::size_t>(frame.Width) + 3) & ~std::size_t{3};
     frame.Indices = ZeroedBuffer(frame.IndexStride * static_cast<std::size_t>(frame.Height));
@@ -299,20 +324,25 @@ ImageRead ReadImage(std::span<const std::uint8_t> file, std::size_t &readPos, co
     return ImageRead::Read;
 }
 
-bool ParseGIF(std::span<const std::uint8_t> file, GifImage &image, const ParseOptions &options)
+ParseResult ReadGIF(std::span<const std::uint8_t> file, GifImage &image, const ParseOptions &options)
 {
     image = GifImage();
-    if (file.empty() || file.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
-        return false;
-    bool read = false;
+    if (file.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+        return ParseResult::FileTooLarge;
+    ParseResult result = ParseResult::OutOfMemory;
     try {
-        read = Parser(file, image, options).Run();
+        result = Parser(file, image, options).Run();
     } catch (const std::bad_alloc &) {
-        read = false;
+        result = ParseResult::OutOfMemory;
     }
-    if (!read)
+    if (result != ParseResult::Read)
         image = GifImage();
-    return read;
+    return result;
+}
+
+bool ParseGIF(std::span<const std::uint8_t> file, GifImage &image, const ParseOptions &options)
+{
+    return ReadGIF(file, image, options) == ParseResult::Read;
 }
 
 } // namespace kaptiv::gif

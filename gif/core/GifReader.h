@@ -22,23 +22,43 @@ struct Progress {
 // images above 100000 pixels. Leaving KeepOnProcessing false abandons the load.
 using ProgressHandler = std::function<void(const Progress &, bool &KeepOnProcessing)>;
 
-// Memory a file may make the reader take. A frame beyond either limit ends the reading before it;
-// the frames before it stay.
+// Memory a file may make the reader take. A file with a frame beyond either limit is refused
+// rather than read in part.
 struct ReadLimits {
-    std::uint64_t MaxFramePixels = std::uint64_t{1} << 26;  // e.g. 8192 x 8192
-    std::uint64_t MaxTotalPixels = std::uint64_t{1} << 29;  // all frames of one file together
+    std::uint64_t MaxFramePixels = std::uint64_t{1} << 28;  // e.g. 16384 x 16384
+    std::uint64_t MaxTotalPixels = std::uint64_t{1} << 30;  // all frames of one file together
 };
+
+// Given every frame as soon as it is read, instead of keeping it in GifImage::Frames, so that a
+// caller needs one frame in memory at a time. The frame is dropped when it returns; returning
+// false abandons the load.
+using FrameHandler = std::function<bool(GifFrame &frame, int number)>;
 
 struct ParseOptions {
     ProgressHandler OnProgress;
     ReadLimits Limits;
+    FrameHandler OnFrame;
+    bool DecodePixels = true;   // false: frames without pixel buffers, their image data skipped
 };
 
-// Reads a whole GIF file held in memory. True when the file was read, possibly only in part (a
-// file cut short or carrying an unknown block keeps the frames before that point); false when
-// nothing could be read (no bytes, no "GIF" signature, header or global colour table cut short,
-// a file above 2 GB, memory exhausted) or when the progress handler abandoned the load. After
-// false the image is empty.
+enum class ParseResult {
+    Read,
+    NotAGif,        // no bytes, no "GIF" signature, header, screen descriptor or global table cut short
+    FileTooLarge,   // above 2 GB
+    Abandoned,      // by the progress or frame handler
+    OutOfMemory,
+    FrameTooLarge,  // an image above Limits.MaxFramePixels
+    TooManyPixels,  // the images together above Limits.MaxTotalPixels
+};
+
+// Reads a whole GIF file held in memory. A file cut short or ending in a block this reader does
+// not know is read up to that point: a frame whose descriptor and colour table are complete
+// stays, with index 0 where its data does not reach. Of a file with more than MaxFrames images
+// the first MaxFrames are read (FramesBeyondLimit tells). A file that passes a memory limit is
+// refused rather than read in part. After any result but Read the image is empty.
+ParseResult ReadGIF(std::span<const std::uint8_t> file, GifImage &image, const ParseOptions &options = {});
+
+// ReadGIF, true when the file was read.
 bool ParseGIF(std::span<const std::uint8_t> file, GifImage &image, const ParseOptions &options = {});
 
 // The six bytes of a graphic control extension after its label, as they stand.
@@ -58,11 +78,12 @@ struct ImageContext {
     int ColorDepth = 0;             // largest colour table met before this image
     ControlBytes PendingControl{};
     std::uint64_t PixelsAllowed = 0;
+    bool DecodePixels = true;
     RowProgress Progress;           // may be empty
 };
 
 // Reads one image (descriptor, local colour table, image data) starting at readPos on its 0x2C
-// byte, leaving readPos after its data.
+// byte, leaving readPos after its data. Without DecodePixels the frame gets no buffers.
 ImageRead ReadImage(std::span<const std::uint8_t> file, std::size_t &readPos, const ImageContext &context,
                     GifFrame &frame);
 

@@ -59,6 +59,7 @@ struct GifImage {
     int LoopCount = 1;              // 0 = for ever; 1 when the file has no looping block
     bool IsTransparent = false;
     bool IsAnimated = false;
+    bool FramesBeyondLimit = false; // the file holds more than MaxFrames images; the rest are not read
     ColorTable GlobalTable{};
 
     int FrameCount() const { return static_cast<int>(Frames.size()); }

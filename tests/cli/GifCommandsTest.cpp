@@ -2,13 +2,19 @@
 #include "cli/CommandLine.h"
 #include "gif/GifFrames.h"
 #include "formats/BmpCodec.h"
+#include "gif/GifAnimation.h"
+#include "gif/GifSave.h"
+#include "platform/Errors.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
+
+#include <sys/resource.h>
 
 namespace kaptiv {
 namespace {
@@ -35,8 +41,29 @@ Bitmap quarters(int w, int h, std::array<QRgb, 4> colours)
     return Bitmap(image, 24);
 }
 
+// A GIF whose frames have the given sizes, each with the pixels 1, 2 and then index 0.
+QByteArray gifOfFrames(const std::vector<std::pair<int, int>> &sizes)
+{
+    QByteArray gif("GIF89a\x01\x00\x01\x00\x81\x00\x00" "\x00\x00\x00\xFF\x00\x00\x00\xFF\x00\x00\x00\xFF", 25);
+    const auto word = [&](int v) { gif.append(char(v & 0xFF)).append(char(v >> 8)); };
+    for (const auto &[w, h] : sizes) {
+        gif.append(',');
+        word(0), word(0), word(w), word(h);
+        // Codes 4 (clear), 1, 2, 5 (end) at three bits, minimum code size 2.
+        gif.append(QByteArray("\x00\x02\x02\x8C\x0A\x00", 6));  // packed byte 0, then the image data
+    }
+    return gif.append(';');
+}
+
 class GifCommands : public ::testing::Test {
 protected:
+    QString gifFile(const QString &name, const QByteArray &bytes) const
+    {
+        QFile f(file(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return file(name);
+    }
     QString file(const QString &name) const { return dir.filePath(name); }
     QString bitmap(const QString &name, const Bitmap &b) const
     {
@@ -165,6 +192,124 @@ TEST_F(GifCommands, RealAnimationsListEveryFrame)
     EXPECT_NE(info.out.find("Frame 20: "), std::string::npos);
     ASSERT_EQ(kaptiv({"gif-frames", sprites, "--output", file("s")}).status, 0);
     EXPECT_EQ(QDir(file("s")).entryList(QDir::Files).size(), 20);
+}
+
+// Comments are bytes: byte for byte from the file through the frame record and back into a file,
+// shown as Latin-1 with control characters escaped, so no comment can forge or garble the listing.
+TEST_F(GifCommands, CommentsAreBytesKeptExactlyAndListedSafely)
+{
+    struct Case {
+        QByteArray bytes;
+        std::string listed;
+    } cases[] = {
+        {"caf\xE9!", "caf\xC3\xA9!"},
+        {"\x1B[2J\r\n", "\\x1b[2J\\r\\n"},
+        {"x\nFrame 2: forged", "x\\nFrame 2: forged"},
+        {QByteArray("a\0b\t\"q\"\\\x7F\x9B\xA0", 11), "a\\x00b\\t\\\"q\\\"\\\\\\x7f\\x9b\xC2\xA0"},
+    };
+    const Bitmap pixel = quarters(2, 2, {qRgb(1, 2, 3), qRgb(1, 2, 3), qRgb(1, 2, 3), qRgb(1, 2, 3)});
+    for (const Case &c : cases) {
+        TGIFSaveInfo save;
+        TFrameInfo frame;
+        frame.Bitmap = std::make_shared<Bitmap>(pixel);
+        frame.Comment = QString::fromLatin1(c.bytes);
+        save.Frames = {frame};
+        ASSERT_TRUE(SaveGIF(file("c.gif"), save));
+        QFile written(file("c.gif"));
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(written.readAll().contains("\x21\xFE" + QByteArray(1, char(c.bytes.size())) + c.bytes))
+            << c.listed;
+
+        const gif::GifImage image = loadGif(file("c.gif"));
+        EXPECT_EQ(image.Frames.at(0).Comment, c.bytes.toStdString());
+        const TFrameInfo back = GetFrameInfo(image, 1);
+        EXPECT_EQ(back.Comment, QString::fromLatin1(c.bytes));
+        TFrameInfo played;
+        loadGifAnimation(file("c.gif")).GetFrameInfo(1, played);
+        EXPECT_EQ(played.Comment, QString::fromLatin1(c.bytes));
+        save.Frames = {back};
+        ASSERT_TRUE(SaveGIF(file("again.gif"), save));
+        EXPECT_EQ(loadGif(file("again.gif")).Frames.at(0).Comment, c.bytes.toStdString());
+
+        const Result info = kaptiv({"gif-info", file("c.gif")});
+        EXPECT_NE(info.out.find("; comment \"" + c.listed + "\"\n"), std::string::npos) << info.out;
+        EXPECT_EQ(std::count(info.out.begin(), info.out.end(), '\n'), 8) << info.out;
+    }
+}
+
+// What the commands report matches what they did, and a file the reader would only read in part
+// is refused with the limit named, before anything is written.
+TEST_F(GifCommands, CountsAndLimitsAreTold)
+{
+    const QString tiny = gifFile("tiny.gif", gifOfFrames({{2, 1}, {0, 5}, {3, 1}}));
+    const Result frames = kaptiv({"gif-frames", tiny, "-o", file("out")});
+    ASSERT_EQ(frames.status, 0) << frames.err;
+    EXPECT_EQ(frames.out, "2 of 3 frames written to " + file("out").toStdString() + "; without pixels: frame 2\n");
+    EXPECT_EQ(QDir(file("out")).entryList(QDir::Files), (QStringList{"frame-001.bmp", "frame-003.bmp"}));
+    EXPECT_EQ(loadBmp(file("out/frame-003.bmp")).toRgb32().pixel(1, 0), qRgb(0, 255, 0));
+
+    const std::pair<int, int> largest{16384, 16384};
+    struct Case {
+        std::vector<std::pair<int, int>> sizes;
+        int status;
+        std::string said;
+    } cases[] = {
+        {{largest, largest, largest, largest}, 0, "Frames: 4\n"},
+        {{{2, 2}, {16385, 16384}}, 1, "has a frame of more than 268435456 pixels (16384 x 16384), the largest"},
+        {{largest, largest, largest, largest, {1, 1}}, 1, "has more than 1073741824 pixels in its frames together"},
+    };
+    for (const Case &c : cases) {
+        const QString big = gifFile("big.gif", gifOfFrames(c.sizes));
+        const Result info = kaptiv({"gif-info", big});
+        EXPECT_EQ(info.status, c.status);
+        EXPECT_NE((info.out + info.err).find(c.said), std::string::npos) << info.out << info.err;
+        if (c.status != 0) {
+            const Result refused = kaptiv({"gif-frames", big, "-o", file("refused")});
+            EXPECT_EQ(refused.status, 1);
+            EXPECT_NE(refused.err.find(c.said), std::string::npos) << refused.err;
+            EXPECT_FALSE(QDir(file("refused")).exists()) << "frames were written from a refused file";
+        }
+    }
+
+    const QString muybridge = QStringLiteral(KAPTIV_GIF_CORPUS) + QStringLiteral("/real/gifplayer-muybridge.gif");
+    EXPECT_NE(kaptiv({"gif-info", muybridge}).out.find("Frames: 256 (the file holds more; Kaptiv reads the first 256)\n"),
+              std::string::npos);
+
+    const QString bmp = bitmap("x.bmp", quarters(2, 2, {0, 0, 0, 0}));
+    QStringList tooMany{"gif-make", "-o", file("many.gif")};
+    for (int i = 0; i < 257; ++i)
+        tooMany << bmp;
+    const Result made = kaptiv(tooMany);
+    EXPECT_EQ(made.status, 2);
+    EXPECT_NE(made.err.find("gif-make takes at most 256 bitmaps"), std::string::npos) << made.err;
+    EXPECT_FALSE(QFile::exists(file("many.gif")));
+}
+
+// A picture whose memory cannot be had is an error with a message, never a write through null.
+TEST(GetFrameInfo, AFrameWithoutMemoryIsAnError)
+{
+    gif::GifFrame frame;
+    frame.Width = frame.Height = 8192;
+    frame.IndexStride = 8192;
+    frame.Indices = gif::ZeroedBuffer(std::size_t{8192} * 8192);
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &before), 0);
+    QFile status(QStringLiteral("/proc/self/status"));
+    ASSERT_TRUE(status.open(QIODevice::ReadOnly));
+    const QByteArray text = status.readAll();
+    const qsizetype at = text.indexOf("VmSize:");
+    const rlim_t used = rlim_t(text.mid(at + 7, text.indexOf("kB", at) - at - 7).trimmed().toLongLong()) * 1024;
+    rlimit tight = before;
+    tight.rlim_cur = used + (rlim_t{64} << 20); // room for a little, not for 256 MB of pixels
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &tight), 0);
+    QString message;
+    try {
+        frameRecord(frame);
+    } catch (const EOutOfMemory &e) {
+        message = e.message();
+    }
+    setrlimit(RLIMIT_AS, &before);
+    EXPECT_EQ(message, QStringLiteral("Not enough memory for a picture of 8192 x 8192 pixels."));
 }
 
 TEST(GetFrameInfo, OutsideTheFramesGivesAnEmptyRecord)

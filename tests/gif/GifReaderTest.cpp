@@ -211,20 +211,22 @@ TEST(GifReader, ColorTablesOfFrames)
     EXPECT_EQ(after.PaletteBits, 4) << "a frame on the global table gets the largest table met so far";
 }
 
-TEST(GifReader, ReadsAtMost256Images)
+TEST(GifReader, ReadsAtMost256ImagesAndSaysWhenThereAreMore)
 {
     GifBuilder builder(1, 1);
-    for (int i = 0; i < 300; ++i)
+    for (int i = 0; i < 256; ++i)
         builder.Comment(std::to_string(i)).SimpleImage(1, 1, {static_cast<std::uint8_t>(i & 3)});
-    const GifImage image = Parse(builder.Trailer().Data());
+    EXPECT_FALSE(Parse(builder.Data()).FramesBeyondLimit);
+    const GifImage image = Parse(builder.SimpleImage(1, 1, {0}).Trailer().Data());
     ASSERT_EQ(image.FrameCount(), 256);
+    EXPECT_TRUE(image.FramesBeyondLimit);
     EXPECT_EQ(image.Frames[255].Comment, "255");
     EXPECT_EQ(image.Frames[255].IndexAt(0, 0), 3);
 }
 
 TEST(GifReader, UnknownBlockEndsReadingKeepingEarlierFrames)
 {
-    for (const Bytes &stop : {Bytes{0x99}, Bytes{0x21, 0x42, 0x01, 0x00, 0x00}, Bytes{0x00}}) {
+    for (const Bytes &stop : {Bytes{0x99}, Bytes{0xFF, 0x00}}) {
         const GifImage image = Parse(GifBuilder(1, 1)
                                          .SimpleImage(1, 1, {1})
                                          .Raw(stop)
@@ -234,6 +236,84 @@ TEST(GifReader, UnknownBlockEndsReadingKeepingEarlierFrames)
         ASSERT_EQ(image.FrameCount(), 1);
         EXPECT_EQ(image.Frames[0].IndexAt(0, 0), 1);
     }
+}
+
+// Blocks that other producers write and that are read by their sizes, not by a fixed layout.
+TEST(GifReader, BlocksOfUnusualShapeAreReadByTheirSizes)
+{
+    const auto looping = [](const Bytes &subBlocks) {
+        Bytes block = {0x21, 0xFF, 0x0B, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
+        for (std::uint8_t b : subBlocks)
+            block.push_back(b);
+        block.push_back(0x00);
+        return block;
+    };
+    struct Case {
+        const char *what;
+        Bytes blocks;   // between the two frames
+        int loop, delay;
+        bool transparent;
+        int transparentIndex;
+    } cases[] = {
+        {"buffering sub-block before the loop sub-block", looping({5, 2, 0, 16, 0, 0, 3, 1, 7, 0}), 7, 0, false, 0},
+        {"buffering sub-block instead of the loop sub-block", looping({5, 2, 0, 16, 0, 0}), 1, 0, false, 0},
+        {"loop sub-block of four bytes", looping({4, 1, 9, 0, 0xAA}), 9, 0, false, 0},
+        {"extension label 0x02", {0x21, 0x02, 3, 1, 2, 3, 2, 4, 5, 0}, 1, 0, false, 0},
+        {"extension label 0x99", {0x21, 0x99, 1, 0x2C, 0}, 1, 0, false, 0},
+        {"graphic control of five bytes", {0x21, 0xF9, 5, 0x09, 50, 0, 2, 0xEE, 0}, 1, 500, true, 2},
+        {"graphic control of three bytes", {0x21, 0xF9, 3, 0x09, 50, 0, 0}, 1, 500, true, 0},
+        {"graphic control without fields", {0x21, 0xF9, 0, 0x21, 0xF9, 4, 1, 7, 0, 3, 0}, 1, 70, true, 3},
+        {"stray zero byte", {0x00}, 1, 0, false, 0},
+    };
+    for (const Case &c : cases) {
+        const GifImage image = Parse(GifBuilder(2, 1)
+                                         .GlobalTable(FourColors)
+                                         .SimpleImage(2, 1, {1, 2})
+                                         .Raw(c.blocks)
+                                         .SimpleImage(2, 1, {3, 0})
+                                         .Trailer()
+                                         .Data());
+        ASSERT_EQ(image.FrameCount(), 2) << c.what;
+        EXPECT_EQ(image.LoopCount, c.loop) << c.what;
+        const GifFrame &second = image.Frames[1];
+        EXPECT_EQ(Pixels(second), (std::vector<std::uint8_t>{3, 0})) << c.what;
+        EXPECT_EQ(second.Delay, c.delay) << c.what;
+        EXPECT_EQ(second.Transparent, c.transparent) << c.what;
+        EXPECT_EQ(second.TransparentIndex, c.transparentIndex) << c.what;
+    }
+}
+
+TEST(GifReader, FramesOneAtATime)
+{
+    const Bytes file = GifBuilder(3, 2)
+                           .GlobalTable(FourColors)
+                           .Comment("a").SimpleImage(3, 2, {1, 2, 3, 3, 2, 1})
+                           .Comment("b").Image(4, 0, 2, 1, RootCodeImageData(2, {3, 3}))
+                           .Trailer()
+                           .Data();
+    std::vector<std::pair<int, std::string>> seen;
+    ParseOptions options;
+    options.OnFrame = [&](GifFrame &frame, int number) {
+        seen.emplace_back(number, frame.Comment + std::to_string(frame.IndexAt(frame.Width - 1, 0)));
+        return true;
+    };
+    GifImage image;
+    ASSERT_EQ(ReadGIF(file, image, options), ParseResult::Read);
+    EXPECT_EQ(seen, (std::vector<std::pair<int, std::string>>{{1, "a3"}, {2, "b3"}}));
+    EXPECT_EQ(image.FrameCount(), 0) << "handed-over frames are not kept";
+    EXPECT_EQ(image.ImageWidth, 6);
+    EXPECT_TRUE(image.IsAnimated);
+
+    options.OnFrame = [](GifFrame &, int number) { return number < 1; };
+    EXPECT_EQ(ReadGIF(file, image, options), ParseResult::Abandoned);
+
+    ParseOptions factsOnly;
+    factsOnly.DecodePixels = false;
+    ASSERT_EQ(ReadGIF(file, image, factsOnly), ParseResult::Read);
+    ASSERT_EQ(image.FrameCount(), 2);
+    EXPECT_TRUE(image.Frames[0].Indices.empty());
+    EXPECT_EQ(image.Frames[1].Left, 4);
+    EXPECT_EQ(image.Frames[1].Comment, "b");
 }
 
 TEST(GifReader, TransparencyMaskMarksTheTransparentIndex)

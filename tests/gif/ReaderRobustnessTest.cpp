@@ -115,22 +115,22 @@ TEST(ReaderRobustness, ChosenOutcomesForDamagedFiles)
 {
     struct Case {
         const char *file;
-        bool read;
+        ParseResult read;
         int frames;
     } cases[] = {
-        {"huge_frame_tiny_data.gif", true, 0},      // 65535 x 65535 frame refused, reading ends
-        {"huge_canvas_1x1_frame.gif", true, 1},
-        {"bomb_4096sq_one_colour.gif", true, 1},
-        {"bad_mincode12.gif", true, 1},             // kept, with index 0 everywhere
-        {"bad_truncated_header.gif", false, 0},
-        {"bad_truncated_color_table.gif", false, 0},
-        {"bad_signature_GIF88a.gif", true, 1},      // the version is not examined
-        {"ok_zero_width_frame.gif", true, 2},
-        {"anim_10000_tiny_frames.gif", true, 256},
+        {"huge_frame_tiny_data.gif", ParseResult::FrameTooLarge, 0},    // 65535 x 65535
+        {"huge_canvas_1x1_frame.gif", ParseResult::Read, 1},
+        {"bomb_4096sq_one_colour.gif", ParseResult::Read, 1},
+        {"bad_mincode12.gif", ParseResult::Read, 1},             // kept, with index 0 everywhere
+        {"bad_truncated_header.gif", ParseResult::NotAGif, 0},
+        {"bad_truncated_color_table.gif", ParseResult::NotAGif, 0},
+        {"bad_signature_GIF88a.gif", ParseResult::Read, 1},      // the version is not examined
+        {"ok_zero_width_frame.gif", ParseResult::Read, 2},
+        {"anim_10000_tiny_frames.gif", ParseResult::Read, 256},
     };
     for (const Case &c : cases) {
         GifImage image;
-        EXPECT_EQ(ParseGIF(ReadBytes(CorpusDir("hostile") / "gen" / c.file), image), c.read) << c.file;
+        EXPECT_EQ(ReadGIF(ReadBytes(CorpusDir("hostile") / "gen" / c.file), image), c.read) << c.file;
         EXPECT_EQ(image.FrameCount(), c.frames) << c.file;
     }
     GifImage image;
@@ -140,7 +140,7 @@ TEST(ReaderRobustness, ChosenOutcomesForDamagedFiles)
     EXPECT_TRUE(image.Frames[0].Indices.empty());
 }
 
-TEST(ReaderRobustness, MemoryLimitsEndTheReadingBeforeALargeFrame)
+TEST(ReaderRobustness, FilesPastAMemoryLimitAreRefusedNotCut)
 {
     const Bytes file = GifBuilder(4, 4)
                            .SimpleImage(4, 4, std::vector<std::uint8_t>(16, 1))
@@ -150,14 +150,46 @@ TEST(ReaderRobustness, MemoryLimitsEndTheReadingBeforeALargeFrame)
                            .Data();
     struct Case {
         std::uint64_t frame, total;
-        int frames;
-    } cases[] = {{16, 29, 3}, {15, 1000, 0}, {16, 25, 2}, {9, 1000, 0}};
+        ParseResult read;
+    } cases[] = {
+        {16, 29, ParseResult::Read},
+        {15, 1000, ParseResult::FrameTooLarge},
+        {16, 28, ParseResult::TooManyPixels},
+        {9, 1000, ParseResult::FrameTooLarge},
+    };
     for (const Case &c : cases) {
         ParseOptions options;
         options.Limits = {c.frame, c.total};
         GifImage image;
-        EXPECT_TRUE(ParseGIF(file, image, options));
-        EXPECT_EQ(image.FrameCount(), c.frames) << c.frame << " " << c.total;
+        EXPECT_EQ(ReadGIF(file, image, options), c.read) << c.frame << " " << c.total;
+        EXPECT_EQ(image.FrameCount(), c.read == ParseResult::Read ? 3 : 0);
+    }
+}
+
+// The default limits read the largest pictures people make: four frames of 16384 x 16384 are
+// the most one file may hold.
+TEST(ReaderRobustness, DefaultLimitsReadFramesOf16384Squared)
+{
+    const Bytes data = RootCodeImageData(2, {1, 2});
+    struct Case {
+        std::vector<std::pair<int, int>> frames;
+        ParseResult read;
+    } cases[] = {
+        {{{16384, 16384}, {16384, 16384}, {16384, 16384}, {16384, 16384}}, ParseResult::Read},
+        {{{16384, 16384}, {16384, 16384}, {16384, 16384}, {16384, 16384}, {1, 1}}, ParseResult::TooManyPixels},
+        {{{16385, 16384}}, ParseResult::FrameTooLarge},
+        {{{65535, 4096}}, ParseResult::Read},
+    };
+    for (const Case &c : cases) {
+        GifBuilder builder(1, 1);
+        for (const auto &[w, h] : c.frames)
+            builder.Image(0, 0, w, h, data);
+        GifImage image;
+        ASSERT_EQ(ReadGIF(builder.Trailer().Data(), image), c.read) << c.frames.size();
+        if (c.read == ParseResult::Read) {
+            EXPECT_EQ(image.FrameCount(), static_cast<int>(c.frames.size()));
+            EXPECT_EQ(image.Frames.back().IndexAt(1, 0), 2);
+        }
     }
 }
 
