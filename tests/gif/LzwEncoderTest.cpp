@@ -1,4 +1,6 @@
 #include "GifBuilder.h"
+#include "Sha256.h"
+#include "TestPixels.h"
 
 #include "gif/core/LzwDecoder.h"
 #include "gif/core/LzwEncoder.h"
@@ -8,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <random>
 #include <utility>
 
@@ -140,6 +143,56 @@ TEST(LzwEncoder, OutputDecodesToTheInput)
                    std::all_of(out.data() + rows.RowAt(n) * stride + c.width, out.data() + (rows.RowAt(n) + 1) * stride,
                                [](std::uint8_t p) { return p == 0; });
         EXPECT_TRUE(same) << c.what;
+    }
+}
+
+// The exact files written for streams that fill the string table several times and meet empty
+// slots in the middle of a probe. The hash, the probing and the moment the table is cleared decide
+// every byte; a change to any of them still writes valid LZW, so only the bytes can tell.
+TEST(LzwEncoder, GoldenFiles)
+{
+    std::mt19937 random(2024);
+    const auto palette = [&](int colors) {
+        std::vector<std::uint32_t> p(static_cast<std::size_t>(colors));
+        for (auto &c : p)
+            c = random() & 0xFFFFFF;
+        return p;
+    };
+    struct Case {
+        const char *what;
+        int width, height, colors;
+        bool interlaced;
+        std::function<int(int x, int y)> index;
+        const char *sha256;
+    } cases[] = {
+        {"256 colours of noise", 320, 240, 256, false, [&](int, int) { return int(random() % 256); },
+         "45e48a2c737cbcb382fe29c86eeb147ec57cc48300e48e5dd81eb32049f6de4b"},
+        {"4 colours of noise", 512, 384, 4, false, [&](int, int) { return int(random() % 4); },
+         "acd1567ba27d1f2cd760e28d0bd13710ca3428bc3c4c4e05d9763e369038127c"},
+        {"ones among zeros", 640, 480, 2, false, [&](int, int) { return random() % 5 == 0 ? 1 : 0; },
+         "36ba46ba9d5f04e8a8b34309071cf92082dc72fce7ccf20d902604ebc98722f4"},
+        {"16 colours, noisy gradients, interlaced", 333, 199, 16, true,
+         [&](int x, int y) { return (x / 7 + y / 5 + (random() % 8 == 0 ? int(random() % 16) : 0)) % 16; },
+         "a84ed51f3b847bea501644b4d4484a69f9e3d475af1175d69aebe4587af9d177"},
+    };
+    for (const Case &c : cases) {
+        const std::vector<std::uint32_t> colors = palette(c.colors);
+        std::vector<std::uint32_t> pixels;
+        for (int y = 0; y < c.height; ++y)
+            for (int x = 0; x < c.width; ++x)
+                pixels.push_back(colors[static_cast<std::size_t>(c.index(x, y))]);
+        const TestBitmap bitmap(c.width, c.height, pixels);
+        GifSaveInfo info;
+        info.Frames = {bitmap.Frame()};
+        info.Frames[0].Interlaced = c.interlaced;
+        Bytes file;
+        ASSERT_TRUE(WriteGIFStream(info, file)) << c.what;
+
+        const std::size_t imageData = 13 + (std::size_t{3} << ((file[10] & 7) + 1)) + 8 + 10;
+        const auto codes = CodesOf(Bytes(file.begin() + static_cast<long>(imageData), file.end()));
+        const auto clears = std::count(codes.begin() + 1, codes.end(), Code{1 << file[imageData], 12});
+        EXPECT_GE(clears, 3) << c.what << ": the table must fill several times";
+        EXPECT_EQ(Sha256Hex(file), c.sha256) << c.what;
     }
 }
 
