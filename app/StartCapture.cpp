@@ -3,7 +3,9 @@
 #include "app/Startup.h"
 #include "app/mainSnap.h"
 
+#include <QAction>
 #include <QTimer>
+#include <QWindow>
 
 #include <cstring>
 #include <string>
@@ -15,6 +17,27 @@ namespace {
 // Kinds named as in the --capture option, with their index in the capture menu's order.
 constexpr std::pair<const char *, int> offeredCaptures[] = {
     {"screen", 0}, {"rectangle", 1}, {"window", 2}, {"custom-region", 5}, {"client-area", 6}};
+
+// Chooses the capture item once the main window is on the screen: a window hidden while it is
+// still being mapped leaves the display connection unsure whether it is mapped.
+class TriggerWhenExposed : public QObject {
+public:
+    TriggerWhenExposed(QWindow &window, QAction &item) : QObject(&window), item_(item) { window.installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Expose && static_cast<QWindow *>(watched)->isExposed()) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, &item_, &QAction::trigger);
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    QAction &item_;
+};
 
 } // namespace
 
@@ -38,7 +61,8 @@ std::string startCaptureUsage()
 
 void takeCaptureOnStart(int item)
 {
-    QTimer::singleShot(0, appWindows().Screenfrm->captureItems()[item], &QAction::trigger);
+    TScreenfrm &main = *appWindows().Screenfrm;
+    new TriggerWhenExposed(*main.windowHandle(), *main.captureItems()[item]);
 }
 
 } // namespace kaptiv

@@ -19,7 +19,7 @@ std::optional<int> startCaptureItem(const QString &kind);
 // What is shown for `--capture` without a kind that is offered.
 std::string startCaptureUsage();
 
-// Takes the capture once the event loop runs, through the menu item as if the user had chosen it.
+// Takes the capture once the main window is shown, through the menu item as if the user had chosen it.
 void takeCaptureOnStart(int item);
 
 } // namespace kaptiv
