@@ -62,7 +62,11 @@ std::string startCaptureUsage()
 void takeCaptureOnStart(int item)
 {
     TScreenfrm &main = *appWindows().Screenfrm;
-    new TriggerWhenExposed(*main.windowHandle(), *main.captureItems()[item]);
+    QAction *capture = main.captureItems()[item];
+    if (main.windowHandle()->isExposed())
+        QTimer::singleShot(0, capture, &QAction::trigger);
+    else
+        new TriggerWhenExposed(*main.windowHandle(), *capture);
 }
 
 } // namespace kaptiv
