@@ -6,15 +6,17 @@
 #include <QGuiApplication>
 #include <qguiapplication_platform.h>
 
+#include <xcb/shm.h>
 #include <xcb/xcb.h>
 
 #include <X11/Xatom.h>
+#include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/Xfixes.h>
-#include <sys/ipc.h>
-#include <sys/shm.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -52,16 +54,19 @@ private:
     Display *display_;
 };
 
-// One shared-memory segment attached to the X server. Grabbed images point straight into it, so
-// it lives as long as the last image made in it; `inUse` lets the next grab take it again.
+// Memory shared with the X server, handed to it as a file descriptor: no System V segment exists
+// that a process killed at the wrong moment could leave behind, and the memory goes once both
+// sides have let go of it, however the program ends. Grabbed images point straight into it, so it
+// lives as long as the last image made in it; `inUse` lets the next grab take it again.
 struct ShmSegment {
-    XShmSegmentInfo info{};
+    xcb_shm_seg_t id = 0; // the server's name for it
+    void *address = MAP_FAILED;
     size_t size = 0;
     std::atomic<bool> inUse{false};
     ~ShmSegment()
     {
-        if (info.shmaddr)
-            shmdt(info.shmaddr);
+        if (address != MAP_FAILED)
+            munmap(address, size);
     }
 };
 
@@ -178,7 +183,7 @@ struct X11Desktop::State {
         if (!display)
             return;
         if (segment) {
-            XShmDetach(display, &segment->info);
+            xcb_shm_detach(XGetXCBConnection(display), segment->id);
             XSync(display, False);
         }
         XCloseDisplay(display);
@@ -188,30 +193,29 @@ struct X11Desktop::State {
     {
         if (segment && !segment->inUse && segment->size >= size)
             return segment;
+        const int fd = memfd_create("kaptiv-grab", MFD_CLOEXEC);
+        if (fd < 0)
+            return nullptr;
         auto fresh = std::make_shared<ShmSegment>();
         fresh->size = size;
-        fresh->info.shmid = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
-        if (fresh->info.shmid < 0)
-            return nullptr;
-        void *addr = shmat(fresh->info.shmid, nullptr, 0);
-        if (addr == reinterpret_cast<void *>(-1)) {
-            shmctl(fresh->info.shmid, IPC_RMID, nullptr);
+        if (ftruncate(fd, off_t(size)) == 0)
+            fresh->address = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        if (fresh->address == MAP_FAILED) {
+            close(fd);
             return nullptr;
         }
-        fresh->info.shmaddr = static_cast<char *>(addr);
-        fresh->info.readOnly = False;
-        XErrorTrap trap(display);
-        XShmAttach(display, &fresh->info);
-        const bool attached = !trap.failed();
-        // Marked for removal now: it disappears once the server and we have both let go.
-        shmctl(fresh->info.shmid, IPC_RMID, nullptr);
-        if (!attached) {
+        xcb_connection_t *connection = XGetXCBConnection(display);
+        fresh->id = xcb_generate_id(connection);
+        // The descriptor goes to the server, which maps it too; sending it closes our copy.
+        xcb_generic_error_t *error
+            = xcb_request_check(connection, xcb_shm_attach_fd_checked(connection, fresh->id, fd, 0));
+        if (error) {
+            free(error);
             shm = false; // a remote display, most likely: plain reads from now on
             return nullptr;
         }
-        if (segment) {
-            XShmDetach(display, &segment->info);
-        }
+        if (segment)
+            xcb_shm_detach(connection, segment->id);
         segment = fresh;
         return fresh;
     }
@@ -243,19 +247,24 @@ struct X11Desktop::State {
             XDestroyImage(image);
             return {};
         }
-        image->data = seg->info.shmaddr;
-        image->obdata = reinterpret_cast<char *>(&seg->info);
-        XErrorTrap trap(display);
-        const bool ok = XShmGetImage(display, root, image, x, y, AllPlanes) && !trap.failed();
-        if (!ok) {
-            image->data = nullptr;
+        xcb_connection_t *connection = XGetXCBConnection(display);
+        xcb_generic_error_t *error = nullptr;
+        xcb_shm_get_image_reply_t *reply = xcb_shm_get_image_reply(
+            connection,
+            xcb_shm_get_image(connection, root, int16_t(x), int16_t(y), uint16_t(w), uint16_t(h), ~0u,
+                              XCB_IMAGE_FORMAT_Z_PIXMAP, seg->id, 0),
+            &error);
+        const bool read = reply && !error;
+        free(reply);
+        free(error);
+        if (!read) {
             XDestroyImage(image);
             return {};
         }
         seg->inUse = true;
         XImage header = *image;
-        image->data = nullptr; // the segment, not Xlib, owns the pixels
-        XDestroyImage(image);
+        header.data = static_cast<char *>(seg->address);
+        XDestroyImage(image); // the header only: the segment, not Xlib, owns the pixels
         return wrap(&header, releaseShmImage, new std::shared_ptr<ShmSegment>(seg));
     }
 
@@ -404,7 +413,9 @@ X11Desktop::X11Desktop(const QString &displayName) : d(std::make_unique<State>()
     d->depth = DefaultDepth(d->display, d->screen);
     int major = 0, minor = 0;
     Bool pixmaps = False;
-    d->shm = XShmQueryVersion(d->display, &major, &minor, &pixmaps) && qEnvironmentVariableIsEmpty("KAPTIV_NO_SHM");
+    // Memory is handed over as a file descriptor from version 1.2 on; before it, plain reads.
+    d->shm = XShmQueryVersion(d->display, &major, &minor, &pixmaps) && (major > 1 || (major == 1 && minor >= 2))
+        && qEnvironmentVariableIsEmpty("KAPTIV_NO_SHM");
     int eventBase = 0, errorBase = 0;
     d->xfixes = XFixesQueryExtension(d->display, &eventBase, &errorBase);
     d->netActiveWindow = XInternAtom(d->display, "_NET_ACTIVE_WINDOW", False);
