@@ -90,8 +90,9 @@ TEST(CommandLine, GrabsEveryDisplayDepthAtADepthTheBitmapHolds)
         ASSERT_TRUE(bmp.open(QIODevice::ReadOnly));
         const QByteArray header = bmp.read(66);
         EXPECT_EQ(uchar(header[28]), c.bits) << c.variable;
-        if (c.bits == 16)
+        if (c.bits == 16) {
             EXPECT_EQ(qFromLittleEndian<quint32>(header.constData() + 54), c.redMask) << c.variable;
+        }
         // Qt's own reader scales 5-bit channels short of full: our reader, which scales them exactly.
         EXPECT_EQ(loadBmp(file).toRgb32(), quarteredPattern(90, 60)) << c.variable;
     }
