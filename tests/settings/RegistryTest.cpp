@@ -5,6 +5,7 @@
 #include "platform/Errors.h"
 #include "platform/Registry.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <gtest/gtest.h>
@@ -137,4 +138,34 @@ TEST(Registry, AWriteThatCannotReachTheFileFails)
     EXPECT_EQ(raisedMessage([&] { reader.readInteger(QStringLiteral("Hideprog")); }),
               inStore(home, "Failed to get data for 'Hideprog'"))
         << "a value that was never written reads as stored";
+}
+
+// A store that is there but cannot be read may still be a good one: it is reported, never taken
+// for an empty store and written over.
+TEST(Registry, AStoreThatCannotBeReadIsReportedAndLeftAlone)
+{
+    const QByteArray tooLarge = "[General]\n; " + QByteArray(1 << 20, 'x') + "\nTime=5\n";
+    for (const bool folder : {true, false}) {
+        ScopedConfigHome home;
+        if (folder)
+            QDir().mkpath(home.storeFile());
+        else
+            home.writeStore(tooLarge);
+        const QString reason = folder ? QStringLiteral("It is a folder.")
+                                      : QStringLiteral("It is larger than 1 MiB, the most Kaptiv reads.");
+        Registry registry;
+        EXPECT_EQ(raisedMessage([&] { registry.keyExists(productKey); }),
+                  QStringLiteral("Cannot read the settings file \"%1\". %2").arg(home.storeFile(), reason));
+        EXPECT_EQ(raisedMessage([&] { registry.openKey(productKey, true); }),
+                  QStringLiteral("Cannot read the settings file \"%1\". %2").arg(home.storeFile(), reason));
+        EXPECT_EQ(raisedMessage([&] { registry.writeInteger(QStringLiteral("Time"), 1); }),
+                  inStore(home, "Failed to set data for 'Time'"));
+        QFile store(home.storeFile());
+        if (!folder) {
+            ASSERT_TRUE(store.open(QIODevice::ReadOnly));
+            EXPECT_EQ(store.readAll(), tooLarge);
+        }
+        EXPECT_EQ(QDir(home.path() + QStringLiteral("/Quillmar")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                  QStringList{QStringLiteral("Kaptiv.ini")});
+    }
 }
