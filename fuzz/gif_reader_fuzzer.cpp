@@ -34,6 +34,24 @@ void CheckWellFormed(const GifImage &image)
     }
 }
 
+// Reading the facts only, as gif-info and gif-frames' first pass do, finds the same frames.
+void CheckFactsOnly(std::span<const std::uint8_t> file, const ParseOptions &limits, ParseResult full,
+                    const GifImage &image)
+{
+    ParseOptions factsOnly;
+    factsOnly.Limits = limits.Limits;
+    factsOnly.DecodePixels = false;
+    GifImage facts;
+    const ParseResult result = ReadGIF(file, facts, factsOnly);
+    if (full == ParseResult::OutOfMemory)
+        return;
+    Require(result == full && facts.FrameCount() == image.FrameCount());
+    Require(facts.ImageWidth == image.ImageWidth && facts.ImageHeight == image.ImageHeight);
+    Require(facts.LoopCount == image.LoopCount && facts.FramesBeyondLimit == image.FramesBeyondLimit);
+    for (int i = 0; i < facts.FrameCount(); ++i)
+        Require(facts.Frames[i].Comment == image.Frames[i].Comment && facts.Frames[i].Indices.empty());
+}
+
 // The first frame's colours through the writer and back.
 void CheckRoundTrip(const GifFrame &frame)
 {
@@ -76,7 +94,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         lastPosition = p.BytesProcessed;
     };
     GifImage image;
-    if (ParseGIF({data, size}, image, options)) {
+    const ParseResult result = ReadGIF({data, size}, image, options);
+    CheckFactsOnly({data, size}, options, result, image);
+    if (result == ParseResult::Read) {
         CheckWellFormed(image);
         if (image.FrameCount() > 0)
             CheckRoundTrip(image.Frames[0]);
