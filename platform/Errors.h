@@ -35,6 +35,7 @@ KAPTIV_ERROR_KIND(EHotKey)         // hot keys that clash
 KAPTIV_ERROR_KIND(ERegistryError)  // the settings store could not be read or written
 KAPTIV_ERROR_KIND(EDisplayError)   // the desktop (X display) is not reachable
 KAPTIV_ERROR_KIND(EOutOfMemory)    // a picture or a file did not fit in memory
+KAPTIV_ERROR_KIND(EOutOfResources) // the system would not give a timer
 
 #undef KAPTIV_ERROR_KIND
 
