@@ -34,6 +34,14 @@ const char *usageText()
            "      Writes the bitmaps as the frames of one GIF file, with one shared colour table unless\n"
            "      --local-colors is given or the frames need more than 256 colours together. Every\n"
            "      frame may have at most 256 colours. --loop 0 (the default) repeats for ever.\n"
+           "  kaptiv play FILE.gif [--speed N] [--once] [--stretch|--ratio|--tile|--center]\n"
+           "              [--background RRGGBB]\n"
+           "      Shows the file in a window and plays it with its delays and loop count.\n"
+           "      --speed N    play at N per cent of the file's speed (default 100)\n"
+           "      --once       play one pass, then close the window\n"
+           "      --stretch, --ratio, --tile, --center   stretch the picture over the window, fit it\n"
+           "                   keeping its proportions, repeat it, or centre it\n"
+           "      --background the window's colour, seen through transparent pixels\n"
            "  kaptiv --capture screen|rectangle|window|custom-region|client-area\n"
            "      Starts Kaptiv and takes that capture at once, as the Capture Image menu would.\n"
            "  kaptiv --version       show the version and the commit it was built from\n"
@@ -75,6 +83,8 @@ int runCommandLine(const QStringList &arguments, std::ostream &out, std::ostream
             return runGifFrames(arguments.mid(1), out);
         if (command == QLatin1String("gif-make"))
             return runGifMake(arguments.mid(1), out);
+        if (command == QLatin1String("play"))
+            return runPlayCommand(arguments.mid(1));
         throw UsageError{QStringLiteral("unknown command '%1'").arg(command)};
     } catch (const UsageError &e) {
         err << "kaptiv: " << terminalText(e.message) << "\nTry 'kaptiv --help'.\n";

@@ -36,5 +36,6 @@ int runGrabCommand(const QStringList &arguments, std::ostream &out);
 int runGifInfo(const QStringList &arguments, std::ostream &out);
 int runGifFrames(const QStringList &arguments, std::ostream &out);
 int runGifMake(const QStringList &arguments, std::ostream &out);
+int runPlayCommand(const QStringList &arguments); // shows a window until it is closed
 
 } // namespace kaptiv

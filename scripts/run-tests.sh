@@ -11,9 +11,10 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 
 "$top/scripts/install-deps.sh" test
 "$top/scripts/build.sh"
-# The readers and the codec core once more, with AddressSanitizer and UndefinedBehaviorSanitizer: the
-# hostile files and fuzzer seeds they replay then fail on any out-of-bounds access, not only on a crash.
-KAPTIV_BUILD_DIR=$top/build-sanitize KAPTIV_BUILD_TARGETS="gif_core_test gif_giflib_test platform_tests formats_tests" \
+# The readers, the codec core and the player cycles once more, with AddressSanitizer and
+# UndefinedBehaviorSanitizer: the hostile files and fuzzer seeds they replay then fail on any
+# out-of-bounds access, not only on a crash, and a player that leaks or leaves a thread fails.
+KAPTIV_BUILD_DIR=$top/build-sanitize KAPTIV_BUILD_TARGETS="gif_core_test gif_giflib_test platform_tests formats_tests gif_player_cycles_test" \
   "$top/scripts/build.sh" -DKAPTIV_SANITIZE=ON -DKAPTIV_BUILD_BENCH=OFF
 
 scratch=$(mktemp -d)
