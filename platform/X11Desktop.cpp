@@ -223,10 +223,13 @@ struct X11Desktop::State {
     QImage wrap(XImage *image, QImageCleanupFunction cleanup, void *info)
     {
         const QImage::Format format = formatOf(image);
-        if (format == QImage::Format_Invalid) {
-            QImage converted = convertThroughMasks(image);
-            cleanup(info);
-            return converted;
+        if (format == QImage::Format_Invalid) { // converted into an image of its own
+            struct Release {
+                QImageCleanupFunction cleanup;
+                void *info;
+                ~Release() { cleanup(info); } // also when there is no memory for the copy
+            } release{cleanup, info};
+            return convertThroughMasks(image);
         }
         if (format == QImage::Format_RGB32)
             makeOpaque(image);
