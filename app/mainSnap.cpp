@@ -432,15 +432,13 @@ TImagefrm *TScreenfrm::createImageWindow()
 
 void TScreenfrm::fillImageWindow(TImagefrm &window, const Bitmap &bitmap, QSize size)
 {
-    window.Image->setPicture(bitmap);
-    if (size.isValid())
-        window.Image->setFixedSize(size);
+    window.Image->setPicture(bitmap, size);
     window.ColorCount = GetColorCount(window.Image->picture());
     CheckAutosize(window);
     window.setHint(QStringLiteral("%1 - Width: %2, Height: %3, Colors: %4")
                        .arg(window.fileNamePart())
-                       .arg(window.Image->width())
-                       .arg(window.Image->height())
+                       .arg(window.Image->pictureSize().width())
+                       .arg(window.Image->pictureSize().height())
                        .arg(window.ColorCount));
 }
 

@@ -1,6 +1,7 @@
 #include "capture/CaptureOverlay.h"
 
 #include "capture/InvertedOutline.h"
+#include "platform/DevicePixels.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -33,7 +34,8 @@ TCapturefrm::TCapturefrm(CaptureHost &host, Desktop &desktop, WindowLookup &look
       desktop_(desktop),
       lookup_(lookup),
       mode_(modeOf(host)),
-      screen_(desktop.screenSize())
+      screen_(desktop.screenSize()),
+      ratio_(devicePixelRatioF())
 {
     setObjectName(QStringLiteral("Capturefrm"));
     // Painting covers every pixel with the frozen copy: nothing is erased underneath first.
@@ -41,7 +43,8 @@ TCapturefrm::TCapturefrm(CaptureHost &host, Desktop &desktop, WindowLookup &look
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
     setCursor(mode_ == Mode::WindowPicking ? Qt::PointingHandCursor : Qt::CrossCursor);
-    setGeometry(0, 0, screen_.width(), screen_.height());
+    // Everything here is in the screen's own pixels; only the window's place is in Qt's scaled ones.
+    setGeometry(QRect(QPoint(0, 0), coveringIndependentPixels(screen_, ratio_)));
 
     Hint->setObjectName(QStringLiteral("Hint"));
     Hint->setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
@@ -58,6 +61,7 @@ TCapturefrm::TCapturefrm(CaptureHost &host, Desktop &desktop, WindowLookup &look
     // Last, while the overlay is not on the screen: the frozen copy must not contain it.
     host.captureBitmap() = CaptureScreen(desktop, host.captureOptions());
     shown_ = host.captureBitmap()->toRgb32();
+    shown_.setDevicePixelRatio(ratio_); // one pixel of the copy on each pixel of the screen
 }
 
 TCapturefrm::~TCapturefrm() = default; // the confinement, if any, is released with its holder
@@ -86,8 +90,12 @@ void TCapturefrm::paintEvent(QPaintEvent *event)
         placeFirstFrame();
     }
     QPainter painter(this);
-    for (const QRect &r : event->region())
-        painter.drawImage(r.topLeft(), shown_, r);
+    for (const QRect &r : event->region()) {
+        const QPoint from = toDevicePixels(r.topLeft(), ratio_);
+        const QPoint to = toDevicePixels(r.topLeft() + QPoint(r.width(), r.height()), ratio_);
+        const QRect pixels(from, QSize(to.x() - from.x(), to.y() - from.y()));
+        painter.drawImage(QRectF(QPointF(pixels.topLeft()) / ratio_, QSizeF(pixels.size()) / ratio_), shown_, pixels);
+    }
 }
 
 void TCapturefrm::placeFirstFrame()
@@ -131,12 +139,15 @@ ScreenRect TCapturefrm::windowFrameOf(WindowId window) const
 
 void TCapturefrm::mousePressEvent(QMouseEvent *event)
 {
-    FormMouseDown(event->button(), event->position().toPoint());
+    FormMouseDown(event->button(), toDevicePixels(event->position(), ratio_));
 }
 
-void TCapturefrm::mouseMoveEvent(QMouseEvent *event) { FormMouseMove(event->position().toPoint()); }
+void TCapturefrm::mouseMoveEvent(QMouseEvent *event) { FormMouseMove(toDevicePixels(event->position(), ratio_)); }
 
-void TCapturefrm::mouseReleaseEvent(QMouseEvent *event) { FormMouseUp(event->position().toPoint()); }
+void TCapturefrm::mouseReleaseEvent(QMouseEvent *event)
+{
+    FormMouseUp(toDevicePixels(event->position(), ratio_));
+}
 
 void TCapturefrm::FormMouseDown(Qt::MouseButton button, QPoint point)
 {
@@ -219,7 +230,10 @@ void TCapturefrm::invertFrame(const ScreenRect &rect)
 {
     const QRegion outline = outlineRegion(rect, penWidth());
     invertRegion(shown_, outline);
-    update(outline);
+    QRegion repaint;
+    for (const QRect &r : outline)
+        repaint += coveringIndependentPixels(r, ratio_);
+    update(repaint);
 }
 
 void TCapturefrm::showHintText(const QString &text, QPoint at)
@@ -227,8 +241,9 @@ void TCapturefrm::showHintText(const QString &text, QPoint at)
     Hint->setText(text);
     Hint->adjustSize();
     // Kept on the screen near the right and bottom edges, so that it can always be read.
-    Hint->move(std::clamp(at.x(), 0, std::max(screen_.width() - Hint->width(), 0)),
-               std::clamp(at.y(), 0, std::max(screen_.height() - Hint->height(), 0)));
+    const QPoint place = coveringIndependentPixels(QRect(at, QSize(1, 1)), ratio_).topLeft();
+    Hint->move(std::clamp(place.x(), 0, std::max(width() - Hint->width(), 0)),
+               std::clamp(place.y(), 0, std::max(height() - Hint->height(), 0)));
 }
 
 } // namespace kaptiv

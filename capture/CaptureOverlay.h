@@ -65,7 +65,8 @@ private:
     Desktop &desktop_;
     WindowLookup &lookup_;
     Mode mode_;
-    QSize screen_;
+    QSize screen_;           // in the screen's own pixels, like every point and rectangle here
+    qreal ratio_;            // screen pixels per pixel of Qt's layout
     QImage shown_;
     std::optional<ScreenRect> drawnFrame_; // the frame inverted into the picture now
     bool Dragging = false;

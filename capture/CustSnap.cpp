@@ -77,8 +77,9 @@ TCustfrm::TCustfrm(QWidget *parent)
 
 void TCustfrm::FormCreate()
 {
+    // In the screen's own pixels, which Qt's scale factor makes more than its layout's.
     const QScreen *screen = QGuiApplication::primaryScreen();
-    setScreenSize(screen ? screen->geometry().size() : QSize(641, 481));
+    setScreenSize(screen ? screen->geometry().size() * screen->devicePixelRatio() : QSize(641, 481));
 }
 
 void TCustfrm::setScreenSize(QSize screen)

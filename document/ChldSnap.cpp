@@ -2,6 +2,7 @@
 
 #include "document/ImageHost.h"
 #include "platform/CursorStamp.h"
+#include "platform/DevicePixels.h"
 #include "platform/Dialogs.h"
 
 #include <QApplication>
@@ -16,29 +17,37 @@ TImage::TImage(QWidget *parent) : QLabel(parent)
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
-void TImage::setPicture(Bitmap bitmap)
+void TImage::setPicture(Bitmap bitmap, QSize size)
 {
     picture_ = std::move(bitmap);
+    size_ = size.isValid() ? size : QSize(picture_.width(), picture_.height());
     refresh();
 }
 
 void TImage::refresh()
 {
-    setPixmap(picture_.isNull() ? QPixmap() : QPixmap::fromImage(picture_.image()));
-    resize(picture_.width(), picture_.height());
-    setFixedSize(picture_.width(), picture_.height());
+    const qreal ratio = devicePixelRatioF();
+    QPixmap pixmap = picture_.isNull() ? QPixmap() : QPixmap::fromImage(picture_.image());
+    pixmap.setDevicePixelRatio(ratio);
+    setPixmap(pixmap);
+    setFixedSize(coveringIndependentPixels(size_, ratio));
+}
+
+QPoint TImage::picturePoint(const QMouseEvent &event) const
+{
+    return toDevicePixels(event.position(), devicePixelRatioF());
 }
 
 void TImage::mouseMoveEvent(QMouseEvent *event)
 {
-    const QPoint p = event->position().toPoint();
+    const QPoint p = picturePoint(*event);
     emit mouseMoved(p.x(), p.y());
     QLabel::mouseMoveEvent(event);
 }
 
 void TImage::mouseReleaseEvent(QMouseEvent *event)
 {
-    const QPoint p = event->position().toPoint();
+    const QPoint p = picturePoint(*event);
     emit mouseReleased(event->button(), p.x(), p.y());
     QLabel::mouseReleaseEvent(event);
 }

@@ -12,15 +12,19 @@ namespace kaptiv {
 
 class ImageHost;
 
-// The picture control: sizes itself to its picture and reports the mouse in picture pixels.
+// The picture control: shows its picture one picture pixel on each screen pixel, whatever Qt's
+// scale factor, sizes itself to it, and reports the mouse in picture pixels.
 class TImage : public QLabel {
     Q_OBJECT
 public:
     explicit TImage(QWidget *parent = nullptr);
     const Bitmap &picture() const { return picture_; }
     Bitmap &picture() { return picture_; }
-    void setPicture(Bitmap bitmap); // also sizes the control to it
-    void refresh();                 // shows the picture again after it was drawn on
+    // Also sizes the control to it. `size` is the picture's own unless given: a cut of no width
+    // keeps its height, and the other way round, though it has no pixels.
+    void setPicture(Bitmap bitmap, QSize size = {});
+    QSize pictureSize() const { return size_; } // in picture pixels
+    void refresh();                             // shows the picture again after it was drawn on
 
 signals:
     void mouseMoved(int x, int y);
@@ -31,7 +35,10 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    QPoint picturePoint(const QMouseEvent &event) const;
+
     Bitmap picture_;
+    QSize size_;
 };
 
 class TImagefrm : public QMdiSubWindow {

@@ -1,6 +1,7 @@
 // The area capture commands on a real display, the user's part played with xdotool while the
-// overlay runs its modal loop. Built twice: on DISPLAY (with a window manager) and, when
-// KAPTIV_TEST_DISPLAY_VARIABLE names it, on KAPTIV_DISPLAY_NOWM (without one).
+// overlay runs its modal loop. Built three times: on DISPLAY (with a window manager); when
+// KAPTIV_TEST_DISPLAY_VARIABLE names it, on KAPTIV_DISPLAY_NOWM (without one); and, when
+// KAPTIV_TEST_SCALE_FACTOR gives one, on DISPLAY with Qt scaling everything by that factor.
 #include "ScriptedDialogs.h"
 #include "X11TestWindow.h"
 #include "XdoTool.h"
@@ -10,6 +11,7 @@
 #include "capture/CustSnap.h"
 #include "capture/WndFromPt.h"
 #include "document/ChldSnap.h"
+#include "platform/DevicePixels.h"
 #include "settings/ConfigSnap.h"
 
 #include <QApplication>
@@ -32,6 +34,10 @@ const bool displayChosen = [] {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     return !display.isEmpty();
 }();
+#elif defined(KAPTIV_TEST_SCALE_FACTOR)
+#define X11_AREA_CAPTURE X11AreaCaptureScaled
+// Runs before main() makes the application object, which reads it.
+const bool scaleChosen = [] { return qputenv("QT_SCALE_FACTOR", KAPTIV_TEST_SCALE_FACTOR); }();
 #else
 #define X11_AREA_CAPTURE X11AreaCapture
 #endif
@@ -155,6 +161,15 @@ TEST_F(X11_AREA_CAPTURE, ADragGivesThatPartOfTheScreen)
     EXPECT_TRUE(main->RectangleMode);
     EXPECT_TRUE(main->isVisible());
     EXPECT_TRUE(main->imageWindows().value(0)->isVisible()) << "the new image window is shown";
+    // It shows the picture one pixel on each pixel of the screen, whatever Qt's scale factor.
+    // (The main window's place comes from the server: the window manager may have put it on an
+    // odd screen pixel, which Qt's scaled coordinates cannot name.)
+    const TImage &shown = *main->imageWindows().value(0)->Image;
+    const ScreenRect client = desktop().clientRect(WindowId(main->winId()));
+    const QPoint at = QPoint(client.Left, client.Top)
+        + toDevicePixels(shown.mapTo(main, QPointF(0, 0)), shown.devicePixelRatioF());
+    EXPECT_TRUE(waitUntil([&] { return screenPart({at.x(), at.y(), at.x() + 288, at.y() + 160}) == expected; }))
+        << "the screen does not show the picture where the window has it, at " << at.x() << "," << at.y();
 }
 
 TEST_F(X11_AREA_CAPTURE, AClickGivesTheWholeScreenAndARightClickNothing)
