@@ -273,8 +273,11 @@ TEST(GifReader, BlocksOfUnusualShapeAreReadByTheirSizes)
                                          .SimpleImage(2, 1, {3, 0})
                                          .Trailer()
                                          .Data());
-        ASSERT_EQ(image.FrameCount(), 2) << c.what;
         EXPECT_EQ(image.LoopCount, c.loop) << c.what;
+        if (image.FrameCount() != 2) {
+            ADD_FAILURE() << c.what << ": " << image.FrameCount() << " frames";
+            continue;
+        }
         const GifFrame &second = image.Frames[1];
         EXPECT_EQ(Pixels(second), (std::vector<std::uint8_t>{3, 0})) << c.what;
         EXPECT_EQ(second.Delay, c.delay) << c.what;
