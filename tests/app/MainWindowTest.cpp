@@ -12,7 +12,7 @@ namespace {
 using MainWindow = AppFixture;
 
 struct MenuEntry {
-    QString caption, statusHint, shortcut;
+    QString caption, statusHint = {}, shortcut = {};
     bool enabled = true, checkable = false, checked = false;
 };
 
