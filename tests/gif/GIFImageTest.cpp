@@ -177,6 +177,15 @@ TEST_F(GIFImageTest, PictureGeometry)
         player.setTile(c.tile);
         EXPECT_EQ(player.PictureRects(), c.expected) << c.what;
     }
+    // AutoSize fits the control to the canvas, at each load and when it is switched on.
+    TGIFImage player;
+    player.setAutoSize(true);
+    ASSERT_TRUE(player.LoadGIFFile(Write("a.gif", GifBuilder(30, 20).GlobalTable(Colours).Trailer().Data())));
+    EXPECT_EQ(player.size(), QSize(30, 20));
+    player.setAutoSize(false);
+    player.resize(5, 5);
+    player.setAutoSize(true);
+    EXPECT_EQ(player.size(), QSize(30, 20));
 }
 
 // A red window 8 x 1 with the player on it, as the user sees it.
@@ -292,6 +301,8 @@ TEST_F(GIFImageTest, PlaysOnItsOwnTimerOnceShown)
         player.setThreaded(threaded);
         std::string shown;
         int wraps = 0;
+        int changing = 0;
+        player.OnChanging = [&](QObject *) { ++changing; };
         player.OnChange = [&](QObject *) { shown += Shown(player); };
         player.OnWrapAnimation = [&](QObject *) { ++wraps; };
         player.setAnimate(true);
@@ -305,6 +316,7 @@ TEST_F(GIFImageTest, PlaysOnItsOwnTimerOnceShown)
         }
         // Drawn at load, then one change per tick: the first tick only schedules.
         EXPECT_EQ(shown, "RRGB") << threaded;
+        EXPECT_EQ(changing, 4);
         EXPECT_EQ(wraps, 1);
         EXPECT_EQ(view.Row(0).substr(0, 1), "B");
     }
