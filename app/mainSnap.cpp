@@ -7,6 +7,7 @@
 #include "capture/WndFromPt.h"
 #include "document/ChldSnap.h"
 #include "platform/Dialogs.h"
+#include "platform/DisplaySync.h"
 #include "platform/Errors.h"
 #include "settings/ConfigSnap.h"
 
@@ -454,7 +455,9 @@ HiddenDuringCapture::HiddenDuringCapture(QWidget &window, bool hide) : window_(w
     if (!hidden_)
         return;
     window_.hide();
-    // Let the hide reach the display before the command goes on blocking the event loop.
+    // The hide must have reached the display before the command looks at the screen or asks for
+    // the active window: on a loaded machine the display can otherwise still show the window.
+    waitForWindowRequests();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
