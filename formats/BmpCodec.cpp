@@ -1,7 +1,8 @@
 #include "formats/BmpCodec.h"
 
-#include "platform/FileErrors.h"
+#include "formats/ImageFileIo.h"
 #include "platform/Errors.h"
+#include "platform/PixelFormats.h"
 
 #include <QtEndian>
 
@@ -13,7 +14,7 @@ namespace {
 
 constexpr int kFileHeaderSize = 14;
 constexpr int kInfoHeaderSize = 40;
-constexpr quint32 kBiRgb = 0, kBiBitfields = 3;
+constexpr quint32 kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3;
 
 void put16(QByteArray &out, quint16 v)
 {
@@ -150,40 +151,89 @@ QByteArray encodeBmp(const Bitmap &bitmap)
 
 void saveBmp(const Bitmap &bitmap, const QString &path)
 {
-    reportingFileErrors([&] {
-        const files::FileWriter file(nativePath(path)); // an unwritable place is reported before the work
-        const QByteArray bytes = encodeBmp(bitmap);
-        file.Write({reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size())});
-    });
+    writeImageFile(path, [&] { return encodeBmp(bitmap); });
 }
 
-Bitmap decodeBmp(const QByteArray &bytes)
+namespace {
+
+// Fills an indexed picture, bottom row first, from run-length codes (8 bits: a byte a pixel; 4 bits:
+// two pixels a byte, high nibble first). Pixels the codes never reach keep index 0; codes that
+// would draw outside the picture are clipped. Codes cut off in the middle make the file invalid.
+void decodeRunLengths(const Reader &r, qint64 offset, int depth, QImage &image)
+{
+    const int width = image.width(), height = image.height();
+    int x = 0, y = 0; // y counts rows from the bottom
+    auto put = [&](uchar index) {
+        if (x < width && y < height)
+            image.scanLine(height - 1 - y)[x] = index;
+        ++x;
+    };
+    while (y < height && r.has(offset, 2)) {
+        const int count = *r.at(offset), code = *r.at(offset + 1);
+        offset += 2;
+        if (count > 0) { // a run of one index, or of two alternating nibbles
+            for (int i = 0; i < count; ++i)
+                put(depth == 8 ? uchar(code) : uchar((i & 1) ? code & 0x0F : code >> 4));
+        } else if (code == 0) { // end of line
+            x = 0;
+            ++y;
+        } else if (code == 1) { // end of picture
+            break;
+        } else if (code == 2) { // move right and up
+            if (!r.has(offset, 2))
+                invalid();
+            x += *r.at(offset);
+            y += *r.at(offset + 1);
+            offset += 2;
+        } else { // `code` pixels given one by one, padded to a whole number of 16-bit words
+            const qint64 size = depth == 8 ? code : (code + 1) / 2;
+            if (!r.has(offset, size))
+                invalid();
+            for (int i = 0; i < code; ++i) {
+                const uchar b = *r.at(offset + (depth == 8 ? i : i / 2));
+                put(depth == 8 ? b : uchar((i & 1) ? b & 0x0F : b >> 4));
+            }
+            offset += (size + 1) & ~qint64(1);
+        }
+    }
+}
+
+} // namespace
+
+Bitmap decodeDib(const QByteArray &bytes, qint64 headerOffset, qint64 pixelsOffset, bool withIconMask,
+                 std::uint64_t maxPixels)
 {
     const Reader r{bytes};
-    if (!r.has(0, kFileHeaderSize + 16) || bytes[0] != 'B' || bytes[1] != 'M')
+    if (!r.has(headerOffset, 4))
         invalid();
-    const quint32 dataOffset = r.u32(10);
-    const quint32 headerSize = r.u32(14);
-    if (headerSize < kInfoHeaderSize || !r.has(14, headerSize))
+    const quint32 headerSize = r.u32(headerOffset);
+    if (headerSize < kInfoHeaderSize || !r.has(headerOffset, headerSize))
         invalid();
-    const qint32 width = r.s32(18);
-    const qint32 rawHeight = r.s32(22);
-    const int depth = r.u16(28);
-    const quint32 compression = r.u32(30);
-    quint32 colorsUsed = r.u32(46);
+    const qint32 width = r.s32(headerOffset + 4);
+    qint32 rawHeight = r.s32(headerOffset + 8);
+    const int depth = r.u16(headerOffset + 14);
+    const quint32 compression = r.u32(headerOffset + 16);
+    quint32 colorsUsed = r.u32(headerOffset + 32);
+    if (withIconMask) // the height counts the colour rows and the mask rows below them
+        rawHeight /= 2;
     if (width < 0 || width > 65535 || rawHeight == INT32_MIN || std::abs(rawHeight) > 65535)
         invalid();
     const bool topDown = rawHeight < 0;
     const int height = std::abs(rawHeight);
+    if (quint64(width) * quint64(height) > maxPixels)
+        invalid();
     if (depth != 1 && depth != 4 && depth != 8 && depth != 16 && depth != 24 && depth != 32)
         invalid();
-    if (compression != kBiRgb && !(compression == kBiBitfields && (depth == 16 || depth == 32)))
+    const bool runLengths = (compression == kBiRle8 && depth == 8) || (compression == kBiRle4 && depth == 4);
+    if (compression != kBiRgb && !runLengths && !(compression == kBiBitfields && (depth == 16 || depth == 32)))
+        invalid();
+    if ((runLengths && withIconMask) || (topDown && (runLengths || withIconMask)))
         invalid();
 
     quint32 masks[3] = {0, 0, 0};
-    qint64 tableOffset = kFileHeaderSize + headerSize;
+    qint64 tableOffset = headerOffset + headerSize;
     if (compression == kBiBitfields) {
-        const qint64 maskOffset = headerSize >= 52 ? kFileHeaderSize + kInfoHeaderSize : tableOffset;
+        const qint64 maskOffset = headerSize >= 52 ? headerOffset + kInfoHeaderSize : tableOffset;
         if (!r.has(maskOffset, 12))
             invalid();
         for (int i = 0; i < 3; ++i)
@@ -197,23 +247,28 @@ Bitmap decodeBmp(const QByteArray &bytes)
     }
 
     const qint64 stride = rowBytes(width, depth);
-    if (!r.has(dataOffset, stride * height))
-        invalid();
-
     if (depth <= 8) {
         const quint32 maxColors = 1u << depth;
         if (colorsUsed == 0 || colorsUsed > maxColors)
             colorsUsed = maxColors;
         if (!r.has(tableOffset, qint64(colorsUsed) * 4))
             invalid();
+        if (pixelsOffset < 0)
+            pixelsOffset = tableOffset + qint64(colorsUsed) * 4;
         QVector<QRgb> table(int(maxColors), qRgb(0, 0, 0));
         for (quint32 i = 0; i < colorsUsed; ++i) {
             const uchar *e = r.at(tableOffset + 4 * i);
             table[int(i)] = qRgb(e[2], e[1], e[0]);
         }
         Bitmap bitmap = Bitmap::create(width, height, depth, table);
+        if (runLengths) {
+            decodeRunLengths(r, pixelsOffset, depth, bitmap.image());
+            return bitmap;
+        }
+        if (!r.has(pixelsOffset, stride * height))
+            invalid();
         for (int y = 0; y < height; ++y) {
-            const uchar *row = r.at(dataOffset + stride * (topDown ? y : height - 1 - y));
+            const uchar *row = r.at(pixelsOffset + stride * (topDown ? y : height - 1 - y));
             uchar *out = bitmap.image().scanLine(y);
             for (int x = 0; x < width; ++x) {
                 uchar index = depth == 8 ? row[x]
@@ -224,6 +279,10 @@ Bitmap decodeBmp(const QByteArray &bytes)
         }
         return bitmap;
     }
+    if (pixelsOffset < 0)
+        pixelsOffset = tableOffset;
+    if (!r.has(pixelsOffset, stride * height))
+        invalid();
 
     const bool is565 = depth == 16 && masks[0] == 0xF800 && masks[1] == 0x07E0 && masks[2] == 0x001F;
     Bitmap bitmap = Bitmap::create(width, height, depth);
@@ -233,7 +292,7 @@ Bitmap decodeBmp(const QByteArray &bytes)
         maxima[i] = masks[i] ? int(masks[i] >> shifts[i]) : 1;
     }
     for (int y = 0; y < height; ++y) {
-        const uchar *row = r.at(dataOffset + stride * (topDown ? y : height - 1 - y));
+        const uchar *row = r.at(pixelsOffset + stride * (topDown ? y : height - 1 - y));
         uchar *out = bitmap.image().scanLine(y);
         for (int x = 0; x < width; ++x) {
             if (depth == 24) {
@@ -258,19 +317,31 @@ Bitmap decodeBmp(const QByteArray &bytes)
     return bitmap;
 }
 
+Bitmap decodeBmp(const QByteArray &bytes, std::uint64_t maxPixels)
+{
+    const Reader r{bytes};
+    if (!r.has(0, kFileHeaderSize) || bytes[0] != 'B' || bytes[1] != 'M')
+        invalid();
+    return decodeDib(bytes, kFileHeaderSize, r.u32(10), false, maxPixels);
+}
+
 Bitmap loadBmp(const QString &path)
 {
     static constexpr std::string_view Signature[] = {"BM"};
-    const auto bytes = reportingFileErrors([&] { return files::ReadFileWithSignature(nativePath(path), Signature); });
-    try {
-        if (!bytes)
-            invalid();
-        return decodeBmp(QByteArray::fromRawData(reinterpret_cast<const char *>(bytes->data()), qsizetype(bytes->size())));
-    } catch (const EOpenFile &error) { // several files may be read by one command: say which
-        throw EOpenFile(QStringLiteral("%1: %2").arg(path, error.message()));
-    } catch (const EOutOfMemory &error) {
-        throw EOutOfMemory(QStringLiteral("%1: %2").arg(path, error.message()));
+    return readImageFile(path, Signature, QStringLiteral("Bitmap image is not valid."),
+                         [](const QByteArray &bytes) { return decodeBmp(bytes); });
+}
+
+Bitmap bitmapInColorFormat(const Bitmap &picture, BmpColorFormat format)
+{
+    switch (format) {
+    case BmpColorFormat::Monochrome: return convertToColors(picture.toRgb32(), 24, CaptureColors::Monochrome);
+    case BmpColorFormat::Colors16: return convertToColors(picture.toRgb32(), 24, CaptureColors::Colors16);
+    case BmpColorFormat::Colors256: return convertToColors(picture.toRgb32(), 24, CaptureColors::Colors256);
+    case BmpColorFormat::Bits16: return Bitmap(convertImage(picture.toRgb32(), QImage::Format_RGB16), 16);
+    case BmpColorFormat::AsIs: break;
     }
+    return picture;
 }
 
 } // namespace kaptiv

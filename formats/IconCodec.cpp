@@ -1,0 +1,216 @@
+#include "formats/IconCodec.h"
+
+#include "formats/ImageFileIo.h"
+#include "formats/PngCodec.h"
+#include "platform/Errors.h"
+#include "platform/PixelFormats.h"
+
+#include <QtEndian>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace kaptiv {
+
+namespace {
+
+constexpr int HeaderSize = 6, EntrySize = 16, InfoHeaderSize = 40;
+constexpr int ColourRowBytes = StandardIconSize / 2;    // 4 bits a pixel, already a multiple of 4
+constexpr int MaskRowBytes = StandardIconSize / 8;      // 1 bit a pixel, likewise
+constexpr int ImageDataSize = InfoHeaderSize + 16 * 4 + StandardIconSize * (ColourRowBytes + MaskRowBytes);
+
+[[noreturn]] void invalid() { throw EOpenFile(QStringLiteral("Icon image is not valid.")); }
+
+void put16(QByteArray &out, quint16 v) { out.append(char(v & 0xFF)).append(char(v >> 8)); }
+void put32(QByteArray &out, quint32 v)
+{
+    put16(out, quint16(v & 0xFFFF));
+    put16(out, quint16(v >> 16));
+}
+
+quint16 u16(const QByteArray &b, qint64 at) { return qFromLittleEndian<quint16>(b.constData() + at); }
+quint32 u32(const QByteArray &b, qint64 at) { return qFromLittleEndian<quint32>(b.constData() + at); }
+
+struct Entry {
+    int width, height, bits;
+    quint32 size, offset;
+};
+
+// The image Windows would pick for a 32 x 32 place: the nearest size, then the most colours.
+Entry nearestStandard(const QByteArray &bytes)
+{
+    const int count = u16(bytes, 4);
+    if (count == 0 || bytes.size() < HeaderSize + qint64(count) * EntrySize)
+        invalid();
+    Entry best{};
+    int bestDistance = -1;
+    for (int i = 0; i < count; ++i) {
+        const qint64 at = HeaderSize + qint64(i) * EntrySize;
+        const uchar *e = reinterpret_cast<const uchar *>(bytes.constData() + at);
+        Entry entry{e[0] ? e[0] : 256, e[1] ? e[1] : 256, u16(bytes, at + 6), u32(bytes, at + 8), u32(bytes, at + 12)};
+        const int distance = std::abs(entry.width - StandardIconSize) + std::abs(entry.height - StandardIconSize);
+        if (bestDistance < 0 || distance < bestDistance || (distance == bestDistance && entry.bits > best.bits)) {
+            best = entry;
+            bestDistance = distance;
+        }
+    }
+    if (best.offset > quint64(bytes.size()) || best.size > quint64(bytes.size()) - best.offset)
+        invalid();
+    return best;
+}
+
+// A device-independent bitmap with its mask, drawn on white: where the mask is set the background
+// shows through the colour (white XOR colour), as the desktop draws an icon; 32-bit images with an
+// alpha channel are blended over white instead.
+QImage drawDibOnWhite(const QByteArray &image, std::uint64_t maxPixels)
+{
+    const Bitmap colour = decodeDib(image, 0, -1, true, maxPixels);
+    const int w = colour.width(), h = colour.height();
+    const int depth = colour.depth();
+    const quint32 headerSize = u32(image, 0);
+    const quint32 used = u32(image, 32);
+    const qint64 tableEntries = depth <= 8 ? (used && used < (1u << depth) ? used : (1u << depth)) : 0;
+    const qint64 masks = u32(image, 16) == 3 && headerSize == InfoHeaderSize ? 12 : 0;
+    const qint64 colourRow = ((qint64(w) * depth + 31) / 32) * 4;
+    const qint64 colourStart = headerSize + masks + tableEntries * 4;
+    const qint64 maskStart = colourStart + colourRow * h;
+    const qint64 maskRow = ((qint64(w) + 31) / 32) * 4;
+    const bool hasMask = maskStart + maskRow * h <= image.size();
+
+    bool hasAlpha = false;
+    if (depth == 32)
+        for (int y = 0; y < h && !hasAlpha; ++y)
+            for (int x = 0; x < w && !hasAlpha; ++x)
+                hasAlpha = uchar(image[colourStart + colourRow * y + 4 * x + 3]) != 0;
+
+    const QImage pixels = colour.toRgb32();
+    QImage out = allocateImage(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y) {
+        QRgb *row = reinterpret_cast<QRgb *>(out.scanLine(y));
+        std::memcpy(row, pixels.constScanLine(y), size_t(w) * 4);
+        const qint64 fileRow = h - 1 - y; // both bottom-up
+        for (int x = 0; x < w; ++x) {
+            if (hasAlpha) {
+                const int a = uchar(image[colourStart + colourRow * fileRow + 4 * x + 3]);
+                const QRgb c = row[x];
+                auto over = [a](int v) { return (v * a + 255 * (255 - a) + 127) / 255; };
+                row[x] = qRgb(over(qRed(c)), over(qGreen(c)), over(qBlue(c)));
+            } else if (hasMask && (uchar(image[maskStart + maskRow * fileRow + x / 8]) & (0x80 >> (x & 7)))) {
+                row[x] = 0xFFFFFFFFu ^ (row[x] & 0x00FFFFFFu);
+            }
+        }
+    }
+    return out;
+}
+
+QImage drawPngOnWhite(const QByteArray &image, std::uint64_t maxPixels)
+{
+    const Bitmap png = decodePng(image, maxPixels);
+    QImage out = allocateImage(png.width(), png.height(), QImage::Format_RGB32);
+    out.fill(Qt::white);
+    const QImage argb = convertImage(png.image(), QImage::Format_ARGB32);
+    for (int y = 0; y < out.height(); ++y) {
+        const QRgb *in = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
+        QRgb *row = reinterpret_cast<QRgb *>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            const int a = qAlpha(in[x]);
+            auto over = [a](int v) { return (v * a + 255 * (255 - a) + 127) / 255; };
+            row[x] = qRgb(over(qRed(in[x])), over(qGreen(in[x])), over(qBlue(in[x])));
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+void checkStandardIcon(const Bitmap &picture)
+{
+    if (picture.width() != StandardIconSize || picture.height() != StandardIconSize || picture.depth() > 4)
+        throw EIcon(QStringLiteral("Image must be 32x32 pixels and at most 16 colors in order to save as a standard icon."));
+}
+
+QByteArray encodeIcon(const Bitmap &picture, std::optional<QRgb> transparent)
+{
+    checkStandardIcon(picture);
+    const QImage rgb = picture.toRgb32();
+    const QRgb clear = (transparent ? *transparent : rgb.pixel(0, StandardIconSize - 1)) & 0x00FFFFFFu;
+
+    QByteArray out;
+    out.reserve(HeaderSize + EntrySize + ImageDataSize);
+    put16(out, 0); // reserved
+    put16(out, 1); // an icon
+    put16(out, 1); // one image
+    out.append(char(StandardIconSize)).append(char(StandardIconSize));
+    put16(out, 1 * 4); // planes x bits a pixel, where the colour count and reserved bytes stand
+    put16(out, 0);     // planes
+    put16(out, 0);     // bits a pixel
+    put32(out, ImageDataSize);
+    put32(out, HeaderSize + EntrySize);
+
+    put32(out, InfoHeaderSize);
+    put32(out, StandardIconSize);
+    put32(out, 2 * StandardIconSize); // the colour rows and the mask rows
+    put16(out, 1);
+    put16(out, 4);
+    put32(out, 0); // uncompressed
+    put32(out, StandardIconSize * (ColourRowBytes + MaskRowBytes));
+    put32(out, 0);
+    put32(out, 0);
+    put32(out, 0);
+    put32(out, 0);
+    for (QRgb c : vgaColors())
+        out.append(char(qBlue(c))).append(char(qGreen(c))).append(char(qRed(c))).append('\0');
+
+    QByteArray colour(StandardIconSize * ColourRowBytes, '\0'), mask(StandardIconSize * MaskRowBytes, '\0');
+    const NearestColorMap &vga = vgaColorMap();
+    for (int y = 0; y < StandardIconSize; ++y) {
+        const int fileRow = StandardIconSize - 1 - y;
+        for (int x = 0; x < StandardIconSize; ++x) {
+            const QRgb p = rgb.pixel(x, y) & 0x00FFFFFFu;
+            if (p == clear) {
+                mask[fileRow * MaskRowBytes + x / 8] = char(mask[fileRow * MaskRowBytes + x / 8] | (0x80 >> (x & 7)));
+                continue; // black under the mask
+            }
+            const uchar index = vga.indexOf(p | 0xFF000000u);
+            colour[fileRow * ColourRowBytes + x / 2] = char(colour[fileRow * ColourRowBytes + x / 2] | (index << ((x & 1) ? 0 : 4)));
+        }
+    }
+    out.append(colour).append(mask);
+    return out;
+}
+
+void saveIcon(const Bitmap &picture, const QString &path, std::optional<QRgb> transparent)
+{
+    checkStandardIcon(picture); // refused before the file is touched
+    writeImageFile(path, [&] { return encodeIcon(picture, transparent); });
+}
+
+Bitmap decodeIcon(const QByteArray &bytes, std::uint64_t maxPixels)
+{
+    if (bytes.size() < HeaderSize || u16(bytes, 0) != 0 || u16(bytes, 2) != 1)
+        invalid();
+    const Entry entry = nearestStandard(bytes);
+    const QByteArray image = bytes.mid(entry.offset, entry.size);
+    QImage drawn;
+    try {
+        drawn = image.startsWith("\x89PNG") ? drawPngOnWhite(image, maxPixels) : drawDibOnWhite(image, maxPixels);
+    } catch (const EOpenFile &) { // the bitmap or PNG reader's message would mislead
+        invalid();
+    }
+    if (drawn.width() != StandardIconSize || drawn.height() != StandardIconSize) {
+        drawn = drawn.scaled(StandardIconSize, StandardIconSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (drawn.isNull())
+            throw EOutOfMemory(outOfMemoryMessage());
+        drawn = convertImage(drawn, QImage::Format_RGB32);
+    }
+    return convertToColors(drawn, 24, CaptureColors::Colors16);
+}
+
+Bitmap loadIcon(const QString &path)
+{
+    static constexpr std::string_view Signature[] = {std::string_view("\0\0\1\0", 4)};
+    return readImageFile(path, Signature, QStringLiteral("Icon image is not valid."),
+                         [](const QByteArray &bytes) { return decodeIcon(bytes); });
+}
+
+} // namespace kaptiv

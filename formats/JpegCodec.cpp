@@ -1,0 +1,244 @@
+#include "formats/JpegCodec.h"
+
+#include "formats/ImageFileIo.h"
+#include "platform/Errors.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+
+#include <jpeglib.h>
+#include <jerror.h>
+
+namespace kaptiv {
+
+namespace {
+
+// libjpeg reports an error by calling error_exit, which must not return. It jumps back to the
+// setjmp in runGuarded; between the two there are only libjpeg's C frames and steps that own
+// nothing with a destructor, so no C++ object is skipped. The error becomes an exception after
+// the jump, in an ordinary frame.
+struct ErrorTrap {
+    jpeg_error_mgr manager{};
+    std::jmp_buf jump{};
+    char message[JMSG_LENGTH_MAX] = {};
+    bool outOfMemory = false;
+};
+
+extern "C" void trapError(j_common_ptr info)
+{
+    auto *trap = reinterpret_cast<ErrorTrap *>(info->err);
+    trap->outOfMemory = info->err->msg_code == JERR_OUT_OF_MEMORY;
+    (*info->err->format_message)(info, trap->message);
+    std::longjmp(trap->jump, 1);
+}
+
+extern "C" void ignoreMessage(j_common_ptr) {} // warnings of damaged data: the picture still shows
+
+// A progressive file may hold any number of scans, each decoded over the whole picture; beyond
+// this many it is a file made to keep the reader busy, not a picture.
+constexpr int MaxScans = 1000;
+
+extern "C" void limitScans(j_common_ptr info)
+{
+    auto *decompress = reinterpret_cast<j_decompress_ptr>(info);
+    if (decompress->input_scan_number > MaxScans) {
+        std::snprintf(reinterpret_cast<ErrorTrap *>(info->err)->message, JMSG_LENGTH_MAX,
+                      "more than %d scans", MaxScans);
+        std::longjmp(reinterpret_cast<ErrorTrap *>(info->err)->jump, 1);
+    }
+}
+
+jpeg_error_mgr *installTrap(ErrorTrap &trap)
+{
+    jpeg_std_error(&trap.manager);
+    trap.manager.error_exit = trapError;
+    trap.manager.output_message = ignoreMessage;
+    return &trap.manager;
+}
+
+// Runs `step`, which calls libjpeg and owns nothing that needs destroying; false when libjpeg
+// reported an error during it.
+template <typename Step>
+bool runGuarded(ErrorTrap &trap, Step &step)
+{
+    if (setjmp(trap.jump))
+        return false;
+    step();
+    return true;
+}
+
+[[noreturn]] void fail(const ErrorTrap &trap, const QString &what)
+{
+    if (trap.outOfMemory)
+        throw EOutOfMemory(outOfMemoryMessage());
+    throw EOpenFile(QStringLiteral("%1 (%2).").arg(what, QString::fromLocal8Bit(trap.message)));
+}
+
+// Compressed bytes collected in a buffer of malloc's, grown by doubling; libjpeg calls it from C.
+struct GrowingDestination {
+    jpeg_destination_mgr manager{};
+    JOCTET *buffer = nullptr;
+    size_t capacity = 0;
+    size_t size = 0;
+    ~GrowingDestination() { std::free(buffer); }
+};
+
+extern "C" void startDestination(j_compress_ptr info)
+{
+    auto *d = reinterpret_cast<GrowingDestination *>(info->dest);
+    d->manager.next_output_byte = d->buffer;
+    d->manager.free_in_buffer = d->capacity;
+}
+
+extern "C" boolean growDestination(j_compress_ptr info)
+{
+    auto *d = reinterpret_cast<GrowingDestination *>(info->dest);
+    const size_t used = d->capacity; // libjpeg asks only when the buffer is full
+    void *grown = std::realloc(d->buffer, d->capacity * 2);
+    if (!grown)
+        ERREXIT(info, JERR_OUT_OF_MEMORY);
+    d->buffer = static_cast<JOCTET *>(grown);
+    d->capacity *= 2;
+    d->manager.next_output_byte = d->buffer + used;
+    d->manager.free_in_buffer = d->capacity - used;
+    return TRUE;
+}
+
+extern "C" void finishDestination(j_compress_ptr info)
+{
+    auto *d = reinterpret_cast<GrowingDestination *>(info->dest);
+    d->size = d->capacity - d->manager.free_in_buffer;
+}
+
+// libjpeg's state, destroyed on every way out. Creating it can fail only for want of memory.
+struct Compressor {
+    jpeg_compress_struct info{};
+    ErrorTrap trap;
+    Compressor()
+    {
+        info.err = installTrap(trap);
+        auto create = [&] { jpeg_create_compress(&info); };
+        if (!runGuarded(trap, create))
+            throw EOutOfMemory(outOfMemoryMessage());
+    }
+    ~Compressor() { jpeg_destroy_compress(&info); }
+};
+
+struct Decompressor {
+    jpeg_decompress_struct info{};
+    ErrorTrap trap;
+    jpeg_progress_mgr progress{};
+    Decompressor()
+    {
+        info.err = installTrap(trap);
+        auto create = [&] { jpeg_create_decompress(&info); };
+        if (!runGuarded(trap, create))
+            throw EOutOfMemory(outOfMemoryMessage());
+        progress.progress_monitor = limitScans;
+        info.progress = &progress;
+    }
+    ~Decompressor() { jpeg_destroy_decompress(&info); }
+};
+
+// Adobe's CMYK JPEG files store the inks inverted: 255 means none.
+void cmykRowToRgb(const JSAMPLE *cmyk, QRgb *out, int width, bool inverted)
+{
+    for (int x = 0; x < width; ++x) {
+        int c = cmyk[4 * x], m = cmyk[4 * x + 1], y = cmyk[4 * x + 2], k = cmyk[4 * x + 3];
+        if (!inverted)
+            c = 255 - c, m = 255 - m, y = 255 - y, k = 255 - k;
+        out[x] = qRgb(c * k / 255, m * k / 255, y * k / 255);
+    }
+}
+
+} // namespace
+
+QByteArray encodeJpeg(const Bitmap &bitmap, const JpegOptions &options)
+{
+    if (options.quality < 1 || options.quality > 100)
+        throw std::invalid_argument("JPEG quality must be 1 to 100");
+    const QImage rgb = bitmap.toRgb32();
+    GrowingDestination destination;
+    destination.capacity = 65536;
+    destination.buffer = static_cast<JOCTET *>(std::malloc(destination.capacity));
+    if (!destination.buffer)
+        throw EOutOfMemory(outOfMemoryMessage());
+    destination.manager.init_destination = startDestination;
+    destination.manager.empty_output_buffer = growDestination;
+    destination.manager.term_destination = finishDestination;
+
+    Compressor c;
+    auto compress = [&] {
+        c.info.dest = &destination.manager;
+        c.info.image_width = JDIMENSION(rgb.width());
+        c.info.image_height = JDIMENSION(rgb.height());
+        c.info.input_components = 4;
+        c.info.in_color_space = JCS_EXT_BGRX; // QImage's 32-bit pixels in memory order
+        jpeg_set_defaults(&c.info);
+        if (options.grayscale)
+            jpeg_set_colorspace(&c.info, JCS_GRAYSCALE);
+        jpeg_set_quality(&c.info, options.quality, TRUE);
+        if (options.progressive)
+            jpeg_simple_progression(&c.info);
+        jpeg_start_compress(&c.info, TRUE);
+        while (c.info.next_scanline < c.info.image_height) {
+            JSAMPROW row = const_cast<JSAMPROW>(rgb.constScanLine(int(c.info.next_scanline)));
+            jpeg_write_scanlines(&c.info, &row, 1);
+        }
+        jpeg_finish_compress(&c.info);
+    };
+    if (!runGuarded(c.trap, compress))
+        fail(c.trap, QStringLiteral("The picture cannot be written as JPEG"));
+    return QByteArray(reinterpret_cast<const char *>(destination.buffer), qsizetype(destination.size));
+}
+
+void saveJpeg(const Bitmap &bitmap, const QString &path, const JpegOptions &options)
+{
+    writeImageFile(path, [&] { return encodeJpeg(bitmap, options); });
+}
+
+Bitmap decodeJpeg(const QByteArray &bytes, std::uint64_t maxPixels)
+{
+    const QString notValid = QStringLiteral("JPEG image is not valid");
+    Decompressor d;
+    auto readHeader = [&] {
+        jpeg_mem_src(&d.info, reinterpret_cast<const unsigned char *>(bytes.constData()), (unsigned long)(bytes.size()));
+        jpeg_read_header(&d.info, TRUE);
+    };
+    if (!runGuarded(d.trap, readHeader))
+        fail(d.trap, notValid);
+    const bool cmyk = d.info.jpeg_color_space == JCS_CMYK || d.info.jpeg_color_space == JCS_YCCK;
+    d.info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA; // BGRA sets the alpha byte QImage wants
+    const int width = int(d.info.image_width), height = int(d.info.image_height);
+    if (std::uint64_t(width) * std::uint64_t(height) > maxPixels)
+        throw EOpenFile(QStringLiteral("%1 (%2 x %3 pixels is more than Kaptiv reads).").arg(notValid).arg(width).arg(height));
+
+    QImage image = allocateImage(width, height, QImage::Format_RGB32);
+    std::vector<JSAMPLE> cmykRow(cmyk ? size_t(width) * 4 : 0);
+    const bool inverted = d.info.saw_Adobe_marker;
+    auto decompress = [&] {
+        jpeg_start_decompress(&d.info);
+        while (d.info.output_scanline < d.info.output_height) {
+            const int y = int(d.info.output_scanline);
+            JSAMPROW row = cmyk ? cmykRow.data() : image.scanLine(y);
+            jpeg_read_scanlines(&d.info, &row, 1);
+            if (cmyk)
+                cmykRowToRgb(cmykRow.data(), reinterpret_cast<QRgb *>(image.scanLine(y)), width, inverted);
+        }
+        jpeg_finish_decompress(&d.info);
+    };
+    if (!runGuarded(d.trap, decompress))
+        fail(d.trap, notValid);
+    return Bitmap(std::move(image), 24);
+}
+
+Bitmap loadJpeg(const QString &path)
+{
+    static constexpr std::string_view Signature[] = {"\xFF\xD8\xFF"};
+    return readImageFile(path, Signature, QStringLiteral("JPEG image is not valid."),
+                         [](const QByteArray &bytes) { return decodeJpeg(bytes); });
+}
+
+} // namespace kaptiv
