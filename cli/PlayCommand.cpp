@@ -1,7 +1,9 @@
 // kaptiv play: a window with a player control playing a GIF file, for looking at real animations.
 #include "cli/CommandLine.h"
 #include "gif/GIFImage.h"
+#include "gif/GifFrames.h"
 #include "platform/Errors.h"
+#include "platform/NativeNames.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -11,6 +13,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -90,10 +93,13 @@ int runPlayCommand(const QStringList &arguments)
     layout->setContentsMargins(0, 0, 0, 0);
     auto *player = new TGIFImage(&window);
     layout->addWidget(player);
-    if (!player->LoadGIFFile(options.file))
-        throw EGIFError(QFileInfo::exists(options.file)
-                            ? QStringLiteral("\"%1\" is not a GIF file that can be read.").arg(options.file)
-                            : QStringLiteral("\"%1\" does not exist.").arg(options.file));
+    if (!player->LoadGIFFile(options.file)) {
+        std::error_code error;
+        if (!std::filesystem::exists(nativePath(options.file), error))
+            throw EGIFError(QStringLiteral("\"%1\" does not exist.").arg(options.file));
+        loadGifAnimation(options.file); // raises the reason: no GIF, a limit passed, its canvas too large
+        throw EGIFError(QStringLiteral("\"%1\" is not a GIF file that can be read.").arg(options.file));
+    }
     player->setStretch(options.fit == QLatin1String("--stretch"));
     player->setStretchRatio(options.fit == QLatin1String("--ratio"));
     player->setTile(options.fit == QLatin1String("--tile"));

@@ -65,6 +65,10 @@ TEST(PlayCommand, OnePassThenExitsAndRefusesWhatItCannotRead)
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
     text.write("not a picture");
     text.close();
+    QFile huge(dir.filePath(QStringLiteral("huge.gif"))); // a 20000 x 20000 canvas, no frames
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+    huge.write(QByteArray("GIF89a\x20\x4E\x20\x4E\0\0\0\x3B", 14));
+    huge.close();
     struct Case {
         QStringList arguments;
         int exitCode;
@@ -74,6 +78,7 @@ TEST(PlayCommand, OnePassThenExitsAndRefusesWhatItCannotRead)
         {{"play", corpusFile("im_transparent_dispose.gif"), "--once", "--speed", "1000"}, 0, ""},
         {{"play", text.fileName()}, 1, "is not a GIF file that can be read."},
         {{"play", dir.filePath(QStringLiteral("missing.gif"))}, 1, "does not exist."},
+        {{"play", huge.fileName()}, 1, "canvas of 20000 x 20000 pixels, more than the 268435456 pixels"},
         {{"play", corpusFile("im_transparent_dispose.gif"), "--tile", "--center"}, 2, "cannot be used together"},
         {{"play", corpusFile("im_transparent_dispose.gif"), "--speed", "0"}, 2, "--speed takes a percentage"},
     };
