@@ -26,7 +26,8 @@ void createApplicationWindows()
     w.Screenfrm = new TScreenfrm;
     w.Screenfrm->show();
     w.Custfrm = new TCustfrm;
-    w.ImgFormat = new TImgFormat;
+    w.ImgFormat = new TImgFormat([] { return appWindows().Screenfrm->imageWindows().value(0); },
+                                 []() -> TTransparentfrm & { return *appWindows().Transparentfrm; });
     w.Configfrm = new TConfigfrm;
     w.Animationfrm = new TAnimationfrm;
     w.Animfrm = new TAnimfrm;

@@ -194,6 +194,10 @@ void TScreenfrm::buildMenus()
     bind(Client, &TScreenfrm::GrabWindowClick);
     bind(CustomRegion1, &TScreenfrm::CustomRegion1Click);
     bind(Exit1, &TScreenfrm::Exit1Click);
+    bind(Open1, &TScreenfrm::Open1Click);
+    bind(Bitmapbmp1, &TScreenfrm::Bitmapbmp1Click);
+    bind(GIFgif1, &TScreenfrm::GIFgif1Click);
+    bind(Options1, &TScreenfrm::Options1Click);
     bind(Configuration1, &TScreenfrm::Configuration1Click);
 }
 
@@ -235,6 +239,7 @@ void TScreenfrm::buildToolBar()
     if (QWidget *widget = TB->widgetForAction(Helpb))
         widget->installEventFilter(this);
 
+    bind(openb, &TScreenfrm::Open1Click);
     bind(screenb, &TScreenfrm::GrabScreenClick);
     bind(activeb, &TScreenfrm::GrabActiveWindow1Click);
     bind(AWClientb, &TScreenfrm::GrabActiveWindow1Click);
@@ -436,6 +441,11 @@ void TScreenfrm::fillImageWindow(TImagefrm &window, const Bitmap &bitmap, QSize 
     window.Image->setPicture(bitmap, size);
     window.ColorCount = GetColorCount(window.Image->picture());
     CheckAutosize(window);
+    describe(window);
+}
+
+void TScreenfrm::describe(TImagefrm &window)
+{
     window.setHint(QStringLiteral("%1 - Width: %2, Height: %3, Colors: %4")
                        .arg(window.fileNamePart())
                        .arg(window.Image->pictureSize().width())

@@ -6,6 +6,7 @@
 #include "capture/CaptureHost.h"
 #include "document/ImageHost.h"
 #include "platform/Bitmap.h"
+#include "platform/FileDialog.h"
 
 #include <QActionGroup>
 #include <QLabel>
@@ -45,6 +46,8 @@ public:
         *Clientb, *Helpb;
     QLabel *infoPanels[2];
     QMdiArea *mdi;
+    // The file dialogs; each keeps its last file name from one use to the next.
+    FileDialog open, save;
 
     // The capture items in menu order (Screen, Rectangle, Window, Active Window, AW Client,
     // Custom Region, Client Area): the hot keys become their shortcuts.
@@ -52,6 +55,8 @@ public:
 
     // Image windows in the main window's order: the active one first, then down the stacking order.
     QList<TImagefrm *> imageWindows() const;
+    // The active image window (first in that order); null when none is open.
+    TImagefrm *active() const { return imageWindows().value(0); }
 
     int GetColorCount(const Bitmap &bitmap) const;
     void CheckAutosize(TImagefrm &image);
@@ -64,6 +69,11 @@ public:
     void GrabWindowClick(QObject *sender);
     void CustomRegion1Click(QObject *sender);
     void Exit1Click(QObject *sender);
+    // The image file commands (ImageFileCommands.cpp).
+    void Open1Click(QObject *sender);
+    void Bitmapbmp1Click(QObject *sender);
+    void GIFgif1Click(QObject *sender);
+    void Options1Click(QObject *sender);
     void Configuration1Click(QObject *sender);
     // Whether the main window may close: every image window is asked first, in the main window's
     // order, and the first refusal keeps everything open.
@@ -126,6 +136,14 @@ private:
     // Cuts `area` out of the frozen screen in CaptureBitmap and makes an image window of it.
     void cutAndFinish(const ScreenRect &area);
     void centreOverMainWindow(QWidget &dialog) const;
+    // Sets the status description of a window's picture from its caption, size and ColorCount.
+    void describe(TImagefrm &window);
+    void openGifFrames(const QString &path);
+    // Shows `save` for the active image window; the chosen path, or empty when cancelled.
+    QString askSaveName(const QString &filter, const QString &defaultExt);
+    // After a save: the window shows the picture read back from `path` (at `size` when given)
+    // and takes the path as its caption.
+    void showSaved(TImagefrm &window, const QString &path, const Bitmap &readBack, QSize size = {});
     TConfigfrm &configuration() const;
 
     QList<QPointer<TImagefrm>> fitAfterShow_; // autosized once the hidden main window is shown

@@ -24,10 +24,40 @@ void TImage::setPicture(Bitmap bitmap, QSize size)
     refresh();
 }
 
+void TImage::setTransparent(bool on)
+{
+    transparent_ = on;
+    refresh();
+}
+
+void TImage::setTransparentColor(uint32_t color)
+{
+    transparentColor_ = color;
+    if (transparent_)
+        refresh();
+}
+
+QPixmap TImage::shownPixmap() const
+{
+    if (picture_.isNull())
+        return {};
+    if (!transparent_)
+        return QPixmap::fromImage(picture_.image());
+    QImage shown = convertImage(picture_.image(), QImage::Format_ARGB32);
+    const QRgb clear = rgbOfColorValue(transparentColor_) | 0xFF000000u;
+    for (int y = 0; y < shown.height(); ++y) {
+        auto *row = reinterpret_cast<QRgb *>(shown.scanLine(y));
+        for (int x = 0; x < shown.width(); ++x)
+            if ((row[x] | 0xFF000000u) == clear)
+                row[x] = 0;
+    }
+    return QPixmap::fromImage(shown);
+}
+
 void TImage::refresh()
 {
     const qreal ratio = devicePixelRatioF();
-    QPixmap pixmap = picture_.isNull() ? QPixmap() : QPixmap::fromImage(picture_.image());
+    QPixmap pixmap = shownPixmap();
     pixmap.setDevicePixelRatio(ratio);
     setPixmap(pixmap);
     setFixedSize(coveringIndependentPixels(size_, ratio));

@@ -25,6 +25,12 @@ public:
     void setPicture(Bitmap bitmap, QSize size = {});
     QSize pictureSize() const { return size_; } // in picture pixels
     void refresh();                             // shows the picture again after it was drawn on
+    // While Transparent is on, pixels of the transparent colour (a colour value, red in the low
+    // byte) are not painted: what lies behind the control shows through.
+    bool Transparent() const { return transparent_; }
+    void setTransparent(bool on);
+    uint32_t transparentColor() const { return transparentColor_; }
+    void setTransparentColor(uint32_t color);
 
 signals:
     void mouseMoved(int x, int y);
@@ -36,9 +42,12 @@ protected:
 
 private:
     QPoint picturePoint(const QMouseEvent &event) const;
+    QPixmap shownPixmap() const;
 
     Bitmap picture_;
     QSize size_;
+    bool transparent_ = false;
+    uint32_t transparentColor_ = 0;
 };
 
 class TImagefrm : public QMdiSubWindow {

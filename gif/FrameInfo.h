@@ -10,6 +10,11 @@
 
 namespace kaptiv {
 
+// A colour value as records and options hold it: red in the low byte, then green, then blue.
+inline constexpr uint32_t NoColor = 0xFFFFFFFF; // -1: no colour chosen
+inline uint32_t colorValueOf(QRgb rgb) { return uint32_t(qRed(rgb)) | uint32_t(qGreen(rgb)) << 8 | uint32_t(qBlue(rgb)) << 16; }
+inline QRgb rgbOfColorValue(uint32_t value) { return qRgb(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF); }
+
 struct TFrameInfo {
     // Copying a record shares the picture; whoever still holds a reference keeps it alive.
     std::shared_ptr<kaptiv::Bitmap> Bitmap;

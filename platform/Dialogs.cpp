@@ -1,9 +1,12 @@
 #include "platform/Dialogs.h"
 
 #include "platform/Errors.h"
+#include "platform/FileDialog.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace kaptiv {
@@ -33,6 +36,33 @@ public:
 
     void beep() override { QApplication::beep(); }
 
+    bool executeFileDialog(QWidget *parent, FileDialog &dialog) override
+    {
+        const bool save = dialog.kind == FileDialog::Save;
+        // The toolkit's own dialog looks and behaves the same on every desktop.
+        QFileDialog box(parent, save ? QStringLiteral("Save As") : QStringLiteral("Open"));
+        box.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
+        box.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        box.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        box.setNameFilters(toolkitNameFilters(dialog.Filter));
+        box.setDefaultSuffix(dialog.DefaultExt);
+        if (!dialog.FileName.isEmpty())
+            box.selectFile(dialog.FileName);
+        if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty())
+            return false;
+        dialog.FileName = box.selectedFiles().constFirst();
+        return true;
+    }
+
+    bool inputQuery(QWidget *parent, const QString &caption, const QString &prompt, QString &value) override
+    {
+        bool ok = false;
+        const QString text = QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, value, &ok);
+        if (ok)
+            value = text;
+        return ok;
+    }
+
 private:
     static QMessageBox::Icon iconOf(MessageIcon icon)
     {
@@ -50,13 +80,13 @@ Dialogs *scriptedDialogs = nullptr;
 
 } // namespace
 
-Dialogs &dialogs()
+Dialogs &realDialogs()
 {
-    if (scriptedDialogs)
-        return *scriptedDialogs;
     static QtDialogs real;
     return real;
 }
+
+Dialogs &dialogs() { return scriptedDialogs ? *scriptedDialogs : realDialogs(); }
 
 void setDialogsForTesting(Dialogs *scripted) { scriptedDialogs = scripted; }
 

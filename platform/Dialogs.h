@@ -10,6 +10,8 @@ class QWidget;
 
 namespace kaptiv {
 
+struct FileDialog;
+
 enum class MessageIcon { None, Error, Warning, Information, Question };
 enum class MessageButtons { Ok, OkCancel, YesNo };
 
@@ -24,10 +26,16 @@ public:
     // Runs `dialog` modally and returns its modal result.
     virtual int execModal(QDialog &dialog) = 0;
     virtual void beep() = 0;
+    // Shows an open or save dialog set up as `dialog` says; true with dialog.FileName the chosen
+    // file, false when cancelled. Use Execute (FileDialog.h), which adds the default extension.
+    virtual bool executeFileDialog(QWidget *parent, FileDialog &dialog) = 0;
+    // The one-line prompt: true with `value` the edited text on OK, false on Cancel.
+    virtual bool inputQuery(QWidget *parent, const QString &caption, const QString &prompt, QString &value) = 0;
 };
 
 Dialogs &dialogs();
 void setDialogsForTesting(Dialogs *scripted); // nullptr: back to the real boxes
+Dialogs &realDialogs(); // the real boxes, whatever stands in their place
 
 // The box every raised error ends in: titled "Kaptiv", error icon, OK.
 void showErrorBox(const QString &message);

@@ -148,6 +148,10 @@ TEST_F(WholeText, EveryWindowShowsEveryTextWhole)
         for (QWidget *dialog : std::initializer_list<QWidget *>{w.Custfrm, w.ImgFormat, w.Configfrm, w.Animationfrm,
                                                                 w.Animfrm, w.Transparentfrm, w.Aboutfrm})
             expectWholeTextsOnEveryPage(*dialog, state);
+        // The options' red prompt and their comment button come and go inside the same size.
+        w.ImgFormat->Transp->setChecked(true);
+        w.ImgFormat->Commentb->show();
+        expectWholeTextsOnEveryPage(*w.ImgFormat, state + QStringLiteral(", colour prompt and comment button shown"));
     }
     QApplication::setFont(normal);
 }

@@ -2,6 +2,7 @@
 // Answers message boxes and modal runs from a script and remembers what was shown.
 
 #include "platform/Dialogs.h"
+#include "platform/FileDialog.h"
 
 #include <QDialog>
 #include <QString>
@@ -29,6 +30,13 @@ public:
     std::function<int(QDialog &)> onModal = [](QDialog &) { return int(mrCancel); };
     int modalRuns = 0;
     int beeps = 0;
+    // Names the user types into the next file dialogs, in order; none left means Cancel.
+    std::deque<QString> fileNames;
+    bool realFileDialogs = false; // show the real ones instead, for a test that types into them
+    std::vector<FileDialog> fileDialogs; // every file dialog as it was set up when shown
+    // Text the user leaves in the next one-line prompts; none left means Cancel.
+    std::deque<QString> inputs;
+    std::vector<QString> prompts; // caption, prompt and initial text of each, joined by "|"
 
     int messageBox(QWidget *parent, const QString &text, const QString &caption, MessageIcon icon,
                    MessageButtons buttons) override
@@ -47,6 +55,26 @@ public:
         return onModal(dialog);
     }
     void beep() override { ++beeps; }
+    bool executeFileDialog(QWidget *parent, FileDialog &dialog) override
+    {
+        fileDialogs.push_back(dialog);
+        if (realFileDialogs)
+            return realDialogs().executeFileDialog(parent, dialog);
+        if (fileNames.empty())
+            return false;
+        dialog.FileName = fileNames.front();
+        fileNames.pop_front();
+        return true;
+    }
+    bool inputQuery(QWidget *, const QString &caption, const QString &prompt, QString &value) override
+    {
+        prompts.push_back(caption + QLatin1Char('|') + prompt + QLatin1Char('|') + value);
+        if (inputs.empty())
+            return false;
+        value = inputs.front();
+        inputs.pop_front();
+        return true;
+    }
 };
 
 } // namespace kaptiv::testing

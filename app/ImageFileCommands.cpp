@@ -1,0 +1,174 @@
+// The File menu's image file commands of the main window: Open, the Save As items, Save Options.
+#include "app/ImageFileType.h"
+#include "app/Startup.h"
+#include "app/mainSnap.h"
+#include "document/ChldSnap.h"
+#include "document/ImgFrmtSnap.h"
+#include "formats/BmpCodec.h"
+#include "gif/GifFrames.h"
+#include "gif/GifSave.h"
+#include "platform/Dialogs.h"
+#include "platform/Errors.h"
+#include "platform/NativeNames.h"
+#include "platform/PixelFormats.h"
+
+#include <filesystem>
+
+namespace kaptiv {
+
+namespace {
+
+const QString OpenFilter = QStringLiteral(
+    "All Formats (*.bmp,*.gif,*.jpg,*.jpeg,*.ico)|*.bmp;*.jpg;*.jpeg;*.gif;*.ico;*.png|Bitmap (*.bmp)|*.bmp|"
+    "GIF (*.gif)|*.gif|JPEG (*.jpg)|*.jpg;*.jpeg|Icon (*.ico)|*.ico|PNG (*.png)|*.png");
+
+TImgFormat &saveOptions() { return *appWindows().ImgFormat; }
+
+// The file name without its folders and without its last four characters: "anim" of ".../anim.gif".
+QString frameCaptionBase(const QString &path)
+{
+    const QString name = fileNamePartOf(path);
+    return name.left(std::max<qsizetype>(name.size() - 4, 0));
+}
+
+// The picture in the colour format chosen on the options' "BMP" page.
+Bitmap inColorFormat(const Bitmap &picture, int colorGroup)
+{
+    switch (colorGroup) {
+    case 0: return convertToColors(picture.toRgb32(), 32, CaptureColors::Monochrome);
+    case 1: return convertToColors(picture.toRgb32(), 32, CaptureColors::Colors16);
+    case 2: return convertToColors(picture.toRgb32(), 32, CaptureColors::Colors256);
+    case 3: return Bitmap(convertImage(picture.toRgb32(), QImage::Format_RGB16), 16);
+    default: return picture;
+    }
+}
+
+} // namespace
+
+void TScreenfrm::Options1Click(QObject *)
+{
+    TImgFormat &options = saveOptions();
+    centreOverMainWindow(options);
+    dialogs().execModal(options);
+}
+
+void TScreenfrm::Open1Click(QObject *)
+{
+    open.Filter = OpenFilter;
+    if (!Execute(open, this))
+        return;
+    const QString path = open.FileName;
+    std::error_code error;
+    if (!std::filesystem::exists(nativePath(path), error))
+        return;
+    // Each picture is read before its window is made: a file that cannot be read leaves no
+    // empty window behind, only the reader's message.
+    switch (imageFileTypeOf(path)) {
+    case ImageFileType::Gif:
+        openGifFrames(path);
+        return;
+    case ImageFileType::Bitmap: {
+        const Bitmap picture = loadBmp(path);
+        TImagefrm *window = createImageWindow();
+        window->setCaption(path);
+        fillImageWindow(*window, picture);
+        return;
+    }
+    default:
+        throw EOpenFile(QStringLiteral("Could not open image."));
+    }
+}
+
+// One window per frame, made from the last frame to the first so that frame 1 ends up active.
+void TScreenfrm::openGifFrames(const QString &path)
+{
+    GifAnimation iGif = loadGifAnimation(path);
+    for (int n = iGif.FrameCount(); n >= 1; --n) {
+        TImagefrm *window = createImageWindow();
+        window->setCaption(iGif.IsAnimated() ? QStringLiteral("%1[%2]").arg(frameCaptionBase(path)).arg(n) : path);
+        TFrameInfo record;
+        iGif.GetFrameInfo(n, record);
+        window->FrameDefs = record;
+        window->GifInfo = window->FrameDefs;
+        window->FromGif = true;
+        window->Image->setPicture(record.Bitmap ? *record.Bitmap : Bitmap());
+        window->ColorCount = 1 << iGif.ColorDepth();
+        if (window->GifInfo.Transparent) {
+            window->Image->setTransparentColor(window->GifInfo.TransparentColor);
+            window->Image->setTransparent(true);
+        }
+        describe(*window);
+        CheckAutosize(*window);
+    }
+}
+
+QString TScreenfrm::askSaveName(const QString &filter, const QString &defaultExt)
+{
+    save.kind = FileDialog::Save;
+    save.Filter = filter;
+    save.DefaultExt = defaultExt;
+    return Execute(save, this) ? save.FileName : QString();
+}
+
+void TScreenfrm::showSaved(TImagefrm &window, const QString &path, const Bitmap &readBack, QSize size)
+{
+    window.Image->setTransparent(false);
+    window.Image->setPicture(readBack, size);
+    window.setCaption(path);
+}
+
+void TScreenfrm::Bitmapbmp1Click(QObject *)
+{
+    TImagefrm *window = active();
+    if (!window)
+        return;
+    const QString path = askSaveName(QStringLiteral("Windows Bitmap (*.bmp)|*.bmp"), QStringLiteral("bmp"));
+    if (path.isEmpty())
+        return;
+    saveBmp(inColorFormat(window->Image->picture(), saveOptions().ColorGroup->ItemIndex()), path);
+    showSaved(*window, path, loadBmp(path));
+    window->ColorCount = GetColorCount(window->Image->picture());
+    describe(*window);
+}
+
+void TScreenfrm::GIFgif1Click(QObject *)
+{
+    TImagefrm *window = active();
+    if (!window)
+        return;
+    const QString path = askSaveName(QStringLiteral("GIF (*.gif)|*.gif"), QStringLiteral("gif"));
+    if (path.isEmpty())
+        return;
+    const TImgFormat &options = saveOptions();
+    TFrameInfo frame;
+    frame.Interlaced = options.Interlaced->isChecked();
+    frame.Transparent = options.Transp->isChecked();
+    frame.TransparentColor = options.TransColor;
+    frame.Bitmap = std::make_shared<Bitmap>(window->Image->picture());
+    frame.Width = frame.Bitmap->width();
+    frame.Height = frame.Bitmap->height();
+    frame.Comment = window->Comment;
+    TGIFSaveInfo info;
+    info.Frames = {frame};
+    window->FromGif = true;
+    window->GifInfo = frame;
+    window->FrameDefs = window->GifInfo;
+    if (!SaveGIF(path, info))
+        throw EGIFError(QStringLiteral("Could not create the GIF animation.  Make sure the images are valid, i.e. "
+                                       "there are no more than 256 colors per image."));
+    window->setCaption(path);
+    // Read back as the player reads it, so the window shows what the file holds.
+    GifAnimation gif = loadGifAnimation(path);
+    const Bitmap *first = gif.FirstFrameBitmap();
+    showSaved(*window, path, first ? *first : Bitmap(), QSize(gif.ImageWidth(), gif.ImageHeight()));
+    window->ColorCount = 1 << gif.ColorDepth();
+    if (gif.IsTransparent()) {
+        TFrameInfo written;
+        gif.GetFrameInfo(1, written);
+        window->Image->setTransparentColor(written.TransparentColor);
+        window->Image->setTransparent(true);
+    }
+    describe(*window);
+}
+
+} // namespace kaptiv
