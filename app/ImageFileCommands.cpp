@@ -5,6 +5,7 @@
 #include "document/ChldSnap.h"
 #include "document/ImgFrmtSnap.h"
 #include "formats/BmpCodec.h"
+#include "gif/GIFImage.h"
 #include "gif/GifFrames.h"
 #include "gif/GifSave.h"
 #include "platform/Dialogs.h"
@@ -82,17 +83,20 @@ void TScreenfrm::Open1Click(QObject *)
 // One window per frame, made from the last frame to the first so that frame 1 ends up active.
 void TScreenfrm::openGifFrames(const QString &path)
 {
-    GifAnimation iGif = loadGifAnimation(path);
-    for (int n = iGif.FrameCount(); n >= 1; --n) {
+    if (!iGif->LoadGIFFile(path)) {
+        loadGifAnimation(path); // to tell the user why it cannot be read
+        return;
+    }
+    for (int n = iGif->FrameCount(); n >= 1; --n) {
         TImagefrm *window = createImageWindow();
-        window->setCaption(iGif.IsAnimated() ? QStringLiteral("%1[%2]").arg(frameCaptionBase(path)).arg(n) : path);
+        window->setCaption(iGif->IsAnimated() ? QStringLiteral("%1[%2]").arg(frameCaptionBase(path)).arg(n) : path);
         TFrameInfo record;
-        iGif.GetFrameInfo(n, record);
+        iGif->GetFrameInfo(n, record);
         window->FrameDefs = record;
         window->GifInfo = window->FrameDefs;
         window->FromGif = true;
         window->Image->setPicture(record.Bitmap ? *record.Bitmap : Bitmap());
-        window->ColorCount = 1 << iGif.ColorDepth();
+        window->ColorCount = 1 << iGif->ColorDepth();
         if (window->GifInfo.Transparent) {
             window->Image->setTransparentColor(window->GifInfo.TransparentColor);
             window->Image->setTransparent(true);
@@ -158,7 +162,9 @@ void TScreenfrm::GIFgif1Click(QObject *)
                                        "there are no more than 256 colors per image."));
     window->setCaption(path);
     // Read back as the player reads it, so the window shows what the file holds.
-    GifAnimation gif = loadGifAnimation(path);
+    TGIFImage &gif = window->gif();
+    if (!gif.LoadGIFFile(path))
+        loadGifAnimation(path); // to tell the user why it cannot be read
     const Bitmap *first = gif.FirstFrameBitmap();
     showSaved(*window, path, first ? *first : Bitmap(), QSize(gif.ImageWidth(), gif.ImageHeight()));
     window->ColorCount = 1 << gif.ColorDepth();

@@ -6,6 +6,7 @@
 #include "capture/CustSnap.h"
 #include "capture/WndFromPt.h"
 #include "document/ChldSnap.h"
+#include "gif/GIFImage.h"
 #include "platform/Dialogs.h"
 #include "platform/DisplaySync.h"
 #include "platform/Errors.h"
@@ -55,8 +56,11 @@ QMenu *submenu(QMenu *parent, const char *name, const QString &caption, const QS
 
 } // namespace
 
-TScreenfrm::TScreenfrm(QWidget *parent) : QMainWindow(parent), mdi(new QMdiArea)
+TScreenfrm::TScreenfrm(QWidget *parent) : QMainWindow(parent), mdi(new QMdiArea), iGif(new TGIFImage(this))
 {
+    iGif->setObjectName(QStringLiteral("iGif"));
+    iGif->setGeometry(0, 0, 1, 1);
+    iGif->hide();
     setObjectName(QStringLiteral("Screenfrm"));
     setWindowTitle(QStringLiteral("Kaptiv v1.0 BETA"));
     setCentralWidget(mdi);

@@ -22,6 +22,7 @@ namespace kaptiv {
 
 class TImagefrm;
 class TConfigfrm;
+class TGIFImage;
 
 class TScreenfrm : public QMainWindow, public ImageHost, public CaptureHost {
     Q_OBJECT
@@ -48,6 +49,7 @@ public:
     QMdiArea *mdi;
     // The file dialogs; each keeps its last file name from one use to the next.
     FileDialog open, save;
+    TGIFImage *iGif; // hidden; reads the GIF files Open opens
 
     // The capture items in menu order (Screen, Rectangle, Window, Active Window, AW Client,
     // Custom Region, Client Area): the hot keys become their shortcuts.

@@ -100,6 +100,17 @@ TImagefrm::TImagefrm(ImageHost &host, QWidget *parent)
 
 TImagefrm::~TImagefrm() { FormDestroy(); }
 
+TGIFImage &TImagefrm::gif()
+{
+    if (!gif_) {
+        gif_ = new TGIFImage(this);
+        gif_->setObjectName(QStringLiteral("gif"));
+        gif_->setGeometry(0, 0, 1, 1);
+        gif_->hide();
+    }
+    return *gif_;
+}
+
 void TImagefrm::setHint(const QString &hint)
 {
     hint_ = hint;

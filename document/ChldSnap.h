@@ -2,6 +2,7 @@
 // TImagefrm: the image window, one picture inside the main window's multiple-document area.
 
 #include "gif/FrameInfo.h"
+#include "gif/GIFImage.h"
 #include "platform/Bitmap.h"
 
 #include <QLabel>
@@ -63,6 +64,9 @@ public:
     int ColorCount = 0;
     QString Comment;
     QString SavedCaption;
+    // The window's hidden GIF player control, which reads back what Save As GIF wrote. Made at its
+    // first use: each control keeps a timer thread, and most windows are never saved as GIF.
+    TGIFImage &gif();
 
     QString caption() const { return windowTitle(); }
     void setCaption(const QString &caption) { setWindowTitle(caption); }
@@ -93,6 +97,7 @@ private:
 
     ImageHost &host_;
     QScrollArea *scroller_;
+    TGIFImage *gif_ = nullptr;
     QString hint_;
 };
 
