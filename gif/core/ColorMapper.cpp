@@ -2,6 +2,8 @@
 
 #include "gif/core/RowOrder.h"
 
+#include <bit>
+#include <cstring>
 
 namespace kaptiv::gif {
 
@@ -9,6 +11,11 @@ namespace {
 
 std::uint32_t PixelColor(const std::uint8_t *p)
 {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint32_t bgrx;
+        std::memcpy(&bgrx, p, 4);
+        return bgrx & 0xFFFFFF;
+    }
     return static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[1]) << 8 | p[0];
 }
 
@@ -56,24 +63,22 @@ bool MapFramePixels(const BgrxPixels &pixels, bool interlaced, std::int32_t tran
                     PaletteBuilder &palette, std::span<std::uint8_t> indices, int &transparentIndex)
 {
     transparentIndex = NoTransparentIndex;
-    const std::uint32_t transparentRgb = RgbOfColorValue(transparentColor);
-    bool looking = true;
     const RowOrder rows(pixels.Height, interlaced);
     std::uint8_t *out = indices.data();
     for (int n = 0; n < pixels.Height; ++n) {
         const std::uint8_t *p = pixels.Data + static_cast<std::ptrdiff_t>(rows.RowAt(n)) * pixels.Stride;
         for (int x = 0; x < pixels.Width; ++x, p += 4) {
-            const std::uint32_t rgb = PixelColor(p);
-            const int index = palette.IndexOf(rgb);
+            const int index = palette.IndexOf(PixelColor(p));
             if (index < 0)
                 return false;
-            if (looking && rgb == transparentRgb) {
-                transparentIndex = index;
-                looking = false;
-            }
             *out++ = static_cast<std::uint8_t>(index);
         }
     }
+    // Every pixel of a colour has the colour's one entry, so the first pixel of the transparent
+    // colour has its entry, when any pixel of this frame has it.
+    const int entry = palette.Find(RgbOfColorValue(transparentColor));
+    if (entry >= 0 && std::memchr(indices.data(), entry, static_cast<std::size_t>(out - indices.data())))
+        transparentIndex = entry;
     return true;
 }
 

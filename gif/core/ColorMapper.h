@@ -41,6 +41,15 @@ public:
         return indices_[slot];
     }
 
+    // The index of a colour already in the table, -1 when it is not.
+    int Find(std::uint32_t rgb) const
+    {
+        for (std::uint32_t slot = Hash(rgb); keys_[slot] != Empty; slot = (slot + 1) & (SlotCount - 1))
+            if (keys_[slot] == rgb)
+                return indices_[slot];
+        return -1;
+    }
+
     int Count() const { return count_; }
     // Red, green, blue of entry 0 upwards; entries past Count() are zero.
     const ColorTable &Table() const { return table_; }

@@ -284,6 +284,24 @@ TEST(GifWriter, TransparentColorKeepsEveryIndexIncludingTheLast)
         frame.TransparentColor = c.color;
         EXPECT_EQ(Slice(WriteOne(frame), 13 + 768 + 3, 4), c.control) << c.color;
     }
+
+    // In a shared table the colour may be there from an earlier frame: a frame without a pixel
+    // of it is not transparent.
+    const TestBitmap first(2, 1, {0xFF0000, 0x00FF00}), second(2, 1, {0x0000FF, 0xFF0000});
+    GifSaveInfo info;
+    info.GlobalColors = true;
+    info.Frames = {first.Frame(), second.Frame()};
+    for (GifFrameInput &f : info.Frames) {
+        f.Transparent = true;
+        f.TransparentColor = colorValue(0x00FF00);
+    }
+    Bytes file;
+    ASSERT_TRUE(WriteGIFStream(info, file));
+    std::vector<Bytes> controls;
+    for (std::size_t i = 0; i + 8 <= file.size(); ++i)
+        if (file[i] == 0x21 && file[i + 1] == 0xF9 && file[i + 2] == 0x04)
+            controls.push_back(Slice(file, i + 3, 4));
+    EXPECT_EQ(controls, (std::vector<Bytes>{{0x01, 0, 0, 1}, {0x00, 0, 0, 0}}));
 }
 
 TEST(GifWriter, CommentsGoBeforeTheirFrameInSubBlocks)
