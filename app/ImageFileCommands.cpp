@@ -5,6 +5,9 @@
 #include "document/ChldSnap.h"
 #include "document/ImgFrmtSnap.h"
 #include "formats/BmpCodec.h"
+#include "formats/IconCodec.h"
+#include "formats/JpegCodec.h"
+#include "formats/PngCodec.h"
 #include "gif/GIFImage.h"
 #include "gif/GifFrames.h"
 #include "gif/GifSave.h"
@@ -68,16 +71,19 @@ void TScreenfrm::Open1Click(QObject *)
     case ImageFileType::Gif:
         openGifFrames(path);
         return;
-    case ImageFileType::Bitmap: {
-        const Bitmap picture = loadBmp(path);
-        TImagefrm *window = createImageWindow();
-        window->setCaption(path);
-        fillImageWindow(*window, picture);
-        return;
+    case ImageFileType::Bitmap: return openPicture(path, loadBmp(path));
+    case ImageFileType::Jpeg: return openPicture(path, loadJpeg(path));
+    case ImageFileType::Icon: return openPicture(path, loadIcon(path));
+    case ImageFileType::Png: return openPicture(path, loadPng(path));
+    case ImageFileType::None: throw EOpenFile(QStringLiteral("Could not open image."));
     }
-    default:
-        throw EOpenFile(QStringLiteral("Could not open image."));
-    }
+}
+
+void TScreenfrm::openPicture(const QString &path, const Bitmap &picture)
+{
+    TImagefrm *window = createImageWindow();
+    window->setCaption(path);
+    fillImageWindow(*window, picture);
 }
 
 // One window per frame, made from the last frame to the first so that frame 1 ends up active.
@@ -119,6 +125,33 @@ void TScreenfrm::showSaved(TImagefrm &window, const QString &path, const Bitmap 
     window.Image->setTransparent(false);
     window.Image->setPicture(readBack, size);
     window.setCaption(path);
+}
+
+void TScreenfrm::Iconico1Click(QObject *)
+{
+    TImagefrm *window = active();
+    if (!window)
+        return;
+    // Refused before the dialog, so that nobody picks a name for a file that cannot be made.
+    if (window->Image->pictureSize() != QSize(StandardIconSize, StandardIconSize) || window->ColorCount > 16)
+        throw EIcon(QStringLiteral(
+            "Image must be 32x32 pixels and at most 16 colors in order to save as a standard icon."));
+    const QString path = askSaveName(QStringLiteral("Icon (*.ico)|*.ico"), QStringLiteral("ico"));
+    if (path.isEmpty())
+        return;
+    // A picture of 16 colours or fewer held at a greater depth (a frame of a GIF) is written in
+    // the 16 VGA colours; so is the colour that marks its transparent pixels.
+    Bitmap picture = window->Image->picture();
+    std::optional<QRgb> transparent;
+    if (window->Image->Transparent())
+        transparent = rgbOfColorValue(window->Image->transparentColor());
+    if (picture.depth() > 4) {
+        picture = convertToColors(picture.toRgb32(), 32, CaptureColors::Colors16);
+        if (transparent)
+            transparent = vgaColors()[vgaColorMap().indexOf(*transparent)];
+    }
+    saveIcon(picture, path, transparent);
+    showSaved(*window, path, loadIcon(path));
 }
 
 void TScreenfrm::Bitmapbmp1Click(QObject *)
@@ -174,6 +207,50 @@ void TScreenfrm::GIFgif1Click(QObject *)
         window->Image->setTransparentColor(written.TransparentColor);
         window->Image->setTransparent(true);
     }
+    describe(*window);
+}
+
+void TScreenfrm::JPEGjpg1Click(QObject *)
+{
+    TImagefrm *window = active();
+    if (!window)
+        return;
+    const QString path = askSaveName(QStringLiteral("JPEG (*.jpg,*.jpeg)|*.jpg;*.jpeg"), QStringLiteral("jpg"));
+    if (path.isEmpty())
+        return;
+    const TImgFormat &options = saveOptions();
+    JpegOptions jpeg;
+    jpeg.quality = options.CQ->value();
+    jpeg.grayscale = options.ColorGrp->ItemIndex() == 1;
+    jpeg.progressive = options.PE->isChecked();
+    saveJpeg(window->Image->picture(), path, jpeg);
+    window->setCaption(path);
+    // The window shows what the compression kept, in the picture's own pixel format.
+    const QImage written = loadJpeg(path).toRgb32();
+    Bitmap picture = window->Image->picture();
+    if (picture.isIndexed())
+        remapIntoIndexed(picture, written, 0, 0);
+    else
+        picture = Bitmap(convertImage(written, picture.image().format()), picture.depth());
+    showSaved(*window, path, picture, window->Image->pictureSize());
+    // No colour count: the file keeps none.
+    window->setHint(QStringLiteral("%1 - Width: %2, Height: %3, ")
+                        .arg(window->fileNamePart())
+                        .arg(window->Image->pictureSize().width())
+                        .arg(window->Image->pictureSize().height()));
+}
+
+void TScreenfrm::PNGpng1Click(QObject *)
+{
+    TImagefrm *window = active();
+    if (!window)
+        return;
+    const QString path = askSaveName(QStringLiteral("PNG (*.png)|*.png"), QStringLiteral("png"));
+    if (path.isEmpty())
+        return;
+    savePng(window->Image->picture(), path);
+    showSaved(*window, path, loadPng(path));
+    window->ColorCount = GetColorCount(window->Image->picture());
     describe(*window);
 }
 

@@ -106,6 +106,7 @@ void TScreenfrm::buildMenus()
     Bitmapbmp1 = item(SaveAs1, "Bitmapbmp1", QStringLiteral("Bitmap (*.bmp)"));
     GIFgif1 = item(SaveAs1, "GIFgif1", QStringLiteral("GIF (*.gif)"));
     JPEGjpg1 = item(SaveAs1, "JPEGjpg1", QStringLiteral("JPEG (*.jpg)"));
+    PNGpng1 = item(SaveAs1, "PNGpng1", QStringLiteral("PNG (*.png)"));
     SaveAs1->addSeparator();
     Options1 = item(SaveAs1, "Options1", QStringLiteral("Save Options..."));
     Print1 = item(File1, "Print1", QStringLiteral("&Print..."), QStringLiteral("Print image"),
@@ -199,8 +200,11 @@ void TScreenfrm::buildMenus()
     bind(CustomRegion1, &TScreenfrm::CustomRegion1Click);
     bind(Exit1, &TScreenfrm::Exit1Click);
     bind(Open1, &TScreenfrm::Open1Click);
+    bind(Iconico1, &TScreenfrm::Iconico1Click);
     bind(Bitmapbmp1, &TScreenfrm::Bitmapbmp1Click);
     bind(GIFgif1, &TScreenfrm::GIFgif1Click);
+    bind(JPEGjpg1, &TScreenfrm::JPEGjpg1Click);
+    bind(PNGpng1, &TScreenfrm::PNGpng1Click);
     bind(Options1, &TScreenfrm::Options1Click);
     bind(Configuration1, &TScreenfrm::Configuration1Click);
 }

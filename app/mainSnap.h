@@ -33,7 +33,7 @@ public:
     // Menus and their items, named as the commands know them.
     QMenu *File1, *SaveAs1, *Edit1, *CaptureImage1, *Options2, *CaptureImagesAs1, *CreateDuplicateAs1,
         *Window1, *Help1;
-    QAction *Open1, *Iconico1, *Bitmapbmp1, *GIFgif1, *JPEGjpg1, *Options1, *Print1, *Exit1;
+    QAction *Open1, *Iconico1, *Bitmapbmp1, *GIFgif1, *JPEGjpg1, *PNGpng1, *Options1, *Print1, *Exit1;
     QAction *Copy1, *Paste1, *Clearclipboard1;
     QAction *GrabScreen, *GrabRectangle, *GrabWindow, *GrabActiveWindow1, *GrabActiveWindowClient1,
         *CustomRegion1, *Client;
@@ -73,8 +73,11 @@ public:
     void Exit1Click(QObject *sender);
     // The image file commands (ImageFileCommands.cpp).
     void Open1Click(QObject *sender);
+    void Iconico1Click(QObject *sender);
     void Bitmapbmp1Click(QObject *sender);
     void GIFgif1Click(QObject *sender);
+    void JPEGjpg1Click(QObject *sender);
+    void PNGpng1Click(QObject *sender);
     void Options1Click(QObject *sender);
     void Configuration1Click(QObject *sender);
     // Whether the main window may close: every image window is asked first, in the main window's
@@ -141,6 +144,7 @@ private:
     // Sets the status description of a window's picture from its caption, size and ColorCount.
     void describe(TImagefrm &window);
     void openGifFrames(const QString &path);
+    void openPicture(const QString &path, const Bitmap &picture);
     // Shows `save` for the active image window; the chosen path, or empty when cancelled.
     QString askSaveName(const QString &filter, const QString &defaultExt);
     // After a save: the window shows the picture read back from `path` (at `size` when given)

@@ -4,10 +4,14 @@
 #include "app/ImageFileType.h"
 #include "document/ImgFrmtSnap.h"
 #include "formats/BmpCodec.h"
+#include "formats/JpegCodec.h"
+#include "formats/PngCodec.h"
 #include "gif/GifSave.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QtEndian>
 
 namespace kaptiv::testing {
 namespace {
@@ -155,6 +159,114 @@ TEST_F(ImageFileCommands, ABitmapOpensAtItsOwnDepth)
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_TRUE(dialogs.shown[0].text.contains(QStringLiteral("Bitmap image is not valid."))) << dialogs.shown[0].text.toStdString();
     EXPECT_EQ(captions(), QStringList{path});
+}
+
+// An icon file holding one 48 x 48 image, stored as PNG as icon files may: red with a clear corner.
+QByteArray iconOf48()
+{
+    QImage image(48, 48, QImage::Format_ARGB32);
+    image.fill(qRgb(255, 0, 0));
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            image.setPixel(x, y, 0);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    QByteArray file(22, '\0');
+    auto put16 = [&](int at, quint16 v) { qToLittleEndian(v, file.data() + at); };
+    auto put32 = [&](int at, quint32 v) { qToLittleEndian(v, file.data() + at); };
+    put16(2, 1); // an icon
+    put16(4, 1); // one image
+    file[6] = 48;
+    file[7] = 48;
+    put16(10, 1);
+    put16(12, 32);
+    put32(14, quint32(png.size()));
+    put32(18, 22);
+    return file + png;
+}
+
+TEST_F(ImageFileCommands, OpenReadsJpegIconAndPngFiles)
+{
+    const QString jpeg = file(QStringLiteral("photo.jpeg")), icon = file(QStringLiteral("big.ico")),
+                  png = file(QStringLiteral("pal.png"));
+    saveJpeg(bands(20, 10, 2), jpeg);
+    ASSERT_TRUE(put(icon, iconOf48()));
+    savePng(convertToColors(bands(7, 5, 1).image(), 32, CaptureColors::Colors256), png);
+    const std::pair<QString, QString> cases[] = {
+        {jpeg, QStringLiteral("photo.jpeg - Width: 20, Height: 10, Colors: 16777216")},
+        {icon, QStringLiteral("big.ico - Width: 32, Height: 32, Colors: 16")}, // the standard icon size
+        {png, QStringLiteral("pal.png - Width: 7, Height: 5, Colors: 256")},
+    };
+    for (const auto &[path, description] : cases) {
+        runWithFileName(main->Open1, path);
+        EXPECT_EQ(active()->caption(), path);
+        EXPECT_EQ(active()->hint(), description);
+    }
+    EXPECT_TRUE(dialogs.shown.empty());
+    // The icon's clear corner shows white, the rest keeps its red among the 16 colours.
+    const QImage shown = main->imageWindows().value(1)->Image->picture().toRgb32();
+    EXPECT_EQ(shown.pixel(0, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(shown.pixel(31, 31), qRgb(255, 0, 0));
+}
+
+TEST_F(ImageFileCommands, SaveAsIconOnlyForA32By32PictureOfAtMost16Colours)
+{
+    struct Case {
+        QSize size;
+        QAction *depth;
+        bool saved;
+    } cases[] = {
+        {{32, 32}, main->N16colors1, true},
+        {{33, 32}, main->N16colors1, false},
+        {{32, 32}, main->N256colors1, false},
+        {{32, 32}, main->Monochrome1, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.depth->text().toStdString() + " " + std::to_string(c.size.width()));
+        fake.screen = positionalScreen(c.size.width(), c.size.height());
+        c.depth->trigger();
+        main->GrabScreenClick(main->GrabScreen);
+        dialogs.shown.clear();
+        dialogs.fileDialogs.clear();
+        const QString path = file(QStringLiteral("icon%1.ico").arg(main->imageWindowCount()));
+        runWithFileName(main->Iconico1, path);
+        if (c.saved) {
+            ASSERT_EQ(dialogs.fileDialogs.size(), 1u);
+            EXPECT_EQ(dialogs.fileDialogs[0].Filter, QStringLiteral("Icon (*.ico)|*.ico"));
+            EXPECT_EQ(contents(path).size(), 766);
+            EXPECT_EQ(active()->caption(), path);
+            EXPECT_TRUE(dialogs.shown.empty());
+        } else {
+            EXPECT_TRUE(dialogs.fileDialogs.empty()) << "refused before the dialog";
+            ASSERT_EQ(dialogs.shown.size(), 1u);
+            EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("Image must be 32x32 pixels and at most 16 colors in "
+                                                            "order to save as a standard icon."));
+            EXPECT_FALSE(QFile::exists(path));
+        }
+    }
+}
+
+TEST_F(ImageFileCommands, SaveAsJpegShowsTheCompressedPictureAndNoColourCount)
+{
+    fake.screen = positionalScreen(640, 480);
+    main->GrabScreenClick(main->GrabScreen);
+    options().CQ->setValue(50);
+    options().ColorGrp->setItemIndex(1); // grey
+    options().PE->setChecked(true);
+    runWithFileName(main->JPEGjpg1, file(QStringLiteral("shot")));
+    const QString path = file(QStringLiteral("shot.jpg"));
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(dialogs.fileDialogs[0].Filter, QStringLiteral("JPEG (*.jpg,*.jpeg)|*.jpg;*.jpeg"));
+    EXPECT_EQ(active()->caption(), path);
+    EXPECT_EQ(active()->hint(), QStringLiteral("shot.jpg - Width: 640, Height: 480, "));
+    EXPECT_EQ(active()->ColorCount, 16777216);
+    EXPECT_TRUE(contents(path).startsWith("\xFF\xD8\xFF"));
+    const Bitmap &shown = active()->Image->picture();
+    EXPECT_EQ(shown.depth(), 24);
+    const QRgb pixel = shown.image().pixel(300, 200);
+    EXPECT_TRUE(qRed(pixel) == qGreen(pixel) && qGreen(pixel) == qBlue(pixel)) << "shown in grey";
 }
 
 TEST_F(ImageFileCommands, SaveAsBitmapWritesTheChosenFormatAndShowsWhatWasWritten)

@@ -82,8 +82,8 @@ TEST_F(MainWindow, MenuTreeStandsAsDesigned)
         EXPECT_EQ(top[qsizetype(i)]->statusTip(), QString::fromLatin1(topHints[i]));
         expectEntries(top[qsizetype(i)]->menu(), expected[i].second);
     }
-    expectEntries(main->SaveAs1, {{"Icon (*.ico)"}, {"Bitmap (*.bmp)"}, {"GIF (*.gif)"}, {"JPEG (*.jpg)"}, {"-"},
-                                  {"Save Options..."}});
+    expectEntries(main->SaveAs1, {{"Icon (*.ico)"}, {"Bitmap (*.bmp)"}, {"GIF (*.gif)"}, {"JPEG (*.jpg)"},
+                                  {"PNG (*.png)"}, {"-"}, {"Save Options..."}});
     expectEntries(main->CaptureImagesAs1,
                   {{"Monochrome", "", "", true, true, false},
                    {"16 colors (4-bit)", "Create 4-bit, 16 color images", "", true, true, false},

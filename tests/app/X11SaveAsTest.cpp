@@ -3,6 +3,7 @@
 #include "AppFixture.h"
 #include "XdoTool.h"
 
+#include "formats/PngCodec.h"
 #include "gif/GifFrames.h"
 
 #include <QFileDialog>
@@ -59,7 +60,8 @@ TEST_F(SaveAsOnX11, ACaptureSavedThroughTheFileDialogIsWhatTheFileHolds)
         const char *typed, *written;
         std::function<QImage(const QString &)> read;
     } cases[] = {
-        {main->GIFgif1, "shot", "shot.gif",
+        {main->PNGpng1, "shot", "shot.png", [](const QString &path) { return rgb(loadPng(path)); }},
+        {main->GIFgif1, "anim", "anim.gif",
          [](const QString &path) {
              GifAnimation gif = loadGifAnimation(path);
              return gif.FirstFrameBitmap() ? rgb(*gif.FirstFrameBitmap()) : QImage();
