@@ -92,8 +92,9 @@ TEST_P(ScreenGrab, IncludeCursorDrawsTheCurrentCursorAtThePointer)
     const QRect stamped(pointer, cursor.image.size());
     for (int y = 0; y < a.height(); y += 3)
         for (int x = 0; x < a.width(); x += 3)
-            if (!stamped.contains(x, y))
+            if (!stamped.contains(x, y)) {
                 ASSERT_EQ(a.pixel(x, y), b.pixel(x, y)) << x << "," << y;
+            }
 }
 
 TEST_P(ScreenGrab, ActiveWindowIsFoundWithItsFrameAndClientArea)
