@@ -12,9 +12,10 @@ const char *usageText()
     return "Usage:\n"
            "  kaptiv                 start Kaptiv on the current display\n"
            "  kaptiv grab screen|active|client [--delay MS] [--cursor]\n"
-           "              [--colors mono|16|256|full] --output FILE.bmp\n"
+           "              [--colors mono|16|256|full] --output FILE.bmp|FILE.png\n"
            "      Captures the whole screen, the active window (with its frame) or the active\n"
-           "      window's client area and writes it as a Windows bitmap at the captured depth:\n"
+           "      window's client area and writes it as a Windows bitmap or, for a name ending\n"
+           "      .png, a PNG file at the captured depth:\n"
            "      1, 4 or 8 bits for mono, 16 and 256 colours, the display's depth for full\n"
            "      (16 bits on a 15- or 16-bit display, 24 on a 24- or 30-bit one).\n"
            "      --delay MS   wait MS milliseconds first (default 0)\n"
@@ -34,6 +35,20 @@ const char *usageText()
            "      Writes the bitmaps as the frames of one GIF file, with one shared colour table unless\n"
            "      --local-colors is given or the frames need more than 256 colours together. Every\n"
            "      frame may have at most 256 colours. --loop 0 (the default) repeats for ever.\n"
+           "  kaptiv convert IN OUT [--colors mono|16|256|as-is] [--quality N] [--grayscale]\n"
+           "              [--progressive] [--interlaced] [--transparent RRGGBB] [--frame N]\n"
+           "      Reads one picture from IN and writes it to OUT, each a .bmp, .gif, .jpg (.jpeg),\n"
+           "      .ico or .png file by its extension, as Open and Save As would. Icons are read\n"
+           "      at 32 x 32 in 16 colours; a GIF gives its first frame.\n"
+           "      --colors     BMP, PNG, GIF, ICO: mono, 16, 256 colours or the picture's own\n"
+           "                   depth (default as-is); an icon must be 32 x 32 at 16 colours\n"
+           "      --quality N  JPEG: 1 to 100 (default 75)\n"
+           "      --grayscale  JPEG: one grey channel\n"
+           "      --progressive  JPEG: progressive encoding\n"
+           "      --interlaced GIF: interlaced rows\n"
+           "      --transparent  GIF: that colour transparent; ICO: the clear colour (default\n"
+           "                   the bottom-left pixel's)\n"
+           "      --frame N    a GIF input's frame N (from 1)\n"
            "  kaptiv play FILE.gif [--speed N] [--once] [--stretch|--ratio|--tile|--center]\n"
            "              [--background RRGGBB]\n"
            "      Shows the file in a window and plays it with its delays and loop count.\n"
@@ -83,6 +98,8 @@ int runCommandLine(const QStringList &arguments, std::ostream &out, std::ostream
             return runGifFrames(arguments.mid(1), out);
         if (command == QLatin1String("gif-make"))
             return runGifMake(arguments.mid(1), out);
+        if (command == QLatin1String("convert"))
+            return runConvert(arguments.mid(1), out);
         if (command == QLatin1String("play"))
             return runPlayCommand(arguments.mid(1));
         throw UsageError{QStringLiteral("unknown command '%1'").arg(command)};

@@ -2,6 +2,8 @@
 // The command-line front end of the kaptiv executable: scripted captures and GIF tools that run
 // the same code as the menu commands, without a window.
 
+#include "platform/Bitmap.h"
+
 #include <QStringList>
 
 #include <iosfwd>
@@ -36,6 +38,13 @@ int runGrabCommand(const QStringList &arguments, std::ostream &out);
 int runGifInfo(const QStringList &arguments, std::ostream &out);
 int runGifFrames(const QStringList &arguments, std::ostream &out);
 int runGifMake(const QStringList &arguments, std::ostream &out);
+int runConvert(const QStringList &arguments, std::ostream &out);
+
+// A capture is written as a bitmap or PNG file, chosen by the name's extension (letter case
+// ignored). checkCaptureFileName raises UsageError for any other name; savePictureByName raises
+// that too, and EOpenFile when the file cannot be written.
+void checkCaptureFileName(const QString &path);
+void savePictureByName(const Bitmap &picture, const QString &path);
 int runPlayCommand(const QStringList &arguments); // shows a window until it is closed
 
 } // namespace kaptiv

@@ -1,4 +1,5 @@
 // kaptiv gif-info, gif-frames and gif-make: the GIF engine used from a script.
+#include "cli/Arguments.h"
 #include "cli/CommandLine.h"
 #include "gif/GifAnimation.h"
 #include "gif/GifFrames.h"
@@ -7,29 +8,12 @@
 #include "platform/NativeNames.h"
 #include "platform/Errors.h"
 
-#include <QRegularExpression>
-
 #include <filesystem>
 #include <ostream>
 
 namespace kaptiv {
 
 namespace {
-
-QString valueOf(const QStringList &arguments, int &i)
-{
-    if (i + 1 >= arguments.size())
-        throw UsageError{QStringLiteral("%1 needs a value").arg(arguments[i])};
-    return arguments[++i];
-}
-
-int wholeNumber(const QString &option, const QString &text, int maximum)
-{
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,9}$"));
-    if (!digits.match(text).hasMatch() || text.toLongLong() > maximum)
-        throw UsageError{QStringLiteral("%1 takes a whole number from 0 to %2, not '%3'").arg(option).arg(maximum).arg(text)};
-    return text.toInt();
-}
 
 QString hexColour(const gif::ColorTable &table, int index)
 {
@@ -38,15 +22,6 @@ QString hexColour(const gif::ColorTable &table, int index)
         .arg(table[3 * index + 1], 2, 16, QLatin1Char('0'))
         .arg(table[3 * index + 2], 2, 16, QLatin1Char('0'))
         .toUpper();
-}
-
-// A colour given as RRGGBB (a leading # is allowed).
-QRgb rgbOption(const QString &option, const QString &text)
-{
-    static const QRegularExpression hex(QStringLiteral("^#?[0-9A-Fa-f]{6}$"));
-    if (!hex.match(text).hasMatch())
-        throw UsageError{QStringLiteral("%1 takes a colour as RRGGBB, not '%2'").arg(option, text)};
-    return 0xFF000000u | text.right(6).toUInt(nullptr, 16);
 }
 
 void makeFolder(const QString &directory)

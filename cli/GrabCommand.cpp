@@ -1,4 +1,5 @@
 #include "capture/Capture.h"
+#include "cli/Arguments.h"
 #include "cli/CommandLine.h"
 #include "formats/BmpCodec.h"
 #include "platform/Desktop.h"
@@ -19,13 +20,6 @@ CaptureColors parseColors(const QString &value)
     if (value == QLatin1String("256")) return CaptureColors::Colors256;
     if (value == QLatin1String("full")) return CaptureColors::Highest;
     throw UsageError{QStringLiteral("--colors must be mono, 16, 256 or full, not '%1'").arg(value)};
-}
-
-QString valueOf(const QStringList &arguments, int &i)
-{
-    if (i + 1 >= arguments.size())
-        throw UsageError{QStringLiteral("%1 needs a value").arg(arguments[i])};
-    return arguments[++i];
 }
 
 } // namespace
@@ -58,7 +52,8 @@ int runGrabCommand(const QStringList &arguments, std::ostream &out)
         }
     }
     if (output.isEmpty())
-        throw UsageError{QStringLiteral("grab needs --output FILE.bmp")};
+        throw UsageError{QStringLiteral("grab needs --output FILE.bmp or FILE.png")};
+    checkCaptureFileName(output); // before the capture, which may take a while
 
     Desktop &screen = desktop();
     Bitmap bitmap;
@@ -72,7 +67,7 @@ int runGrabCommand(const QStringList &arguments, std::ostream &out)
         const WindowId window = requireForegroundWindow(screen);
         bitmap = captureWindowArea(screen, window, what == QLatin1String("active"), options, cursorPos, cursor).bitmap;
     }
-    saveBmp(bitmap, output);
+    savePictureByName(bitmap, output);
     out << terminalText(output) << ": " << bitmap.width() << " x " << bitmap.height() << ", "
         << bitmap.depth() << " bits per pixel\n";
     return 0;

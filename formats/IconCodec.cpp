@@ -197,6 +197,8 @@ Bitmap decodeIcon(const QByteArray &bytes, std::uint64_t maxPixels)
     } catch (const EOpenFile &) { // the bitmap or PNG reader's message would mislead
         invalid();
     }
+    if (drawn.isNull()) // an image without pixels: nothing to draw
+        invalid();
     if (drawn.width() != StandardIconSize || drawn.height() != StandardIconSize) {
         drawn = drawn.scaled(StandardIconSize, StandardIconSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         if (drawn.isNull())
