@@ -1,11 +1,11 @@
 // The File menu's image file commands of the main window: Open, the Save As items, Save Options.
-#include "app/ImageFileType.h"
 #include "app/Startup.h"
 #include "app/mainSnap.h"
 #include "document/ChldSnap.h"
 #include "document/ImgFrmtSnap.h"
 #include "formats/BmpCodec.h"
 #include "formats/IconCodec.h"
+#include "formats/ImageFileType.h"
 #include "formats/JpegCodec.h"
 #include "formats/PngCodec.h"
 #include "gif/GIFImage.h"

@@ -1,7 +1,7 @@
 // Open and Save As of the main window, with the file dialogs answered by a script and real files.
 #include "AppFixture.h"
 
-#include "app/ImageFileType.h"
+#include "formats/ImageFileType.h"
 #include "document/ImgFrmtSnap.h"
 #include "formats/BmpCodec.h"
 #include "formats/JpegCodec.h"

@@ -1,8 +1,7 @@
-// The codecs' own promises: the file type a name calls for, the icon file byte for byte, run
-// lengths, and damaged or oversized files refused with the format's message.
+// The codecs' own promises: the icon file byte for byte, run lengths, and damaged or oversized
+// files refused with the format's message.
 #include "formats/BmpCodec.h"
 #include "formats/IconCodec.h"
-#include "formats/ImageFileType.h"
 #include "formats/JpegCodec.h"
 #include "formats/PngCodec.h"
 #include "platform/Errors.h"
@@ -17,19 +16,6 @@
 
 namespace kaptiv {
 namespace {
-
-TEST(ImageFileType, ComesFromTheFirstFourCharactersOfTheExtensionLetterCaseIncluded)
-{
-    const std::pair<const char *, ImageFileType> cases[] = {
-        {"/pics/a.bmp", ImageFileType::Bitmap}, {"a.gif", ImageFileType::Gif}, {"a.jpg", ImageFileType::Jpeg},
-        {"photo.jpeg", ImageFileType::Jpeg},    {"a.ico", ImageFileType::Icon}, {"a.png", ImageFileType::Png},
-        {"a.gifx", ImageFileType::Gif},         {"a.GIF", ImageFileType::None}, {"a.Jpeg", ImageFileType::None},
-        {"a.jpe", ImageFileType::None},         {"a.tar.bmp", ImageFileType::Bitmap}, {"a.bmp.txt", ImageFileType::None},
-        {"dir.gif/file", ImageFileType::None},  {"noextension", ImageFileType::None}, {".png", ImageFileType::Png},
-    };
-    for (const auto &[name, type] : cases)
-        EXPECT_EQ(imageFileTypeOf(QString::fromLatin1(name)), type) << name;
-}
 
 quint32 u32(const QByteArray &b, int at) { return qFromLittleEndian<quint32>(b.constData() + at); }
 
