@@ -1,5 +1,5 @@
 // kaptiv convert run in-process as a script would run it, and grab's choice of file by name.
-#include "cli/CommandLine.h"
+#include "RunCommandLine.h"
 #include "formats/BmpCodec.h"
 #include "formats/IconCodec.h"
 #include "formats/JpegCodec.h"
@@ -11,22 +11,11 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 namespace kaptiv {
 namespace {
 
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-Result kaptiv(const QStringList &arguments)
-{
-    std::ostringstream out, err;
-    const int status = runCommandLine(arguments, out, err);
-    return {status, out.str(), err.str()};
-}
+using testing::kaptiv;
+using testing::Result;
 
 // 32 x 32 in four VGA colours with a few pixels of a fifth, non-VGA colour.
 QImage picture()

@@ -1,5 +1,5 @@
 // The GIF tools of the command line, run in-process as a script would run them.
-#include "cli/CommandLine.h"
+#include "RunCommandLine.h"
 #include "gif/GifFrames.h"
 #include "formats/BmpCodec.h"
 #include "gif/GifAnimation.h"
@@ -12,24 +12,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
 
 #include <sys/resource.h>
 
 namespace kaptiv {
 namespace {
 
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-Result kaptiv(const QStringList &arguments)
-{
-    std::ostringstream out, err;
-    const int status = runCommandLine(arguments, out, err);
-    return {status, out.str(), err.str()};
-}
+using testing::kaptiv;
+using testing::Result;
 
 // Four quarters of the given colours.
 Bitmap quarters(int w, int h, std::array<QRgb, 4> colours)
