@@ -1,14 +1,41 @@
 #pragma once
+// TAnimfrm, "Animation Preview": plays the animation the builder would save, as the file would
+// show it. The animation is written to memory, never to a file, and loaded into the player from
+// there. Created once at start-up and shown modally by the builder's "View Animation".
+
+#include "gif/GIFImage.h"
 
 #include <QDialog>
+#include <functional>
 
 namespace kaptiv {
 
-// Created at start-up and kept for the program's life; its contents arrive with its own feature.
+class TAnimationfrm;
+
 class TAnimfrm : public QDialog {
     Q_OBJECT
 public:
-    explicit TAnimfrm(QWidget *parent = nullptr) : QDialog(parent) { setWindowTitle(QStringLiteral("Animation Preview")); }
+    static constexpr QSize SmallestClientSize{200, 165};
+
+    // `builder` gives the builder whose list, speed and loop boxes are previewed.
+    explicit TAnimfrm(std::function<TAnimationfrm &()> builder, QWidget *parent = nullptr);
+
+    TGIFImage *aGif;
+
+    void FormShow();
+    void FormHide() { aGif->setAnimate(false); }
+    void aGifProgress(QObject *sender, int32_t bytesProcessed, int32_t bytesToProcess, int32_t percentageProcessed,
+                      bool &keepOnProcessing);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    // The client area: at least SmallestClientSize, and large enough for every frame of aGif.
+    QSize sizeForFrames() const;
+
+    std::function<TAnimationfrm &()> builder_;
 };
 
 } // namespace kaptiv

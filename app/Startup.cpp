@@ -29,8 +29,10 @@ void createApplicationWindows()
     w.ImgFormat = new TImgFormat([] { return appWindows().Screenfrm->imageWindows().value(0); },
                                  []() -> TTransparentfrm & { return *appWindows().Transparentfrm; });
     w.Configfrm = new TConfigfrm;
-    w.Animationfrm = new TAnimationfrm;
-    w.Animfrm = new TAnimfrm;
+    w.Animationfrm = new TAnimationfrm({[] { return appWindows().Screenfrm->imageWindows(); },
+                                        []() -> TTransparentfrm & { return *appWindows().Transparentfrm; },
+                                        []() -> TAnimfrm & { return *appWindows().Animfrm; }});
+    w.Animfrm = new TAnimfrm([]() -> TAnimationfrm & { return *appWindows().Animationfrm; });
     w.Transparentfrm = new TTransparentfrm;
     w.Aboutfrm = new TAboutfrm;
     w.Configfrm->attachCaptureItems(*w.Screenfrm, w.Screenfrm->captureItems());

@@ -1,5 +1,6 @@
 #include "app/mainSnap.h"
 
+#include "animation/GIFSnap.h"
 #include "app/Startup.h"
 #include "app/ToolbarImages.h"
 #include "capture/CaptureOverlay.h"
@@ -207,6 +208,7 @@ void TScreenfrm::buildMenus()
     bind(PNGpng1, &TScreenfrm::PNGpng1Click);
     bind(Options1, &TScreenfrm::Options1Click);
     bind(Configuration1, &TScreenfrm::Configuration1Click);
+    bind(CreateAnimatedGIF1, &TScreenfrm::CreateAnimatedGIF1Click);
 }
 
 void TScreenfrm::buildToolBar()
@@ -598,6 +600,12 @@ void TScreenfrm::Configuration1Click(QObject *)
     TConfigfrm &dialog = configuration();
     centreOverMainWindow(dialog);
     dialogs().execModal(dialog);
+}
+
+void TScreenfrm::CreateAnimatedGIF1Click(QObject *)
+{
+    // The builder centres itself on the screen each time it is shown.
+    dialogs().execModal(*appWindows().Animationfrm);
 }
 
 } // namespace kaptiv

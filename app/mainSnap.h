@@ -80,6 +80,7 @@ public:
     void PNGpng1Click(QObject *sender);
     void Options1Click(QObject *sender);
     void Configuration1Click(QObject *sender);
+    void CreateAnimatedGIF1Click(QObject *sender);
     // Whether the main window may close: every image window is asked first, in the main window's
     // order, and the first refusal keeps everything open.
     void FormCloseQuery(bool &canClose);

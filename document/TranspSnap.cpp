@@ -1,7 +1,6 @@
 #include "document/TranspSnap.h"
 
-#include <QGuiApplication>
-#include <QScreen>
+#include "platform/Dialogs.h"
 
 namespace kaptiv {
 
@@ -30,10 +29,7 @@ void TTransparentfrm::showEvent(QShowEvent *event)
 void TTransparentfrm::FormShow()
 {
     setFixedSize(Img->size());
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        move(area.left() + area.width() / 2 - width() / 2, area.top() + area.height() / 2 - height() / 2);
-    }
+    centreOnScreen(*this);
 }
 
 void TTransparentfrm::ImgMouseUp(Qt::MouseButton button, int x, int y)

@@ -6,7 +6,7 @@
 
 namespace kaptiv {
 
-bool SaveGIF(const QString &fileName, TGIFSaveInfo &info)
+bool EncodeGIF(TGIFSaveInfo &info, std::vector<uint8_t> &bytes)
 {
     gif::GifSaveInfo save;
     save.Loop = info.Loop;
@@ -31,12 +31,18 @@ bool SaveGIF(const QString &fileName, TGIFSaveInfo &info)
         input.Comment = commentBytes(frame.Comment);
         save.Frames.push_back(std::move(input));
     }
+    bytes.clear();
+    const bool written = gif::WriteGIFStream(save, bytes);
+    info.GlobalColors = save.GlobalColors;
+    return written;
+}
+
+bool SaveGIF(const QString &fileName, TGIFSaveInfo &info)
+{
     return reportingFileErrors([&] {
         const files::FileWriter file(nativePath(fileName)); // reports an unwritable place at once
         std::vector<std::uint8_t> bytes;
-        const bool written = gif::WriteGIFStream(save, bytes);
-        info.GlobalColors = save.GlobalColors;
-        if (!written)
+        if (!EncodeGIF(info, bytes))
             return false;
         file.Write(bytes);
         return true;

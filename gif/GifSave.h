@@ -4,6 +4,7 @@
 #include "gif/FrameInfo.h"
 
 #include <QString>
+#include <cstdint>
 #include <vector>
 
 namespace kaptiv {
@@ -15,9 +16,12 @@ struct TGIFSaveInfo {
     int Count() const { return int(Frames.size()); }
 };
 
-// Writes the frames to `fileName`. False when a frame needs more than 256 colours (alone, or the
-// first frame of a shared table) or has no picture; the file is then left as it was. A file that
-// cannot be created raises EOpenFile with the reason.
+// The whole GIF file for the frames, in `bytes`. False when a frame needs more than 256 colours
+// (alone, or the first frame of a shared table) or has no picture, or there are no frames.
+bool EncodeGIF(TGIFSaveInfo &info, std::vector<uint8_t> &bytes);
+
+// Writes the frames to `fileName`. False when EncodeGIF is; the file is then left as it was. A
+// file that cannot be created raises EOpenFile with the reason.
 bool SaveGIF(const QString &fileName, TGIFSaveInfo &info);
 
 } // namespace kaptiv

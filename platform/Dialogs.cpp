@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QScreen>
 
 namespace kaptiv {
 
@@ -103,6 +104,15 @@ bool askConfirmation(QWidget *parent, const QString &question)
     return dialogs().messageBox(parent, question, QStringLiteral("Confirmation"), MessageIcon::Question,
                                 MessageButtons::YesNo)
         == mrYes;
+}
+
+void centreOnScreen(QWidget &window)
+{
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        window.move(area.left() + area.width() / 2 - window.width() / 2,
+                    area.top() + area.height() / 2 - window.height() / 2);
+    }
 }
 
 } // namespace kaptiv

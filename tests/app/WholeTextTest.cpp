@@ -62,8 +62,14 @@ std::optional<TextPlace> placeOf(QWidget &widget)
     auto place = [&](const QRect &room, const QString &text) {
         return TextPlace{shownArea(widget, room), text, fm.size(Qt::TextShowMnemonic, text)};
     };
-    if (auto *label = qobject_cast<QLabel *>(&widget); label && !label->text().isEmpty())
-        return place(label->contentsRect(), label->text());
+    if (auto *label = qobject_cast<QLabel *>(&widget); label && !label->text().isEmpty()) {
+        if (!label->wordWrap())
+            return place(label->contentsRect(), label->text());
+        // A wrapped text needs the lines it breaks into at the width it is given.
+        const QRect room = label->contentsRect();
+        const QRect wrapped = fm.boundingRect(QRect(0, 0, room.width(), 100000), Qt::TextWordWrap, label->text());
+        return TextPlace{shownArea(widget, room), label->text(), wrapped.size()};
+    }
     if (auto *tool = qobject_cast<QToolButton *>(&widget); tool && tool->toolButtonStyle() == Qt::ToolButtonIconOnly)
         return std::nullopt;
     if (auto *button = qobject_cast<QAbstractButton *>(&widget); button && !button->text().isEmpty()) {

@@ -1,0 +1,82 @@
+#include "animation/AnimSnap.h"
+
+#include "animation/AnimationRecord.h"
+#include "animation/GIFSnap.h"
+#include "platform/Dialogs.h"
+
+#include <QBuffer>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+namespace kaptiv {
+
+TAnimfrm::TAnimfrm(std::function<TAnimationfrm &()> builder, QWidget *parent)
+    : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      aGif(new TGIFImage),
+      builder_(std::move(builder))
+{
+    setObjectName(QStringLiteral("Animfrm"));
+    setWindowTitle(QStringLiteral("Animation Preview"));
+    aGif->setObjectName(QStringLiteral("aGif"));
+    aGif->setCenter(true);
+    aGif->OnProgress = [this](QObject *sender, int32_t processed, int32_t toProcess, int32_t percentage, bool &keepOn) {
+        aGifProgress(sender, processed, toProcess, percentage, keepOn);
+    };
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(aGif);
+    resize(SmallestClientSize);
+}
+
+void TAnimfrm::showEvent(QShowEvent *event)
+{
+    // A refused animation is reported and the window opens all the same, without it.
+    if (!event->spontaneous())
+        runCommand([this] { FormShow(); });
+    QDialog::showEvent(event);
+}
+
+void TAnimfrm::hideEvent(QHideEvent *event)
+{
+    if (!event->spontaneous())
+        FormHide();
+    QDialog::hideEvent(event);
+}
+
+void TAnimfrm::FormShow()
+{
+    TAnimationfrm &builder = builder_();
+    const ProgressShown progress(*builder.GIFPB);
+    resize(SmallestClientSize);
+    setWindowTitle(QStringLiteral("[%1 Frames] [%2 Speed]").arg(builder.ImageLB->count()).arg(builder.Speedv->value()));
+    centreOnScreen(*this);
+    aGif->Clear(); // an earlier animation is not shown in place of one that cannot be made
+    TGIFSaveInfo info = builder.AnimationInfo();
+    aGif->setSpeed(builder.Speedv->value());
+    const std::vector<uint8_t> bytes = EncodeAnimation(info);
+    QByteArray data(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
+    QBuffer file(&data);
+    file.open(QIODevice::ReadOnly);
+    aGif->LoadGIFStream(file);
+    resize(sizeForFrames());
+    centreOnScreen(*this);
+    aGif->setAnimate(true);
+}
+
+QSize TAnimfrm::sizeForFrames() const
+{
+    QSize client = SmallestClientSize;
+    for (int n = 1; n <= aGif->FrameCount(); ++n) {
+        const TFrame &frame = aGif->Animation().Frame(n);
+        client = client.expandedTo(QSize(frame.Left + frame.Width, frame.Top + frame.Height));
+    }
+    return client;
+}
+
+void TAnimfrm::aGifProgress(QObject *, int32_t, int32_t, int32_t percentageProcessed, bool &keepOnProcessing)
+{
+    builder_().GIFPB->setValue(percentageProcessed);
+    keepOnProcessing = true;
+}
+
+} // namespace kaptiv

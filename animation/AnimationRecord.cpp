@@ -1,0 +1,49 @@
+#include "animation/AnimationRecord.h"
+
+#include "platform/Errors.h"
+
+#include <algorithm>
+
+namespace kaptiv {
+
+namespace {
+
+[[noreturn]] void refuseFrames()
+{
+    throw EGIFError(QStringLiteral("Could not create the GIF animation.  Make sure the images are valid, i.e. there "
+                                   "are no more than 256 colors per image."));
+}
+
+} // namespace
+
+TGIFSaveInfo AnimationRecord(std::vector<TFrameInfo> frames, int loopCount)
+{
+    const int count = int(frames.size());
+    if (count > MaxAnimationFrames)
+        throw EGIFError(QStringLiteral("An animated GIF can hold at most %1 images, and the list has %2.  Remove %3 "
+                                       "of them and try again.")
+                            .arg(MaxAnimationFrames)
+                            .arg(count)
+                            .arg(count - MaxAnimationFrames));
+    TGIFSaveInfo info;
+    info.Frames = std::move(frames);
+    info.Loop = quint16(std::clamp(loopCount, 0, MaxLoopCount));
+    info.GlobalColors = true;
+    return info;
+}
+
+std::vector<uint8_t> EncodeAnimation(TGIFSaveInfo &info)
+{
+    std::vector<uint8_t> bytes;
+    if (!EncodeGIF(info, bytes))
+        refuseFrames();
+    return bytes;
+}
+
+void SaveAnimation(const QString &fileName, TGIFSaveInfo &info)
+{
+    if (!SaveGIF(fileName, info))
+        refuseFrames();
+}
+
+} // namespace kaptiv
