@@ -55,20 +55,22 @@ public:
     // The next code of `size` bits, least significant bit first; -1 when the data has ended.
     int GetCode(int size)
     {
-        if (validBits_ - bitPos_ <= size) {
-            if (noMoreData_)
-                return -1;
-            noMoreData_ = !ReadSubBlock();
-            // Sub-blocks may be as short as one byte, so one may not hold the rest of a code.
-            while (!noMoreData_ && validBits_ - bitPos_ < size)
-                noMoreData_ = !ReadSubBlock();
-            if (validBits_ - bitPos_ < size)
-                return -1;  // a code cut off by the end of the data is no code
-        }
-        const std::uint64_t bits = LoadLittleEndian64(stage_.data() + (bitPos_ >> 3));
-        const int code = static_cast<int>((bits >> (bitPos_ & 7)) & ((1u << size) - 1));
-        bitPos_ += size;
-        return code;
+        if (validBits_ - bitPos_ > size) [[likely]]
+            return Take(size);
+        return GetCodeRefilling(size);
+    }
+
+    // The fast decoding loop keeps the bit position in a register: it takes codes straight from
+    // the stage while more than one code's bits remain, and hands the position back for refills.
+    const std::uint8_t *Stage() const { return stage_.data(); }
+    int BitPos() const { return bitPos_; }
+    int ValidBits() const { return validBits_; }
+    void SetBitPos(int bitPos) { bitPos_ = bitPos; }
+
+    static int Extract(const std::uint8_t *stage, int bitPos, int size)
+    {
+        const std::uint64_t bits = LoadLittleEndian64(stage + (bitPos >> 3));
+        return static_cast<int>((bits >> (bitPos & 7)) & ((1u << size) - 1));
     }
 
     // Drops whatever sub-blocks remain, through the terminator.
@@ -82,6 +84,26 @@ public:
     std::size_t Position() const { return pos_; }
 
 private:
+    int Take(int size)
+    {
+        const int code = Extract(stage_.data(), bitPos_, size);
+        bitPos_ += size;
+        return code;
+    }
+
+    [[gnu::noinline]] int GetCodeRefilling(int size)
+    {
+        if (noMoreData_)
+            return -1;
+        noMoreData_ = !ReadSubBlock();
+        // Sub-blocks may be as short as one byte, so one may not hold the rest of a code.
+        while (!noMoreData_ && validBits_ - bitPos_ < size)
+            noMoreData_ = !ReadSubBlock();
+        if (validBits_ - bitPos_ < size)
+            return -1;  // a code cut off by the end of the data is no code
+        return Take(size);
+    }
+
     // Appends the next sub-block behind the bits not yet used; false at the terminator.
     bool ReadSubBlock()
     {
@@ -112,12 +134,21 @@ private:
     bool terminatorSeen_ = false;
 };
 
+// Every one-index string, so that a literal code is copied like any other string.
+constexpr auto SingleIndices = [] {
+    std::array<std::uint8_t, 256 + CopySlack> all{};
+    for (int i = 0; i < 256; ++i)
+        all[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
+    return all;
+}();
+
 struct StringTable {
     // The chain form every GIF decoder knows: a string is its prefix code's string plus a suffix.
     std::array<std::uint16_t, TableSize> prefix{};
     std::array<std::uint16_t, TableSize> suffix{};
-    // Where each string already lies in the decoded pixels, so that it can be copied whole.
-    std::array<std::uint32_t, TableSize> start{};
+    // Where each string already lies (in the decoded pixels, or in SingleIndices), so that it can
+    // be copied whole; length 0 marks the clear and end codes.
+    std::array<const std::uint8_t *, TableSize> source{};
     std::array<std::uint16_t, TableSize> length{};
     std::array<std::uint16_t, StackSize> stack{};
 };
@@ -141,8 +172,13 @@ public:
           minCodeSize_(minCodeSize), clear_(1 << minCodeSize), endCode_(clear_ + 1),
           table_(std::make_unique<StringTable>())
     {
-        for (int i = 0; i < clear_; ++i)
+        for (int i = 0; i < clear_; ++i) {
             table_->suffix[i] = static_cast<std::uint16_t>(i);
+            if (i < 256) {
+                table_->source[i] = SingleIndices.data() + i;
+                table_->length[i] = 1;
+            }
+        }
         ResetCodes();
         reporting_ = progress_ && total_ > ReportedAbove;
         rowStep_ = target.Width > 320 ? 32 : 64;
@@ -183,100 +219,130 @@ private:
 
     Outcome FromFirstCode(int code)
     {
+        if (const auto stop = StartStrings(code))
+            return *stop;
+        return Fast();
+    }
+
+    // Places the first code after a reset, which has to be a single index; anything else (or
+    // minimum code sizes above 8) is left to the chain walking.
+    std::optional<Outcome> StartStrings(int code)
+    {
         firstCode_ = oldCode_ = code;
         if (code >= clear_ || minCodeSize_ > 8)
             return Slow(code);
-        out_[0] = static_cast<std::uint8_t>(code);
-        prevStart_ = 0;
+        out_[pos_] = static_cast<std::uint8_t>(code);
+        prevStart_ = pos_++;
         prevLen_ = 1;
-        pos_ = 1;
         if (pos_ >= checkpoint_)
-            if (const auto stop = Checkpoint())
-                return *stop;
-        return Fast();
+            return Checkpoint();
+        return std::nullopt;
     }
 
     Outcome Fast()
     {
         StringTable &t = *table_;
         std::uint8_t *const out = out_;
+        const std::size_t total = total_;
+        const std::uint8_t *const stage = bits_.Stage();
+        // The state lives in locals while codes are decoded: every index written through a byte
+        // pointer could alias a member, which would make the compiler reload them all.
+        int bitPos, validBits, codeSize, limit, nextFree, oldCode;
+        std::size_t pos, prevStart, prevLen, checkpoint;
+        const auto load = [&] {
+            bitPos = bits_.BitPos(), validBits = bits_.ValidBits();
+            codeSize = codeSize_, limit = limit_, nextFree = nextFree_, oldCode = oldCode_;
+            pos = pos_, prevStart = prevStart_, prevLen = prevLen_, checkpoint = checkpoint_;
+        };
+        const auto store = [&] {
+            bits_.SetBitPos(bitPos);
+            codeSize_ = codeSize, limit_ = limit, nextFree_ = nextFree, oldCode_ = oldCode;
+            pos_ = pos, prevStart_ = prevStart, prevLen_ = prevLen;
+            firstCode_ = out[prevStart];
+        };
+        load();
         for (;;) {
-            const int code = bits_.GetCode(codeSize_);
-            if (code < 0)
-                return Outcome::DataEnded;
+            int code;
+            if (validBits - bitPos > codeSize) [[likely]] {
+                code = CodeReader::Extract(stage, bitPos, codeSize);
+                bitPos += codeSize;
+            } else {
+                bits_.SetBitPos(bitPos);
+                code = bits_.GetCode(codeSize);
+                bitPos = bits_.BitPos(), validBits = bits_.ValidBits();
+                if (code < 0) {
+                    store();
+                    return Outcome::DataEnded;
+                }
+            }
+            const std::uint8_t *src;
             std::size_t len;
             std::size_t placed;
-            std::uint8_t first;
-            if (code < clear_) {
-                first = static_cast<std::uint8_t>(code);
-                out[pos_] = first;
-                len = placed = 1;
-            } else if (code == clear_) {
-                ResetCodes();
-                const int next = CodeAfterClears(bits_.GetCode(codeSize_));
-                if (next < 0)
-                    return Outcome::DataEnded;
-                firstCode_ = oldCode_ = next;
-                if (next >= clear_)
-                    return Slow(next);
-                out[pos_] = static_cast<std::uint8_t>(next);
-                prevStart_ = pos_++;
-                prevLen_ = 1;
-                if (pos_ >= checkpoint_)
-                    if (const auto stop = Checkpoint())
-                        return *stop;
-                continue;
-            } else if (code == endCode_) {
-                return Outcome::DataEnded;
-            } else if (code < nextFree_) {
-                const std::uint8_t *src = out + t.start[code];
+            if (code < nextFree) [[likely]] {
+                src = t.source[code];
                 len = t.length[code];
-                first = src[0];
-                placed = Copy(out + pos_, src, len);
-            } else if (code == nextFree_) {
+                if (len == 0) [[unlikely]] {
+                    store();
+                    if (code == endCode_)
+                        return Outcome::DataEnded;
+                    ResetCodes();
+                    const int next = CodeAfterClears(bits_.GetCode(codeSize_));
+                    if (next < 0)
+                        return Outcome::DataEnded;
+                    if (const auto stop = StartStrings(next))
+                        return *stop;
+                    load();
+                    continue;
+                }
+                placed = Copy(out + pos, src, len, total - pos);
+            } else if (code == nextFree) {
                 // The string being defined right now: the previous one plus its own first index.
-                const std::uint8_t *src = out + prevStart_;
-                first = src[0];
-                len = prevLen_ + 1;
-                placed = Copy(out + pos_, src, prevLen_);
-                if (placed == prevLen_ && pos_ + placed < total_)
-                    out[pos_ + placed++] = first;
+                src = out + prevStart;
+                len = prevLen + 1;
+                placed = Copy(out + pos, src, prevLen, total - pos);
+                if (placed == prevLen && pos + placed < total)
+                    out[pos + placed++] = src[0];
             } else {
+                store();
                 EnterSlow();
                 return Slow(Process(code));
             }
-            if (nextFree_ < TableSize) {
-                t.start[nextFree_] = static_cast<std::uint32_t>(prevStart_);
-                t.length[nextFree_] = static_cast<std::uint16_t>(prevLen_ + 1);
-                t.prefix[nextFree_] = static_cast<std::uint16_t>(oldCode_);
-                t.suffix[nextFree_] = first;
-                if (++nextFree_ >= limit_ && limit_ < TableSize) {
-                    limit_ *= 2;
-                    ++codeSize_;
+            if (nextFree < TableSize) {
+                t.source[nextFree] = out + prevStart;
+                t.length[nextFree] = static_cast<std::uint16_t>(prevLen + 1);
+                t.prefix[nextFree] = static_cast<std::uint16_t>(oldCode);
+                t.suffix[nextFree] = src[0];
+                if (++nextFree >= limit && limit < TableSize) {
+                    limit *= 2;
+                    ++codeSize;
                 }
             }
-            oldCode_ = code;
-            firstCode_ = first;
-            prevStart_ = pos_;
-            prevLen_ = len;
-            pos_ += placed;
-            if (pos_ >= checkpoint_)
+            oldCode = code;
+            prevStart = pos;
+            prevLen = len;
+            pos += placed;
+            if (pos >= checkpoint) {
+                store();
                 if (const auto stop = Checkpoint())
                     return *stop;
+                load();
+            }
         }
     }
 
-    // Copies a string that lies earlier in the output; returns how much of it fits the picture.
-    std::size_t Copy(std::uint8_t *dst, const std::uint8_t *src, std::size_t len)
+    // Copies a string that lies earlier in the output (or in SingleIndices); returns how much of
+    // it fits the room left in the picture.
+    static std::size_t Copy(std::uint8_t *dst, const std::uint8_t *src, std::size_t len, std::size_t room)
     {
-        const std::size_t room = total_ - pos_;
-        if (len + CopySlack <= room) {
+        if (len + CopySlack <= room) [[likely]] {
             // Whole words: the bytes past the end are overwritten by the strings that follow.
-            for (std::size_t i = 0; i < len; i += 8) {
+            std::size_t i = 0;
+            do {
                 std::uint64_t w;
                 std::memcpy(&w, src + i, 8);
                 std::memcpy(dst + i, &w, 8);
-            }
+                i += 8;
+            } while (i < len);
             return len;
         }
         const std::size_t n = std::min(len, room);
