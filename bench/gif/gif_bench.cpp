@@ -150,22 +150,52 @@ void EncodeGiflib(benchmark::State &state, const std::string &name)
     state.counters["bytes"] = static_cast<double>(size - overhead);  // image data only, as ours
 }
 
-// Colour mapping of a frame of the photo: 256 colours, few runs.
-void MapColors(benchmark::State &state)
+// 32-bit pixels of a frame, and the indices its mapping writes.
+struct BgrxFrame {
+    std::vector<std::uint8_t> bytes;
+    int width = 0, height = 0;
+};
+
+// Pixels of `f` in the colours of `colors`, placed at (left, top) of `frame`.
+void PaintFrame(BgrxFrame &frame, const GifFrame &f, const ColorTable &colors, int left, int top)
 {
-    const GifFrame &f = Get("photo_1024x768.gif").image.Frames.at(0);
-    std::vector<std::uint8_t> bgrx;
-    for (int y = 0; y < f.Height; ++y)
-        for (int x = 0; x < f.Width; ++x) {
-            const std::uint8_t *rgb = &f.Colors[3 * f.IndexAt(x, y)];
-            bgrx.insert(bgrx.end(), {rgb[2], rgb[1], rgb[0], 0});
+    for (int y = 0; y < f.Height && top + y < frame.height; ++y)
+        for (int x = 0; x < f.Width && left + x < frame.width; ++x) {
+            const std::uint8_t *rgb = &colors[3 * f.IndexAt(x, y)];
+            std::uint8_t *px = &frame.bytes[4 * (static_cast<std::size_t>(top + y) * static_cast<std::size_t>(frame.width) +
+                                                 static_cast<std::size_t>(left + x))];
+            px[0] = rgb[2], px[1] = rgb[1], px[2] = rgb[0], px[3] = 0;
         }
-    const BgrxPixels pixels{bgrx.data(), f.Width, f.Height, 4 * f.Width};
-    std::vector<std::uint8_t> indices(static_cast<std::size_t>(f.Width) * static_cast<std::size_t>(f.Height));
+}
+
+// The photo alone (256 colours, few runs), or a 1920 x 1080 screen with the photo in a window
+// (the screen's indices drawn in the photo's colours, so 256 colours in all, long runs around it).
+BgrxFrame MappingFrame(bool screen)
+{
+    const GifFrame &photo = Get("photo_1024x768.gif").image.Frames.at(0);
+    if (!screen) {
+        BgrxFrame frame{std::vector<std::uint8_t>(4 * static_cast<std::size_t>(photo.Width * photo.Height)), photo.Width,
+                        photo.Height};
+        PaintFrame(frame, photo, photo.Colors, 0, 0);
+        return frame;
+    }
+    const GifFrame &desktop = Get("screen_1920x1080.gif").image.Frames.at(0);
+    BgrxFrame frame{std::vector<std::uint8_t>(4 * 1920 * 1080), 1920, 1080};
+    PaintFrame(frame, desktop, photo.Colors, 0, 0);
+    PaintFrame(frame, photo, photo.Colors, 600, 200);
+    return frame;
+}
+
+void MapColors(benchmark::State &state, bool screen)
+{
+    const BgrxFrame frame = MappingFrame(screen);
+    const BgrxPixels pixels{frame.bytes.data(), frame.width, frame.height, 4 * frame.width};
+    std::vector<std::uint8_t> indices(static_cast<std::size_t>(frame.width) * static_cast<std::size_t>(frame.height));
     for (auto _ : state) {
         PaletteBuilder palette;
         int transparent;
-        benchmark::DoNotOptimize(MapFramePixels(pixels, false, -1, palette, indices, transparent));
+        if (!MapFramePixels(pixels, false, -1, palette, indices, transparent) || palette.Count() != 256)
+            state.SkipWithError("not a 256-colour frame");
     }
     SetPixelRate(state, static_cast<std::int64_t>(indices.size()));
 }
@@ -183,7 +213,8 @@ const bool Registered = [] {
         benchmark::RegisterBenchmark((std::string("Encode/ours/") + name).c_str(), EncodeOurs, name)->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark((std::string("Encode/giflib/") + name).c_str(), EncodeGiflib, name)->Unit(benchmark::kMillisecond);
     }
-    benchmark::RegisterBenchmark("MapColors/photo_1024x768_256_colours", MapColors)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("MapColors/photo_1024x768_256_colours", MapColors, false)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("MapColors/screen_1920x1080_256_colours", MapColors, true)->Unit(benchmark::kMillisecond);
     return true;
 }();
 

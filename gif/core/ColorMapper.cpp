@@ -2,6 +2,7 @@
 
 #include "gif/core/RowOrder.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -37,11 +38,18 @@ int ColorBits(int colors)
     return bits;
 }
 
+PaletteBuilder::PaletteBuilder()
+{
+    keys_.fill(Empty);
+}
+
 void PaletteBuilder::Clear()
 {
+    // Only the slots taken are emptied: the table is far larger than the colours it holds.
+    for (int i = 0; i < std::min(count_, MaxColors); ++i)
+        keys_[slotOf_[static_cast<std::size_t>(i)]] = Empty;
     table_.fill(0);
     count_ = 0;
-    keys_.fill(Empty);
 }
 
 int PaletteBuilder::Add(std::uint32_t rgb, std::uint32_t slot)
@@ -53,6 +61,7 @@ int PaletteBuilder::Add(std::uint32_t rgb, std::uint32_t slot)
     const int index = count_++;
     keys_[slot] = rgb;
     indices_[slot] = static_cast<std::uint8_t>(index);
+    slotOf_[static_cast<std::size_t>(index)] = static_cast<std::uint16_t>(slot);
     table_[3 * index] = static_cast<std::uint8_t>(rgb >> 16);
     table_[3 * index + 1] = static_cast<std::uint8_t>(rgb >> 8);
     table_[3 * index + 2] = static_cast<std::uint8_t>(rgb);
@@ -65,9 +74,10 @@ bool MapFramePixels(const BgrxPixels &pixels, bool interlaced, std::int32_t tran
     transparentIndex = NoTransparentIndex;
     const RowOrder rows(pixels.Height, interlaced);
     std::uint8_t *out = indices.data();
+    const int width = pixels.Width;     // a local: the index stores could alias the struct
     for (int n = 0; n < pixels.Height; ++n) {
         const std::uint8_t *p = pixels.Data + static_cast<std::ptrdiff_t>(rows.RowAt(n)) * pixels.Stride;
-        for (int x = 0; x < pixels.Width; ++x, p += 4) {
+        for (int x = 0; x < width; ++x, p += 4) {
             const int index = palette.IndexOf(PixelColor(p));
             if (index < 0)
                 return false;
