@@ -499,6 +499,17 @@ private:
     std::unique_ptr<StringTable> table_;
 };
 
+// The mask byte of eight indices: bit 7 for the first, set where the index is `transparent`.
+std::uint8_t TransparentBits(const std::uint8_t *indices, std::uint8_t transparent)
+{
+    constexpr std::uint64_t Low7 = 0x7F7F7F7F7F7F7F7Full;
+    const std::uint64_t x = LoadLittleEndian64(indices) ^ (0x0101010101010101ull * transparent);
+    // The top bit of each byte of `zero` is set exactly where that byte of x is 0.
+    const std::uint64_t zero = ~(((x & Low7) + Low7) | x | Low7);
+    // Gathers the eight top bits into one byte, the first index's into bit 7.
+    return static_cast<std::uint8_t>(((zero >> 7) * 0x8040201008040201ull) >> 56);
+}
+
 // Marks the transparent pixels among the first `placed` stored pixels.
 void MarkTransparent(const RasterTarget &t, std::size_t placed)
 {
@@ -509,7 +520,10 @@ void MarkTransparent(const RasterTarget &t, std::size_t placed)
         const std::uint8_t *row = t.Indices + y * t.IndexStride;
         std::uint8_t *mask = t.Mask + y * t.MaskStride;
         const std::size_t count = std::min(width, placed - n * width);
-        for (std::size_t x = 0; x < count; ++x)
+        std::size_t x = 0;
+        for (; x + 8 <= count; x += 8)
+            mask[x / 8] = TransparentBits(row + x, t.TransparentIndex);
+        for (; x < count; ++x)
             if (row[x] == t.TransparentIndex)
                 mask[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
     }
