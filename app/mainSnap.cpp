@@ -209,6 +209,7 @@ void TScreenfrm::buildMenus()
     bind(Options1, &TScreenfrm::Options1Click);
     bind(Configuration1, &TScreenfrm::Configuration1Click);
     bind(CreateAnimatedGIF1, &TScreenfrm::CreateAnimatedGIF1Click);
+    bind(Insertcursorinimage1, &TScreenfrm::Insertcursorinimage1Click);
 }
 
 void TScreenfrm::buildToolBar()

@@ -18,6 +18,8 @@
 
 #include <optional>
 
+class QEventLoop;
+
 namespace kaptiv {
 
 class TImagefrm;
@@ -49,6 +51,7 @@ public:
     QMdiArea *mdi;
     // The file dialogs; each keeps its last file name from one use to the next.
     FileDialog open, save;
+    FileDialog OpenCur; // Insert Cursor's
     TGIFImage *iGif; // hidden; reads the GIF files Open opens
 
     // The capture items in menu order (Screen, Rectangle, Window, Active Window, AW Client,
@@ -81,6 +84,8 @@ public:
     void Options1Click(QObject *sender);
     void Configuration1Click(QObject *sender);
     void CreateAnimatedGIF1Click(QObject *sender);
+    // Insert Cursor (InsertCursor.cpp).
+    void Insertcursorinimage1Click(QObject *sender);
     // Whether the main window may close: every image window is asked first, in the main window's
     // order, and the first refusal keeps everything open.
     void FormCloseQuery(bool &canClose);
@@ -97,7 +102,7 @@ public:
     bool closingAll() const override { return ClosingAll; }
     bool confirmClosing() const override;
     bool placingCursor() const override { return PlacingCursor; }
-    void endPlacingCursor() override { PlacingCursor = false; }
+    void endPlacingCursor() override;
     const CursorImage &stampCursor() const override { return StampCursor; }
     void releaseStampCursor() override { StampCursor = {}; }
 
@@ -152,6 +157,10 @@ private:
     // and takes the path as its caption.
     void showSaved(TImagefrm &window, const QString &path, const Bitmap &readBack, QSize size = {});
     TConfigfrm &configuration() const;
+    // Runs the program's events until the cursor placement in `window` ends: stamped, the window
+    // gone, or the program ending (InsertCursor.cpp).
+    void waitWhilePlacingCursor(TImagefrm &window);
+    QEventLoop *cursorPlacementLoop_ = nullptr; // while that wait runs
 
     QList<QPointer<TImagefrm>> fitAfterShow_; // autosized once the hidden main window is shown
 };

@@ -2,6 +2,7 @@
 
 #include "formats/ImageFileIo.h"
 #include "formats/PngCodec.h"
+#include "platform/CursorStamp.h"
 #include "platform/Errors.h"
 #include "platform/PixelFormats.h"
 
@@ -31,24 +32,43 @@ void put32(QByteArray &out, quint32 v)
 quint16 u16(const QByteArray &b, qint64 at) { return qFromLittleEndian<quint16>(b.constData() + at); }
 quint32 u32(const QByteArray &b, qint64 at) { return qFromLittleEndian<quint32>(b.constData() + at); }
 
+constexpr quint16 IconType = 1, CursorType = 2;
+
 struct Entry {
     int width, height, bits;
     quint32 size, offset;
+    QPoint hotSpot;
 };
 
-// The image Windows would pick for a 32 x 32 place: the nearest size, then the most colours.
-Entry nearestStandard(const QByteArray &bytes)
+// The bits a pixel of an image as its own header gives them (a PNG counts as 32): a cursor's
+// directory holds its hot spot where an icon's gives the bits.
+int ownBits(const QByteArray &bytes, quint32 offset, quint32 size)
+{
+    if (size >= 8 && offset <= quint64(bytes.size()) - 8 && bytes.mid(offset, 4) == "\x89PNG")
+        return 32;
+    if (size >= 16 && offset <= quint64(bytes.size()) - 16)
+        return u16(bytes, offset + 14);
+    return 0;
+}
+
+// The image the desktop would pick for a place of `size` x `size`: the nearest size, then the
+// most colours.
+Entry nearestEntry(const QByteArray &bytes, int size)
 {
     const int count = u16(bytes, 4);
     if (count == 0 || bytes.size() < HeaderSize + qint64(count) * EntrySize)
         invalid();
+    const bool cursor = u16(bytes, 2) == CursorType;
     Entry best{};
     int bestDistance = -1;
     for (int i = 0; i < count; ++i) {
         const qint64 at = HeaderSize + qint64(i) * EntrySize;
         const uchar *e = reinterpret_cast<const uchar *>(bytes.constData() + at);
-        Entry entry{e[0] ? e[0] : 256, e[1] ? e[1] : 256, u16(bytes, at + 6), u32(bytes, at + 8), u32(bytes, at + 12)};
-        const int distance = std::abs(entry.width - StandardIconSize) + std::abs(entry.height - StandardIconSize);
+        Entry entry{e[0] ? e[0] : 256, e[1] ? e[1] : 256, 0, u32(bytes, at + 8), u32(bytes, at + 12), {}};
+        entry.bits = cursor ? ownBits(bytes, entry.offset, entry.size) : u16(bytes, at + 6);
+        if (cursor)
+            entry.hotSpot = QPoint(u16(bytes, at + 4), u16(bytes, at + 6));
+        const int distance = std::abs(entry.width - size) + std::abs(entry.height - size);
         if (bestDistance < 0 || distance < bestDistance || (distance == bestDistance && entry.bits > best.bits)) {
             best = entry;
             bestDistance = distance;
@@ -59,10 +79,10 @@ Entry nearestStandard(const QByteArray &bytes)
     return best;
 }
 
-// A device-independent bitmap with its mask, drawn on white: where the mask is set the background
-// shows through the colour (white XOR colour), as the desktop draws an icon; 32-bit images with an
-// alpha channel are blended over white instead.
-QImage drawDibOnWhite(const QByteArray &image, std::uint64_t maxPixels)
+// A device-independent bitmap with its mask: where the mask is set the colour inverts what lies
+// beneath (black leaves it as it is), elsewhere the colour covers it. A 32-bit image with an alpha
+// channel is blended by its alpha instead, and its mask is not used.
+CursorImage dibImage(const QByteArray &image, std::uint64_t maxPixels)
 {
     const Bitmap colour = decodeDib(image, 0, -1, true, maxPixels);
     const int w = colour.width(), h = colour.height();
@@ -84,40 +104,37 @@ QImage drawDibOnWhite(const QByteArray &image, std::uint64_t maxPixels)
                 hasAlpha = uchar(image[colourStart + colourRow * y + 4 * x + 3]) != 0;
 
     const QImage pixels = colour.toRgb32();
-    QImage out = allocateImage(w, h, QImage::Format_RGB32);
+    CursorImage out;
+    out.image = allocateImage(w, h, QImage::Format_ARGB32);
     for (int y = 0; y < h; ++y) {
-        QRgb *row = reinterpret_cast<QRgb *>(out.scanLine(y));
-        std::memcpy(row, pixels.constScanLine(y), size_t(w) * 4);
         const qint64 fileRow = h - 1 - y; // both bottom-up
+        const QRgb *in = reinterpret_cast<const QRgb *>(pixels.constScanLine(y));
+        QRgb *row = reinterpret_cast<QRgb *>(out.image.scanLine(y));
         for (int x = 0; x < w; ++x) {
+            const QRgb c = in[x] & 0x00FFFFFFu;
             if (hasAlpha) {
-                const int a = uchar(image[colourStart + colourRow * fileRow + 4 * x + 3]);
-                const QRgb c = row[x];
-                auto over = [a](int v) { return (v * a + 255 * (255 - a) + 127) / 255; };
-                row[x] = qRgb(over(qRed(c)), over(qGreen(c)), over(qBlue(c)));
+                row[x] = c | QRgb(uchar(image[colourStart + colourRow * fileRow + 4 * x + 3])) << 24;
             } else if (hasMask && (uchar(image[maskStart + maskRow * fileRow + x / 8]) & (0x80 >> (x & 7)))) {
-                row[x] = 0xFFFFFFFFu ^ (row[x] & 0x00FFFFFFu);
+                row[x] = 0; // nothing covers the picture here
+                if (c != 0) {
+                    if (out.invert.isNull()) {
+                        out.invert = allocateImage(w, h, QImage::Format_RGB32);
+                        out.invert.fill(0);
+                    }
+                    reinterpret_cast<QRgb *>(out.invert.scanLine(y))[x] = c | 0xFF000000u;
+                }
+            } else {
+                row[x] = c | 0xFF000000u;
             }
         }
     }
     return out;
 }
 
-QImage drawPngOnWhite(const QByteArray &image, std::uint64_t maxPixels)
+CursorImage pngImage(const QByteArray &image, std::uint64_t maxPixels)
 {
-    const Bitmap png = decodePng(image, maxPixels);
-    QImage out = allocateImage(png.width(), png.height(), QImage::Format_RGB32);
-    out.fill(Qt::white);
-    const QImage argb = convertImage(png.image(), QImage::Format_ARGB32);
-    for (int y = 0; y < out.height(); ++y) {
-        const QRgb *in = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
-        QRgb *row = reinterpret_cast<QRgb *>(out.scanLine(y));
-        for (int x = 0; x < out.width(); ++x) {
-            const int a = qAlpha(in[x]);
-            auto over = [a](int v) { return (v * a + 255 * (255 - a) + 127) / 255; };
-            row[x] = qRgb(over(qRed(in[x])), over(qGreen(in[x])), over(qBlue(in[x])));
-        }
-    }
+    CursorImage out;
+    out.image = convertImage(decodePng(image, maxPixels).image(), QImage::Format_ARGB32);
     return out;
 }
 
@@ -185,27 +202,41 @@ void saveIcon(const Bitmap &picture, const QString &path, std::optional<QRgb> tr
     writeImageFile(path, [&] { return encodeIcon(picture, transparent); });
 }
 
-Bitmap decodeIcon(const QByteArray &bytes, std::uint64_t maxPixels)
+CursorImage decodeIconImage(const QByteArray &bytes, int size, std::uint64_t maxPixels)
 {
-    if (bytes.size() < HeaderSize || u16(bytes, 0) != 0 || u16(bytes, 2) != 1)
+    if (bytes.size() < HeaderSize || u16(bytes, 0) != 0 || (u16(bytes, 2) != IconType && u16(bytes, 2) != CursorType))
         invalid();
-    const Entry entry = nearestStandard(bytes);
+    const Entry entry = nearestEntry(bytes, size);
     const QByteArray image = bytes.mid(entry.offset, entry.size);
-    QImage drawn;
+    CursorImage drawn;
     try {
-        drawn = image.startsWith("\x89PNG") ? drawPngOnWhite(image, maxPixels) : drawDibOnWhite(image, maxPixels);
+        drawn = image.startsWith("\x89PNG") ? pngImage(image, maxPixels) : dibImage(image, maxPixels);
     } catch (const EOpenFile &) { // the bitmap or PNG reader's message would mislead
         invalid();
     }
-    if (drawn.isNull()) // an image without pixels: nothing to draw
+    if (drawn.image.isNull()) // an image without pixels: nothing to draw
         invalid();
-    if (drawn.width() != StandardIconSize || drawn.height() != StandardIconSize) {
-        drawn = drawn.scaled(StandardIconSize, StandardIconSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        if (drawn.isNull())
+    drawn.hotSpot = u16(bytes, 2) == CursorType ? entry.hotSpot : QPoint(drawn.image.width() / 2, drawn.image.height() / 2);
+    return drawn;
+}
+
+Bitmap decodeIcon(const QByteArray &bytes, std::uint64_t maxPixels)
+{
+    if (bytes.size() < HeaderSize || u16(bytes, 2) != IconType)
+        invalid();
+    const CursorImage icon = decodeIconImage(bytes, StandardIconSize, maxPixels);
+    QImage white = allocateImage(icon.image.width(), icon.image.height(), QImage::Format_RGB32);
+    white.fill(Qt::white);
+    Bitmap drawn(white, 24);
+    stampCursor(drawn, icon, QPoint(0, 0));
+    QImage standard = drawn.image();
+    if (standard.width() != StandardIconSize || standard.height() != StandardIconSize) {
+        standard = standard.scaled(StandardIconSize, StandardIconSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (standard.isNull())
             throw EOutOfMemory(outOfMemoryMessage());
-        drawn = convertImage(drawn, QImage::Format_RGB32);
+        standard = convertImage(standard, QImage::Format_RGB32);
     }
-    return convertToColors(drawn, 24, CaptureColors::Colors16);
+    return convertToColors(standard, 24, CaptureColors::Colors16);
 }
 
 Bitmap loadIcon(const QString &path)

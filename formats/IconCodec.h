@@ -5,6 +5,7 @@
 
 #include "formats/BmpCodec.h"
 #include "platform/Bitmap.h"
+#include "platform/Desktop.h"
 
 #include <QByteArray>
 #include <QString>
@@ -25,6 +26,13 @@ void checkStandardIcon(const Bitmap &picture);
 QByteArray encodeIcon(const Bitmap &picture, std::optional<QRgb> transparent = std::nullopt);
 // Writes through the one file writer; raises as encodeIcon, and EOpenFile naming the file.
 void saveIcon(const Bitmap &picture, const QString &path, std::optional<QRgb> transparent = std::nullopt);
+
+// The image of an icon or cursor file (its type 1 or 2) that the desktop picks for a place of
+// `size` x `size` pixels (the nearest size, then the most colours), as the desktop draws it: its
+// colours, its mask (which makes pixels clear or inverts what lies beneath), or a 32-bit image's
+// alpha. The hot spot is a cursor's own, the centre of an icon. Raises EOpenFile "Icon image is not
+// valid." for bytes it cannot read, EOutOfMemory when memory runs out.
+CursorImage decodeIconImage(const QByteArray &bytes, int size, std::uint64_t maxPixels = MaxPicturePixels);
 
 // A 32 x 32 4-bit picture of the icon as the desktop draws it on white: transparent parts white,
 // parts the mask inverts inverted. Raises EOpenFile "Icon image is not valid." for bytes that are

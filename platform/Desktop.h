@@ -23,9 +23,12 @@ struct ScreenRect {
     bool operator==(const ScreenRect &) const = default;
 };
 
-// The pointer's current image: premultiplied ARGB and the hot spot within it.
+// A pointer's image and the hot spot within it. Drawn, `image` is blended over the picture by its
+// alpha, then the picture beneath is XORed with `invert`: the pixels of a two-colour cursor that
+// turn the background into its opposite.
 struct CursorImage {
-    QImage image; // Format_ARGB32_Premultiplied; null when the desktop cannot give it
+    QImage image;  // any ARGB format; null when the desktop cannot give it
+    QImage invert; // Format_RGB32 of the same size; null when nothing is inverted
     QPoint hotSpot;
 };
 

@@ -1,6 +1,7 @@
 // The codecs' own promises: the icon file byte for byte, run lengths, and damaged or oversized
 // files refused with the format's message.
 #include "formats/BmpCodec.h"
+#include "formats/CursorCodec.h"
 #include "formats/IconCodec.h"
 #include "formats/JpegCodec.h"
 #include "formats/PngCodec.h"
@@ -144,12 +145,15 @@ TEST(ImageCodecs, CutFilesAndOversizedPicturesAreRefusedWithTheFormatsMessage)
     EXPECT_THROW(encodeJpeg(picture, {0, false, false}), std::invalid_argument);
 }
 
-// Every seed of the JPEG and icon fuzzers and every input that ever broke those readers, replayed.
+// Every seed of the JPEG, icon and cursor fuzzers and every input that ever broke those readers,
+// replayed.
 TEST(ImageCodecs, FuzzSeedsAndCrashersReadOrAreRefused)
 {
-    const std::pair<const char *, std::function<Bitmap(const QByteArray &)>> readers[] = {
-        {"jpeg_reader", [](const QByteArray &b) { return decodeJpeg(b); }},
-        {"ico_reader", [](const QByteArray &b) { return decodeIcon(b); }},
+    const std::pair<const char *, std::function<void(const QByteArray &)>> readers[] = {
+        {"jpeg_reader", [](const QByteArray &b) { decodeJpeg(b); }},
+        {"ico_reader", [](const QByteArray &b) { decodeIcon(b); }},
+        {"cur_reader", [](const QByteArray &b) { decodeCursor(b); }},
+        {"ani_reader", [](const QByteArray &b) { decodeAnimatedCursor(b); }},
     };
     for (const auto &[name, decode] : readers) {
         int files = 0;

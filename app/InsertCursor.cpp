@@ -1,0 +1,131 @@
+// The Options menu's Insert Cursor: a cursor read from a file is stamped into the active image
+// where the user releases a mouse button over its picture.
+#include "app/mainSnap.h"
+#include "document/ChldSnap.h"
+#include "formats/CursorCodec.h"
+#include "platform/DevicePixels.h"
+
+#include <QAbstractScrollArea>
+#include <QEvent>
+#include <QEventLoop>
+#include <QPointer>
+#include <QScopedValueRollback>
+
+namespace kaptiv {
+
+namespace {
+
+const QString CursorFilter = QStringLiteral("Cursors (*.cur, *.ani)|*.cur;*.ani");
+
+// Where the window shows its picture, in screen pixels: its client area, less any part that lies
+// outside the document area and so cannot be clicked.
+ScreenRect shownClientArea(const TImagefrm &window, const QWidget &documentArea)
+{
+    const QWidget *client = window.widget();
+    if (const auto *scroller = qobject_cast<const QAbstractScrollArea *>(client))
+        client = scroller->viewport();
+    const QRect shown = QRect(client->mapToGlobal(QPoint(0, 0)), client->size())
+                            .intersected(QRect(documentArea.mapToGlobal(QPoint(0, 0)), documentArea.size()));
+    const qreal ratio = client->devicePixelRatioF();
+    const QPoint topLeft = toDevicePixels(shown.topLeft(), ratio);
+    const QPoint end = toDevicePixels(shown.topLeft() + QPoint(shown.width(), shown.height()), ratio);
+    return {topLeft.x(), topLeft.y(), end.x(), end.y()};
+}
+
+// The program's state while a cursor is being placed, undone however the placement ends: the
+// pointer kept in the window's client area, PlacingCursor set, the caption saved and the picture's
+// tooltip off. Ended without a stamp (the window closed, the program ending), the caption and the
+// tooltip come back and the cursor is let go.
+class CursorPlacement {
+public:
+    CursorPlacement(TScreenfrm &main, TImagefrm &window)
+        : main_(main), window_(&window),
+          confinement_(desktop().confinePointer(shownClientArea(window, *main.mdi->viewport()), main.winId()))
+    {
+        main_.PlacingCursor = true;
+        window.SavedCaption = window.caption();
+        window.Image->setToolTip(QString());
+    }
+    ~CursorPlacement()
+    {
+        confinement_.reset();
+        if (main_.PlacingCursor && window_) {
+            window_->setCaption(window_->SavedCaption);
+            window_->Image->setToolTip(window_->hint());
+        }
+        main_.PlacingCursor = false;
+        main_.releaseStampCursor();
+    }
+    CursorPlacement(const CursorPlacement &) = delete;
+    CursorPlacement &operator=(const CursorPlacement &) = delete;
+
+private:
+    TScreenfrm &main_;
+    QPointer<TImagefrm> window_;
+    std::unique_ptr<PointerConfinement> confinement_;
+};
+
+// Ends an event loop when the window it watches is closed (hidden on its way to being freed) or
+// freed.
+class EndsWhenClosed : public QObject {
+public:
+    EndsWhenClosed(QWidget &window, QEventLoop &loop) : window_(&window), loop_(loop)
+    {
+        window.installEventFilter(this);
+        connect(&window, &QObject::destroyed, &loop, &QEventLoop::quit);
+    }
+    ~EndsWhenClosed() override
+    {
+        if (window_)
+            window_->removeEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Hide) // seen before the window is marked hidden: look after it
+            QMetaObject::invokeMethod(this, [this] { if (!window_ || !window_->isVisible()) loop_.quit(); },
+                                      Qt::QueuedConnection);
+        return false;
+    }
+
+private:
+    QPointer<QWidget> window_;
+    QEventLoop &loop_;
+};
+
+} // namespace
+
+void TScreenfrm::Insertcursorinimage1Click(QObject *)
+{
+    if (!active() || PlacingCursor)
+        return;
+    OpenCur.Filter = CursorFilter;
+    if (!Execute(OpenCur, this))
+        return;
+    CursorImage cursor = loadCursor(OpenCur.FileName);
+    TImagefrm *window = active();
+    if (!window)
+        return;
+    CursorPlacement placement(*this, *window);
+    StampCursor = std::move(cursor); // let go with the placement, however it ends
+    waitWhilePlacingCursor(*window);
+}
+
+void TScreenfrm::waitWhilePlacingCursor(TImagefrm &window)
+{
+    QEventLoop loop;
+    const EndsWhenClosed closing(window, loop);
+    const QScopedValueRollback<QEventLoop *> current(cursorPlacementLoop_, &loop);
+    if (PlacingCursor)
+        loop.exec();
+}
+
+void TScreenfrm::endPlacingCursor()
+{
+    PlacingCursor = false;
+    if (cursorPlacementLoop_)
+        cursorPlacementLoop_->quit();
+}
+
+} // namespace kaptiv

@@ -1,0 +1,7 @@
+// Feeds arbitrary bytes to the static cursor reader.
+#include "CursorReaderFuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    return fuzzCursorReader(kaptiv::decodeCursor, data, size);
+}

@@ -1,0 +1,71 @@
+// Insert Cursor on a real display, the mouse moved by xdotool: the pointer really stays in the
+// image window while a cursor is placed, and is free again after the stamp and after the window
+// was closed meanwhile.
+#include "AppFixture.h"
+#include "CursorFiles.h"
+#include "InsertCursorDriver.h"
+#include "XdoTool.h"
+
+#include <QAbstractScrollArea>
+#include <QFile>
+
+namespace kaptiv::testing {
+namespace {
+
+using InsertCursorOnX11 = AppFixture;
+
+TEST_F(InsertCursorOnX11, ThePointerStaysInTheWindowUntilTheStampOrTheWindowClosing)
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    fake.screen = QImage(120, 90, QImage::Format_RGB32);
+    fake.screen.fill(Qt::white);
+    main->GrabScreenClick(main->GrabScreen); // a known picture, from the scripted screen
+    setDesktopForTesting(nullptr);           // and from now on the real pointer
+    main->show();
+    xdotool({"windowactivate", "--sync", QString::number(main->winId())});
+    ASSERT_TRUE(waitUntil([&] { return main->isActiveWindow(); }));
+    QTemporaryDir dir;
+    QFile file(dir.filePath("red.cur"));
+    QImage red(4, 4, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(cursorFile(red, 24)) > 0);
+    file.close();
+    auto pointerMovedTo = [](QPoint to) {
+        xdotool({"mousemove", QString::number(to.x()), QString::number(to.y())});
+        QApplication::processEvents();
+        return desktop().cursorPos();
+    };
+
+    const QPointer<TImagefrm> window = active();
+    QWidget *viewport = qobject_cast<QAbstractScrollArea *>(window->widget())->viewport();
+    const QRect area(viewport->mapToGlobal(QPoint(0, 0)), viewport->size());
+    const QPoint picture = window->Image->mapToGlobal(QPoint(0, 0));
+    for (bool closeMeanwhile : {false, true}) {
+        SCOPED_TRACE(closeMeanwhile ? "closed meanwhile" : "stamped");
+        EXPECT_TRUE(runInsertCursor(*main, dialogs, file.fileName(), [&] {
+            EXPECT_EQ(pointerMovedTo(picture + QPoint(30, 20)), picture + QPoint(30, 20));
+            EXPECT_TRUE(waitUntil([&] { return window->caption() == "Untitled1: [30,20]"; }));
+            for (QPoint away : {QPoint(0, 0), area.bottomRight() + QPoint(200, 200)}) {
+                const QPoint held = pointerMovedTo(away);
+                EXPECT_TRUE(area.contains(held)) << "the pointer went to " << held.x() << "," << held.y();
+            }
+            pointerMovedTo(picture + QPoint(10, 12));
+            xdotool({closeMeanwhile ? "key" : "click", closeMeanwhile ? "ctrl+F4" : "3"});
+            EXPECT_TRUE(waitUntil([&] { return !window || !window->isVisible() || !main->PlacingCursor; }));
+        }));
+        settle();
+        EXPECT_EQ(pointerMovedTo({0, 0}), QPoint(0, 0)) << "the pointer is still held";
+        if (closeMeanwhile) {
+            EXPECT_EQ(main->imageWindowCount(), 0);
+        } else {
+            EXPECT_EQ(window->Image->picture().image().pixel(10, 12), qRgb(255, 0, 0)) << "the right button stamps";
+            EXPECT_EQ(window->Image->picture().image().pixel(13, 15), qRgb(255, 0, 0));
+            EXPECT_EQ(window->Image->picture().image().pixel(9, 11), qRgb(255, 255, 255));
+            EXPECT_EQ(window->caption(), "Untitled1");
+        }
+    }
+    QApplication::setQuitOnLastWindowClosed(true);
+}
+
+} // namespace
+} // namespace kaptiv::testing
