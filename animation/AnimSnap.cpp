@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QShowEvent>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace kaptiv {
@@ -47,10 +48,10 @@ void TAnimfrm::FormShow()
 {
     TAnimationfrm &builder = builder_();
     const ProgressShown progress(*builder.GIFPB);
-    resize(SmallestClientSize);
     setWindowTitle(QStringLiteral("[%1 Frames] [%2 Speed]").arg(builder.ImageLB->count()).arg(builder.Speedv->value()));
-    centreOnScreen(*this);
     aGif->Clear(); // an earlier animation is not shown in place of one that cannot be made
+    resize(sizeForFrames());
+    centreOnScreen(*this);
     TGIFSaveInfo info = builder.AnimationInfo();
     aGif->setSpeed(builder.Speedv->value());
     const std::vector<uint8_t> bytes = EncodeAnimation(info);
@@ -63,9 +64,17 @@ void TAnimfrm::FormShow()
     aGif->setAnimate(true);
 }
 
+int TAnimfrm::captionRoom() const
+{
+    QFont title = font();
+    title.setBold(true);
+    const int bar = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    return QFontMetrics(title).horizontalAdvance(windowTitle()) + 5 * bar;
+}
+
 QSize TAnimfrm::sizeForFrames() const
 {
-    QSize client = SmallestClientSize;
+    QSize client = SmallestClientSize.expandedTo(QSize(captionRoom(), 0));
     for (int n = 1; n <= aGif->FrameCount(); ++n) {
         const TFrame &frame = aGif->Animation().Frame(n);
         client = client.expandedTo(QSize(frame.Left + frame.Width, frame.Top + frame.Height));

@@ -26,13 +26,16 @@ public:
     void FormHide() { aGif->setAnimate(false); }
     void aGifProgress(QObject *sender, int32_t bytesProcessed, int32_t bytesToProcess, int32_t percentageProcessed,
                       bool &keepOnProcessing);
+    // The width at which the title bar shows the whole caption beside its icon and buttons.
+    int captionRoom() const;
 
 protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
 
 private:
-    // The client area: at least SmallestClientSize, and large enough for every frame of aGif.
+    // The client area: at least SmallestClientSize and captionRoom, and large enough for every
+    // frame of aGif.
     QSize sizeForFrames() const;
 
     std::function<TAnimationfrm &()> builder_;

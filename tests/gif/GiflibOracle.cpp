@@ -77,6 +77,17 @@ std::vector<int> StoredRows(int height, bool interlaced)
     return rows;
 }
 
+// The loop count of a "NETSCAPE2.0" application block and its sub-block {1, low, high}.
+int LoopCountIn(const ExtensionBlock *blocks, int count)
+{
+    for (int b = 0; b + 1 < count; ++b)
+        if (blocks[b].Function == APPLICATION_EXT_FUNC_CODE && blocks[b].ByteCount == 11
+            && std::memcmp(blocks[b].Bytes, "NETSCAPE2.0", 11) == 0 && blocks[b + 1].ByteCount >= 3
+            && blocks[b + 1].Bytes[0] == 1)
+            return blocks[b + 1].Bytes[1] | blocks[b + 1].Bytes[2] << 8;
+    return -1;
+}
+
 } // namespace
 
 std::optional<Image> Read(std::span<const std::uint8_t> file)
@@ -111,6 +122,8 @@ std::optional<Image> Read(std::span<const std::uint8_t> file)
             f.transparentIndex = gcb.TransparentColor;
         }
         image.frames.push_back(std::move(f));
+        if (image.loopCount < 0)
+            image.loopCount = LoopCountIn(saved.ExtensionBlocks, saved.ExtensionBlockCount);
     }
     return image;
 }

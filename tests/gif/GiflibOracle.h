@@ -22,6 +22,7 @@ struct Frame {
 
 struct Image {
     int screenWidth = 0, screenHeight = 0;
+    int loopCount = -1;                 // of the looping block; -1 without one
     std::vector<Frame> frames;
 };
 
