@@ -32,6 +32,17 @@ ScreenRect shownClientArea(const TImagefrm &window, const QWidget &documentArea)
     return {topLeft.x(), topLeft.y(), end.x(), end.y()};
 }
 
+// The area the pointer is kept in. A window whose client area shows nowhere in the document area
+// (moved out of it) is brought back first: the user could click nothing otherwise.
+ScreenRect placementArea(TImagefrm &window, const QWidget &documentArea)
+{
+    const ScreenRect shown = shownClientArea(window, documentArea);
+    if (shown.width() > 0 && shown.height() > 0)
+        return shown;
+    window.move(0, 0);
+    return shownClientArea(window, documentArea);
+}
+
 // The program's state while a cursor is being placed, undone however the placement ends: the
 // pointer kept in the window's client area, PlacingCursor set, the caption saved and the picture's
 // tooltip off. Ended without a stamp (the window closed, the program ending), the caption and the
@@ -40,7 +51,7 @@ class CursorPlacement {
 public:
     CursorPlacement(TScreenfrm &main, TImagefrm &window)
         : main_(main), window_(&window),
-          confinement_(desktop().confinePointer(shownClientArea(window, *main.mdi->viewport()), main.winId()))
+          confinement_(desktop().confinePointer(placementArea(window, *main.mdi->viewport()), main.winId()))
     {
         main_.PlacingCursor = true;
         window.SavedCaption = window.caption();

@@ -58,7 +58,9 @@ TEST_F(InsertCursor, StampsTheCursorsOwnPixelsWhereAButtonIsReleasedOverThePictu
         SCOPED_TRACE(r.file.toStdString());
         dialogs.shown.clear();
         const QImage before = window->Image->picture().image();
+        window->move(-1000, -1000); // out of view: brought back, so that the picture can be clicked
         const bool placed = runInsertCursor(*main, dialogs, r.file, [&] {
+            EXPECT_TRUE(viewport->rect().contains(viewport->mapFromGlobal(fake.pointer)));
             EXPECT_TRUE(window->Image->toolTip().isEmpty());
             QTest::mouseRelease(viewport, r.button, {}, QPoint(200, 150)); // beside the picture: nothing
             EXPECT_TRUE(main->PlacingCursor);
