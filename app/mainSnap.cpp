@@ -1,6 +1,7 @@
 #include "app/mainSnap.h"
 
 #include "animation/GIFSnap.h"
+#include "app/FlagDuringCommand.h"
 #include "app/Startup.h"
 #include "app/ToolbarImages.h"
 #include "capture/CaptureOverlay.h"
@@ -210,6 +211,21 @@ void TScreenfrm::buildMenus()
     bind(Configuration1, &TScreenfrm::Configuration1Click);
     bind(CreateAnimatedGIF1, &TScreenfrm::CreateAnimatedGIF1Click);
     bind(Insertcursorinimage1, &TScreenfrm::Insertcursorinimage1Click);
+    bind(Copy1, &TScreenfrm::Copy1Click);
+    bind(Paste1, &TScreenfrm::Paste1Click);
+    bind(Clearclipboard1, &TScreenfrm::Clearclipboard1Click);
+    for (QAction *duplicate : {Monochrome2, N16colors2, N256colors2})
+        bind(duplicate, &TScreenfrm::Monochrome2Click);
+    bind(Cascae1, &TScreenfrm::Cascae1Click);
+    bind(Tile1, &TScreenfrm::Tile1Click);
+    bind(ArrangeIcons1, &TScreenfrm::ArrangeIcons1Click);
+    bind(MinimizeAll1, &TScreenfrm::MinimizeAll1Click);
+    bind(CloseAll, &TScreenfrm::CloseAllClick);
+    bind(About1, &TScreenfrm::About1Click);
+    bindOpening(File1, &TScreenfrm::File1Click);
+    bindOpening(Edit1, &TScreenfrm::Edit1Click);
+    bindOpening(Options2, &TScreenfrm::Options2Click);
+    bindOpening(Window1, &TScreenfrm::Window1Click);
 }
 
 void TScreenfrm::buildToolBar()
@@ -258,6 +274,9 @@ void TScreenfrm::buildToolBar()
     bind(wndb, &TScreenfrm::GrabWindowClick);
     bind(Clientb, &TScreenfrm::GrabWindowClick);
     bind(Custb, &TScreenfrm::CustomRegion1Click);
+    bind(copyb, &TScreenfrm::Copy1Click);
+    bind(pasteb, &TScreenfrm::Paste1Click);
+    bind(Helpb, &TScreenfrm::About1Click);
 }
 
 void TScreenfrm::buildStatusBar()
@@ -297,6 +316,11 @@ void TScreenfrm::buildImageWindowKeys()
 void TScreenfrm::bind(QAction *action, void (TScreenfrm::*handler)(QObject *))
 {
     connect(action, &QAction::triggered, this, asCommand([this, action, handler] { (this->*handler)(action); }));
+}
+
+void TScreenfrm::bindOpening(QMenu *menu, void (TScreenfrm::*handler)())
+{
+    connect(menu, &QMenu::aboutToShow, this, asCommand([this, handler] { (this->*handler)(); }));
 }
 
 std::array<QAction *, 7> TScreenfrm::captureItems() const
@@ -399,6 +423,9 @@ void TScreenfrm::FormCloseQuery(bool &canClose)
         if (!canClose)
             return;
     }
+    if (imageWindowCount() > 0)
+        canClose = askConfirmation(this, QStringLiteral("If you have not saved, all your current images will be lost.  "
+                                                        "Are you sure you want to exit?"));
 }
 
 void TScreenfrm::FormMouseMove() { setStatusPanel(1, QString()); }
@@ -494,18 +521,6 @@ namespace {
 struct FreedOnExit {
     std::optional<Bitmap> &bitmap;
     ~FreedOnExit() { bitmap.reset(); }
-};
-
-// A mode flag the overlay reads, set for one command and cleared however the command ends.
-class FlagDuringCommand {
-public:
-    FlagDuringCommand(bool &flag, bool value) : flag_(flag) { flag_ = value; }
-    ~FlagDuringCommand() { flag_ = false; }
-    FlagDuringCommand(const FlagDuringCommand &) = delete;
-    FlagDuringCommand &operator=(const FlagDuringCommand &) = delete;
-
-private:
-    bool &flag_;
 };
 
 } // namespace

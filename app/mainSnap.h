@@ -86,8 +86,25 @@ public:
     void CreateAnimatedGIF1Click(QObject *sender);
     // Insert Cursor (InsertCursor.cpp).
     void Insertcursorinimage1Click(QObject *sender);
+    // The Edit menu's clipboard commands (ClipboardCommands.cpp) and the duplicates (DuplicateCommand.cpp).
+    void Copy1Click(QObject *sender);
+    void Paste1Click(QObject *sender);
+    void Clearclipboard1Click(QObject *sender);
+    void Edit1Click();
+    void Monochrome2Click(QObject *sender);
+    // The Window menu, the menus' enabling and the about box (WindowCommands.cpp).
+    void Cascae1Click(QObject *sender);
+    void Tile1Click(QObject *sender);
+    void ArrangeIcons1Click(QObject *sender);
+    void MinimizeAll1Click(QObject *sender);
+    void CloseAllClick(QObject *sender);
+    void Window1Click();
+    void File1Click();
+    void Options2Click();
+    void About1Click(QObject *sender);
     // Whether the main window may close: every image window is asked first, in the main window's
-    // order, and the first refusal keeps everything open.
+    // order, and the first refusal keeps everything open; then, while images are open, the user
+    // is asked once more whether to exit.
     void FormCloseQuery(bool &canClose);
 
     // The capture settings the commands read at the moment they run.
@@ -132,6 +149,8 @@ protected:
 private:
     // Runs `handler` with the item as its sender whenever the item is chosen.
     void bind(QAction *action, void (TScreenfrm::*handler)(QObject *));
+    // Runs `handler` each time the menu opens.
+    void bindOpening(QMenu *menu, void (TScreenfrm::*handler)());
     void buildMenus();
     void buildToolBar();
     void buildStatusBar();

@@ -1,5 +1,6 @@
 #include "document/ChldSnap.h"
 
+#include "document/CaptionStyle.h"
 #include "document/ImageHost.h"
 #include "platform/CursorStamp.h"
 #include "platform/DevicePixels.h"
@@ -86,6 +87,9 @@ TImagefrm::TImagefrm(ImageHost &host, QWidget *parent)
     : QMdiSubWindow(parent), Image(new TImage), host_(host), scroller_(new QScrollArea)
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    auto *captionStyle = new CaptionAtLeftStyle;
+    captionStyle->setParent(this);
+    setStyle(captionStyle);
     setWindowTitle(QStringLiteral("Untitled"));
     resize(260, 212);
     scroller_->setWidget(Image);

@@ -230,6 +230,14 @@ Bitmap convertToColors(const QImage &pixels, int sourceDepth, CaptureColors colo
     return Bitmap(std::move(out), depth);
 }
 
+Bitmap inDisplayFormat(const QImage &pixels, int displayDepth)
+{
+    const QImage::Format format = displayDepth == 15 ? QImage::Format_RGB555
+        : displayDepth == 16                         ? QImage::Format_RGB16
+                                                     : QImage::Format_RGB32;
+    return keepDisplayPixels(convertImage(pixels, format), displayDepth);
+}
+
 void remapIntoIndexed(Bitmap &target, const QImage &rgb32, int x, int y)
 {
     QImage mapped = allocateImage(rgb32.width(), rgb32.height(), QImage::Format_Indexed8);

@@ -90,6 +90,10 @@ const HalftoneColorMap &halftoneColorMap();
 // has them), 32 for 32, 24 for the rest (24, and 30 whose pixels arrive as 8-bit channels).
 Bitmap convertToColors(const QImage &pixels, int sourceDepth, CaptureColors colors);
 
+// Pixels of any format as a display of `displayDepth` bits holds them (what a picture drawn on the
+// screen becomes): 5-5-5 or 5-6-5 at 15 and 16 bits, 32-bit colour at 32, 24-bit colour otherwise.
+Bitmap inDisplayFormat(const QImage &pixels, int displayDepth);
+
 // Maps 32-bit pixels back into an indexed bitmap's table after they were drawn on (for instance a
 // cursor stamped in), by the same rule that made the bitmap.
 void remapIntoIndexed(Bitmap &target, const QImage &rgb32, int x, int y);

@@ -18,70 +18,75 @@ protected:
             main->GrabScreenClick(main->GrabScreen);
     }
     void TearDown() override { QApplication::setQuitOnLastWindowClosed(true); }
-
-    // Gives the main window the keyboard through the window manager.
-    void activateMainWindow()
-    {
-        if (!main->isVisible())
-            main->show();
-        xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(main->winId())});
-        ASSERT_TRUE(waitUntil([&] { return main->isActiveWindow(); })) << "the main window never became active";
-    }
-    void pressOnMainWindow(const char *keys)
-    {
-        activateMainWindow();
-        xdotool({QStringLiteral("key"), QString::fromLatin1(keys)});
-    }
 };
 
-TEST_F(MainWindowOnX11, AltF4AsksEveryImageWindowActiveFirstAndOneNoKeepsThemAll)
+TEST_F(MainWindowOnX11, AltF4AsksEveryImageWindowActiveFirstThenAsksToExitAndOneNoKeepsThemAll)
 {
-    activateMainWindow();
+    const QString exit =
+        QStringLiteral("If you have not saved, all your current images will be lost.  Are you sure you want to exit?");
     main->mdi->setActiveSubWindow(main->imageWindows().value(1)); // Untitled2
     ASSERT_EQ(captions(), (QStringList{"Untitled2", "Untitled3", "Untitled1"}));
     struct Case {
         bool confirm;
         std::deque<int> answers;
-        int asked;
-        bool closes;
+        int windowQuestions;
+        bool exitAsked, closes;
     } cases[] = {
-        {true, {mrYes, mrNo}, 2, false},
-        {true, {mrNo}, 1, false},
-        {true, {mrYes, mrYes, mrYes}, 3, true},
-        {false, {}, 0, true},
+        {true, {mrYes, mrNo}, 2, false, false},
+        {true, {mrNo}, 1, false, false},
+        {true, {mrYes, mrYes, mrYes, mrNo}, 3, true, false},
+        {false, {mrNo}, 0, true, false},
+        {true, {mrYes, mrYes, mrYes, mrYes}, 3, true, true},
+        {false, {mrYes}, 0, true, true},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(::testing::Message() << "confirm " << c.confirm << ", questions " << c.asked);
+        SCOPED_TRACE(::testing::Message() << "confirm " << c.confirm << ", answers " << c.answers.size());
         config().confirm->setChecked(c.confirm);
         dialogs.shown.clear();
         dialogs.answers = c.answers;
-        activateMainWindow();
         const QList<TImagefrm *> order = main->imageWindows();
-        xdotool({QStringLiteral("key"), QStringLiteral("alt+F4")});
+        const size_t asked = size_t(c.windowQuestions) + (c.exitAsked ? 1 : 0);
+        ASSERT_TRUE(pressOn(*main, QStringLiteral("alt+F4")));
         if (c.closes) {
             EXPECT_TRUE(waitUntil([&] { return !main->isVisible(); })) << "the main window did not close";
         } else {
-            EXPECT_TRUE(waitUntil([&] { return dialogs.shown.size() == size_t(c.asked); }));
+            EXPECT_TRUE(waitUntil([&] { return dialogs.shown.size() == asked; }));
             QTest::qWait(300); // nothing else follows a refusal
             EXPECT_TRUE(main->isVisible());
         }
-        ASSERT_EQ(dialogs.shown.size(), size_t(c.asked));
-        for (int i = 0; i < c.asked; ++i) {
+        ASSERT_EQ(dialogs.shown.size(), asked);
+        for (int i = 0; i < c.windowQuestions; ++i) {
             EXPECT_EQ(dialogs.shown[i].parent, order[i]) << "question " << i;
             EXPECT_EQ(dialogs.shown[i].text, QStringLiteral("Are you sure you want to close without saving?"));
         }
+        if (c.exitAsked) {
+            EXPECT_EQ(dialogs.shown.back().parent, main);
+            EXPECT_EQ(dialogs.shown.back().text, exit);
+            EXPECT_EQ(dialogs.shown.back().caption, QStringLiteral("Confirmation"));
+        }
         EXPECT_EQ(main->imageWindowCount(), 3) << "no image window closes before the main window does";
     }
+    // With no image window open, the main window closes without a word.
+    main->show();
+    main->ClosingAll = true;
+    for (TImagefrm *window : main->imageWindows())
+        window->close();
+    main->ClosingAll = false;
+    settle();
+    dialogs.shown.clear();
+    ASSERT_TRUE(pressOn(*main, QStringLiteral("alt+F4")));
+    EXPECT_TRUE(waitUntil([&] { return !main->isVisible(); }));
+    EXPECT_TRUE(dialogs.shown.empty());
 }
 
 TEST_F(MainWindowOnX11, CtrlTabMovesToTheNextImageWindowAndCtrlF4ClosesTheActiveOne)
 {
     // Untitled3 is active; the next ones follow in the order the windows were opened, round.
     for (const char *next : {"Untitled1", "Untitled2", "Untitled3"}) {
-        pressOnMainWindow("ctrl+Tab");
+        ASSERT_TRUE(pressOn(*main, QStringLiteral("ctrl+Tab")));
         EXPECT_TRUE(waitUntil([&] { return active()->caption() == QLatin1String(next); })) << next;
     }
-    pressOnMainWindow("ctrl+F4");
+    ASSERT_TRUE(pressOn(*main, QStringLiteral("ctrl+F4")));
     EXPECT_TRUE(waitUntil([&] {
         settle();
         return main->imageWindowCount() == 2 && !captions().contains(QStringLiteral("Untitled3"));

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QStringList>
+#include <QWidget>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -29,6 +30,19 @@ inline bool waitUntil(const std::function<bool()> &done, int milliseconds = 1000
             return false;
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     }
+    return true;
+}
+
+// Gives `window` the keyboard through the window manager, as a click on it would, then presses
+// `keys` (xdotool's names, "alt+w"); false when the window never became active.
+inline bool pressOn(QWidget &window, const QString &keys)
+{
+    if (!window.isVisible())
+        window.show();
+    xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window.winId())});
+    if (!waitUntil([&] { return window.isActiveWindow(); }))
+        return false;
+    xdotool({QStringLiteral("key"), keys});
     return true;
 }
 
