@@ -95,7 +95,6 @@ TAnimationfrm::TAnimationfrm(Links links, QWidget *parent)
     GIFPB->hide();
     for (auto [button, name] : {std::pair{ViewAnimb, "ViewAnimb"}, {SaveAnimb, "SaveAnimb"}, {Close, "Close"}})
         button->setObjectName(QLatin1String(name));
-    Close->setDefault(true);
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(GIFPB, 1);
@@ -112,6 +111,10 @@ TAnimationfrm::TAnimationfrm(Links links, QWidget *parent)
     ensurePolished();
     const int width = layout->sizeHint().width();
     setFixedSize(width, layout->hasHeightForWidth() ? layout->totalHeightForWidth(width) : layout->sizeHint().height());
+    // Return ends typing in a box; no button takes it, so it never closes the builder or removes
+    // a frame by surprise.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(false);
     connectHandlers();
 }
 

@@ -64,6 +64,8 @@ TEST_F(AnimationBuilder, EditsReachTheSelectedEntrysOwnWindowAndApplyToAllCopies
             box->selectAll();
             QTest::keyClicks(box, QLatin1String(typed));
             EXPECT_EQ(box->value(), value) << typed;
+            QTest::keyClick(box, Qt::Key_Return); // ends the typing, not the builder
+            ASSERT_TRUE(b.isVisible()) << "Return closed the builder";
         }
         b.leftb->setValue(5);
         b.topb->setValue(6);
