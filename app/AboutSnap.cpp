@@ -33,7 +33,7 @@ TAboutfrm::TAboutfrm(QWidget *parent)
 {
     setObjectName(QStringLiteral("Aboutfrm"));
     setWindowTitle(QStringLiteral("About"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     // The program's icon at twice the size of a tool-bar glyph, which stands in for it when the
     // installed icon is not there.
