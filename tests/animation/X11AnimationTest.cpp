@@ -118,6 +118,7 @@ TEST_F(AnimationOnX11, CapturesBecomeAnAnimatedGifOfTheChosenOrderTimingAndLoops
          [&] {
              click(*b.LoopAnim);
              typeInto(*b.NumLoop, QStringLiteral("3"));
+             typeInto(*b.Speedv, QStringLiteral("10")); // the first frame stays 3 s for the screenshot
              click(*b.ViewAnimb);
          }},
         {"the preview playing", [&] { return activeDialog(preview()) && preview().aGif->Animate(); },
@@ -149,7 +150,7 @@ TEST_F(AnimationOnX11, CapturesBecomeAnAnimatedGifOfTheChosenOrderTimingAndLoops
     // The preview showed the first frame, green, in a window titled as the builder said.
     ASSERT_FALSE(previewSeen.isNull());
     EXPECT_EQ(previewSeen.pixel(preview().geometry().center() * preview().devicePixelRatioF()), colours[1]);
-    EXPECT_EQ(preview().windowTitle(), QStringLiteral("[3 Frames] [100 Speed]"));
+    EXPECT_EQ(preview().windowTitle(), QStringLiteral("[3 Frames] [10 Speed]"));
 
     QFile saved(path);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
