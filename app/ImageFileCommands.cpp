@@ -191,8 +191,7 @@ void TScreenfrm::GIFgif1Click(QObject *)
     window->GifInfo = frame;
     window->FrameDefs = window->GifInfo;
     if (!SaveGIF(path, info))
-        throw EGIFError(QStringLiteral("Could not create the GIF animation.  Make sure the images are valid, i.e. "
-                                       "there are no more than 256 colors per image."));
+        refuseGifFrames();
     window->setCaption(path);
     // Read back as the player reads it, so the window shows what the file holds.
     TGIFImage &gif = window->gif();

@@ -124,8 +124,7 @@ QString writePicture(const Bitmap &source, const QString &path, ImageFileType ty
         TGIFSaveInfo info;
         info.Frames.push_back(frame);
         if (!SaveGIF(path, info))
-            throw EGIFError(QStringLiteral("Could not create the GIF animation.  Make sure the images are valid, i.e. "
-                                           "there are no more than 256 colors per image."));
+            refuseGifFrames();
         return QStringLiteral("GIF");
     }
     case ImageFileType::None: break;

@@ -227,8 +227,7 @@ int runGifMake(const QStringList &arguments, std::ostream &out)
         info.Frames.push_back(frame);
     }
     if (!SaveGIF(output, info))
-        throw EGIFError(QStringLiteral("Could not create the GIF animation.  Make sure the images are valid, i.e. "
-                                       "there are no more than 256 colors per image."));
+        refuseGifFrames();
     out << terminalText(output) << ": " << info.Count() << (info.Count() == 1 ? " frame" : " frames")
         << (info.Count() > 1 ? (info.GlobalColors ? ", one shared colour table" : ", a colour table per frame") : "")
         << "\n";

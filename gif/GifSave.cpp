@@ -49,4 +49,10 @@ bool SaveGIF(const QString &fileName, TGIFSaveInfo &info)
     });
 }
 
+void refuseGifFrames()
+{
+    throw EGIFError(QStringLiteral("Could not create the GIF animation.  Make sure the images are valid, i.e. there "
+                                   "are no more than 256 colors per image."));
+}
+
 } // namespace kaptiv

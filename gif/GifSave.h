@@ -24,4 +24,7 @@ bool EncodeGIF(TGIFSaveInfo &info, std::vector<uint8_t> &bytes);
 // file that cannot be created raises EOpenFile with the reason.
 bool SaveGIF(const QString &fileName, TGIFSaveInfo &info);
 
+// What the user is told when EncodeGIF or SaveGIF says false: raises EGIFError.
+[[noreturn]] void refuseGifFrames();
+
 } // namespace kaptiv
