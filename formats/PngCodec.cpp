@@ -72,9 +72,15 @@ Bitmap decodePng(const QByteArray &bytes, std::uint64_t maxPixels)
     reader.setAutoTransform(false);
     // Qt's own cap is 256 MiB; ours is the pixel limit above.
     reader.setAllocationLimit(int(maxPixels * 8 / (1024 * 1024)) + 1);
+    const QImage::Format format = reader.imageFormat();
     QImage image;
-    if (!reader.read(&image) || image.isNull())
+    if (!reader.read(&image) || image.isNull()) {
+        // Qt tells a picture it could not allocate from a damaged one only in a warning: if a
+        // picture of the header's size and Qt's format does not fit either, memory ran out.
+        if (format != QImage::Format_Invalid)
+            allocateImage(int(width), int(height), format);
         invalid();
+    }
     if (image.format() == QImage::Format_Grayscale8)
         return greyToIndexed(image);
     return Bitmap::fromImage(image);

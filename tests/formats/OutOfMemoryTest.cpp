@@ -3,6 +3,7 @@
 // null picture on into an empty file.
 #include "capture/Capture.h"
 #include "formats/BmpCodec.h"
+#include "formats/PngCodec.h"
 #include "gif/GifFrames.h"
 #include "gif/GifSave.h"
 #include "gif/core/GifReader.h"
@@ -99,6 +100,7 @@ TEST(OutOfMemory, EveryLargePictureAllocationIsCheckedAndNothingIsWritten)
     rgb.fill(qRgb(10, 200, 30));
     const Bitmap indexed = Bitmap::create(side, side, 8, halftoneColors());
     const QByteArray bmpFile = encodeBmp(Bitmap(rgb, 24));
+    const QByteArray pngFile = encodePng(indexed);
     QFile gifFile(QStringLiteral(KAPTIV_GIF_CORPUS "/hostile/gen/bomb_4096sq_one_colour.gif"));
     ASSERT_TRUE(gifFile.open(QIODevice::ReadOnly));
     const QByteArray gifBytes = gifFile.readAll();
@@ -113,6 +115,7 @@ TEST(OutOfMemory, EveryLargePictureAllocationIsCheckedAndNothingIsWritten)
         std::function<bool()> afterwards;
     } cases[] = {
         {"bitmap reader", [&] { decodeBmp(bmpFile); }, [] { return true; }},
+        {"PNG reader", [&] { decodePng(pngFile); }, [] { return true; }},
         {"frame of a GIF", [&] { GetFrameInfo(gif, 1); }, [] { return true; }},
         {"capture at 256 colours", [&] { convertToColors(rgb, 24, CaptureColors::Colors256); }, [] { return true; }},
         {"area cut from the frozen screen",
