@@ -544,10 +544,9 @@ void TScreenfrm::GrabActiveWindow1Click(QObject *sender)
     const QPoint cursorPos = screen.cursorPos();
     const CursorImage cursor = options.includeCursor ? screen.currentCursor() : CursorImage{};
     const WindowId window = requireForegroundWindow(screen);
-    TImagefrm *image = createImageWindow();
     const bool wholeWindow = sender == GrabActiveWindow1 || sender == activeb;
     CaptureBitmap = captureWindowArea(screen, window, wholeWindow, options, cursorPos, cursor).bitmap;
-    fillImageWindow(*image, *CaptureBitmap);
+    FinishImageWindow(); // only now: a window that closed while it was read leaves no empty one
 }
 
 // RectangleMode stays set afterwards; the window-picking commands clear it themselves.

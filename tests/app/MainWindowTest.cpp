@@ -272,15 +272,25 @@ TEST_F(MainWindow, ActiveClientCursorIsPlacedRelativeToTheClientArea)
 
 TEST_F(MainWindow, NoActiveWindowIsReportedAndCreatesNothing)
 {
-    fake.foreground = 0;
-    main->GrabActiveWindow1->trigger();
-    settle();
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("There is currently no active window."));
-    EXPECT_EQ(dialogs.shown[0].caption, QStringLiteral("Kaptiv"));
-    EXPECT_EQ(dialogs.shown[0].icon, MessageIcon::Error);
-    EXPECT_EQ(dialogs.shown[0].buttons, MessageButtons::Ok);
-    EXPECT_TRUE(main->imageWindows().isEmpty());
+    const struct {
+        const char *what;
+        WindowId foreground;
+    } cases[] = {
+        {"none is active", 0},
+        {"the active one closed before it was read", 4242}, // named active, gone from the desktop
+    };
+    for (const auto &c : cases) {
+        fake.foreground = c.foreground;
+        dialogs.shown.clear();
+        main->GrabActiveWindow1->trigger();
+        settle();
+        ASSERT_EQ(dialogs.shown.size(), 1u) << c.what;
+        EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("There is currently no active window.")) << c.what;
+        EXPECT_EQ(dialogs.shown[0].caption, QStringLiteral("Kaptiv"));
+        EXPECT_EQ(dialogs.shown[0].icon, MessageIcon::Error);
+        EXPECT_EQ(dialogs.shown[0].buttons, MessageButtons::Ok);
+        EXPECT_TRUE(main->imageWindows().isEmpty()) << c.what;
+    }
 }
 
 TEST_F(MainWindow, ARaisedErrorIsShownAndTheProgramGoesOn)
