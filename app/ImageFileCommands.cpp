@@ -94,10 +94,11 @@ void TScreenfrm::openGifFrames(const QString &path)
         return;
     }
     for (int n = iGif->FrameCount(); n >= 1; --n) {
-        TImagefrm *window = createImageWindow();
-        window->setCaption(iGif->IsAnimated() ? QStringLiteral("%1[%2]").arg(frameCaptionBase(path)).arg(n) : path);
+        // The frame first: a frame that cannot be made (out of memory) must not leave an empty window.
         TFrameInfo record;
         iGif->GetFrameInfo(n, record);
+        TImagefrm *window = createImageWindow();
+        window->setCaption(iGif->IsAnimated() ? QStringLiteral("%1[%2]").arg(frameCaptionBase(path)).arg(n) : path);
         window->FrameDefs = record;
         window->GifInfo = window->FrameDefs;
         window->FromGif = true;
