@@ -200,8 +200,10 @@ void MapColors(benchmark::State &state, bool screen)
     SetPixelRate(state, static_cast<std::int64_t>(indices.size()));
 }
 
+// The generated files and recording beside real ones: a 380-frame animation and a large photo.
 const char *const DecodeSamples[] = {"screen_1920x1080.gif", "photo_1024x768.gif", "photo_1024x768_interlaced.gif",
-                                     "animation_50f"};
+                                     "animation_50f", "anim_screencap_20f.gif", "gifplayer-muybridge.gif",
+                                     "harvesters.gif"};
 const char *const EncodeSamples[] = {"screen_1920x1080.gif", "photo_1024x768.gif"};
 
 const bool Registered = [] {
