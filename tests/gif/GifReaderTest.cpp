@@ -1,9 +1,11 @@
 #include "GifBuilder.h"
 
 #include "gif/core/GifReader.h"
+#include "gif/core/LzwEncoder.h"
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -335,6 +337,39 @@ TEST(GifReader, TransparencyMaskMarksTheTransparentIndex)
     EXPECT_EQ((std::vector<std::uint8_t>(mask, mask + 16)),
               (std::vector<std::uint8_t>{0x81, 0x80, 0x00, 0x01, 0xA0, 0, 0, 0, 0, 0, 0, 0, 0x40, 0, 0, 0}));
     EXPECT_TRUE(image.IsTransparent);
+}
+
+// Masks are made eight pixels at a time: every transparent index (the byte values where a word
+// compare could go wrong among them), widths around the eight-pixel groups, and neighbours of the
+// transparent index on both sides of every pixel.
+TEST(GifReader, TransparencyMaskMatchesTheIndicesForEveryWidthAndIndex)
+{
+    std::mt19937 random(5);
+    int wrong = 0;
+    for (const int transparent : {0x00, 0x01, 0x7F, 0x80, 0x81, 0xFE, 0xFF})
+        for (const int width : {1, 7, 8, 9, 16, 31, 33, 64, 65})
+            for (const bool interlaced : {false, true}) {
+                const int height = 11;
+                const std::uint8_t near[] = {static_cast<std::uint8_t>(transparent),
+                                             static_cast<std::uint8_t>(transparent - 1),
+                                             static_cast<std::uint8_t>(transparent + 1), 0x00, 0x80, 0xFF};
+                std::vector<std::uint8_t> indices(static_cast<std::size_t>(width) * height);
+                for (std::uint8_t &index : indices)
+                    index = near[random() % std::size(near)];
+                Bytes data;
+                CompressFrame(indices, 256, data);
+                const GifImage image = Parse(GifBuilder(width, height)
+                                                 .Control(0, 0, true, transparent)
+                                                 .Image(0, 0, width, height, data, interlaced)
+                                                 .Trailer()
+                                                 .Data());
+                const GifFrame &f = image.Frames.at(0);
+                for (int y = 0; y < height; ++y)
+                    for (int x = 0; x < width; ++x)
+                        wrong += f.MaskAt(x, y) != (f.IndexAt(x, y) == transparent);
+                EXPECT_EQ(wrong, 0) << "transparent " << transparent << ", width " << width
+                                    << (interlaced ? ", interlaced" : "");
+            }
 }
 
 TEST(GifReader, FramesWithoutTransparencyHaveNoMask)

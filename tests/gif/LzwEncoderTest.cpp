@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <numeric>
 #include <random>
 #include <utility>
 
@@ -144,6 +145,43 @@ TEST(LzwEncoder, OutputDecodesToTheInput)
                                [](std::uint8_t p) { return p == 0; });
         EXPECT_TRUE(same) << c.what;
     }
+}
+
+// The codes leave in 255-byte sub-blocks cut in bulk: whatever the length of the data (here
+// swept across one block, the sixteen blocks cut at once and twice that), every sub-block but
+// the last is full, the last is not empty, and the terminator follows it.
+TEST(LzwEncoder, SubBlocksAreFullUpToTheLastOne)
+{
+    std::mt19937 random(3);
+    std::vector<std::uint8_t> noise(6110);
+    for (std::uint8_t &index : noise)
+        index = static_cast<std::uint8_t>(random());
+    int exactMultiples = 0;
+    for (const std::size_t around : {std::size_t{215}, std::size_t{3010}, std::size_t{3185}, std::size_t{6050}})
+        for (std::size_t n = around; n < around + 60; ++n) {
+            const std::vector<std::uint8_t> indices(noise.begin(), noise.begin() + static_cast<long>(n));
+            const Bytes data = Compress(indices, 256);
+            std::vector<std::size_t> blocks;
+            std::size_t pos = 1;
+            while (pos < data.size() && data[pos] != 0) {
+                blocks.push_back(data[pos]);
+                pos += 1 + data[pos];
+            }
+            ASSERT_EQ(pos + 1, data.size()) << n << " indices: the terminator ends the data";
+            ASSERT_FALSE(blocks.empty());
+            const std::size_t packed = std::accumulate(blocks.begin(), blocks.end(), std::size_t{0});
+            exactMultiples += packed % 255 == 0;
+            EXPECT_TRUE(std::all_of(blocks.begin(), blocks.end() - 1, [](std::size_t b) { return b == 255; }))
+                << n << " indices";
+
+            const int width = static_cast<int>(n);
+            ZeroedBuffer out(n + 4);
+            RasterTarget target{width, 1, false, out.data(), n + 4, nullptr, 0, 0};
+            std::size_t read = 0;
+            DecodeRaster(data, read, target);
+            EXPECT_TRUE(std::equal(indices.begin(), indices.end(), out.data())) << n << " indices";
+        }
+    EXPECT_GE(exactMultiples, 2) << "the sweeps should meet data of whole sub-blocks";
 }
 
 // The exact files written for streams that fill the string table several times and meet empty
