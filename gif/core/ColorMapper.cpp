@@ -52,6 +52,17 @@ void PaletteBuilder::Clear()
     count_ = 0;
 }
 
+// A colour that is new, or that another colour's slot pushed further along.
+int PaletteBuilder::IndexPastSlot(std::uint32_t rgb, std::uint32_t slot)
+{
+    while (keys_[slot] != rgb) {
+        if (keys_[slot] == Empty)
+            return Add(rgb, slot);
+        slot = (slot + 1) & (SlotCount - 1);
+    }
+    return indices_[slot];
+}
+
 int PaletteBuilder::Add(std::uint32_t rgb, std::uint32_t slot)
 {
     if (count_ >= MaxColors) {

@@ -32,13 +32,10 @@ public:
     // 257th colour. After that Count() stays above MaxColors until Clear().
     int IndexOf(std::uint32_t rgb)
     {
-        std::uint32_t slot = Hash(rgb);
-        while (keys_[slot] != rgb) {
-            if (keys_[slot] == Empty)
-                return Add(rgb, slot);
-            slot = (slot + 1) & (SlotCount - 1);
-        }
-        return indices_[slot];
+        const std::uint32_t slot = Hash(rgb);
+        if (keys_[slot] == rgb) [[likely]]
+            return indices_[slot];
+        return IndexPastSlot(rgb, slot);
     }
 
     // The index of a colour already in the table, -1 when it is not.
@@ -62,6 +59,7 @@ private:
     static constexpr std::uint32_t Empty = 0xFFFFFFFF;
 
     static std::uint32_t Hash(std::uint32_t rgb) { return (rgb * 2654435761u) >> (32 - SlotBits); }
+    int IndexPastSlot(std::uint32_t rgb, std::uint32_t slot);
     int Add(std::uint32_t rgb, std::uint32_t slot);
 
     ColorTable table_{};
