@@ -5,6 +5,8 @@
 #include "platform/Dialogs.h"
 
 #include <QBuffer>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -79,7 +81,21 @@ QSize TAnimfrm::sizeForFrames() const
         const TFrame &frame = aGif->Animation().Frame(n);
         client = client.expandedTo(QSize(frame.Left + frame.Width, frame.Top + frame.Height));
     }
-    return client;
+    // A frame placed far out would make a window wider than the screen, its close button out of
+    // reach; the player then shows the middle of the animation instead.
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        client = client.boundedTo(screen->availableGeometry().size() - decoration());
+    return client.expandedTo(SmallestClientSize);
+}
+
+QSize TAnimfrm::decoration() const
+{
+    const QSize own = frameGeometry().size() - size();
+    if (own != QSize(0, 0))
+        return own;
+    // Not shown yet: the window manager has not said. The builder is shown and framed alike.
+    const TAnimationfrm &builder = builder_();
+    return builder.frameGeometry().size() - builder.size();
 }
 
 void TAnimfrm::aGifProgress(QObject *, int32_t, int32_t, int32_t percentageProcessed, bool &keepOnProcessing)

@@ -35,8 +35,10 @@ protected:
 
 private:
     // The client area: at least SmallestClientSize and captionRoom, and large enough for every
-    // frame of aGif.
+    // frame of aGif as far as the screen has room.
     QSize sizeForFrames() const;
+    // The title bar and borders around the client area, width and height together.
+    QSize decoration() const;
 
     std::function<TAnimationfrm &()> builder_;
 };

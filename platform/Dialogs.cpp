@@ -110,8 +110,9 @@ void centreOnScreen(QWidget &window)
 {
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();
-        window.move(area.left() + area.width() / 2 - window.width() / 2,
-                    area.top() + area.height() / 2 - window.height() / 2);
+        const QSize outer = window.frameGeometry().size(); // move() places the frame, title bar included
+        window.move(area.left() + area.width() / 2 - outer.width() / 2,
+                    area.top() + area.height() / 2 - outer.height() / 2);
     }
 }
 

@@ -65,7 +65,7 @@ auto asCommand(Body body)
 // A question titled "Confirmation" with Yes and No and the question icon; true for Yes.
 bool askConfirmation(QWidget *parent, const QString &question);
 
-// Places a window at its present size in the middle of the primary screen.
+// Places a window, frame included, at its present size in the middle of the primary screen.
 void centreOnScreen(QWidget &window);
 
 } // namespace kaptiv

@@ -2,6 +2,8 @@
 // that it leaves no file anywhere.
 #include "BuilderFixture.h"
 
+#include <QScreen>
+
 namespace kaptiv::testing {
 namespace {
 
@@ -16,11 +18,12 @@ TEST_F(AnimationPreview, PlaysTheBuildersStateInAWindowThatHoldsEveryFrameAndLea
         int left, top, speed, delay; // left and top of the second entry, the delay of the first
         bool refused;                // a 300-colour capture comes first
         const char *caption;
-        QSize size;
+        QSize size; // width -1: as wide as the screen has room for
     } cases[] = {
         {"inside the smallest size", 0, 0, 100, 100, false, "[2 Frames] [100 Speed]", {200, 165}},
         {"at left 150, 100 wide", 150, 0, 100, 700, false, "[2 Frames] [100 Speed]", {250, 165}},
         {"at top 160, 20 high", 0, 160, 250, 100, false, "[2 Frames] [250 Speed]", {200, 180}},
+        {"at left 5000, beyond the screen", 5000, 0, 100, 100, false, "[2 Frames] [100 Speed]", {-1, 165}},
         {"300 colours", 0, 0, 100, 100, true, "[3 Frames] [100 Speed]", {200, 165}},
     };
     const QStringList tempFiles = filesIn(QDir::tempPath()), currentFiles = filesIn(QDir::currentPath());
@@ -42,7 +45,11 @@ TEST_F(AnimationPreview, PlaysTheBuildersStateInAWindowThatHoldsEveryFrameAndLea
                 TAnimfrm &p = preview();
                 EXPECT_EQ(p.windowTitle(), QLatin1String(c.caption));
                 // Wider only where the title bar needs it for the whole caption.
-                EXPECT_EQ(p.size(), c.size.expandedTo(QSize(p.captionRoom(), 0)));
+                const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+                const int borders = p.frameGeometry().width() - p.width();
+                const QSize size = c.size.width() < 0 ? QSize(screen.width() - borders, c.size.height()) : c.size;
+                EXPECT_EQ(p.size(), size.expandedTo(QSize(p.captionRoom(), 0)));
+                EXPECT_TRUE(screen.contains(p.frameGeometry())) << "the close button stays in reach";
                 EXPECT_EQ(p.aGif->geometry(), p.rect()) << "the player fills the window";
                 EXPECT_EQ(p.aGif->Animate(), !c.refused);
                 if (c.refused)
