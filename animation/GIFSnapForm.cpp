@@ -1,6 +1,7 @@
 // The controls of "Create GIF Animation", their texts, defaults and places.
 #include "animation/GIFSnap.h"
 
+#include "animation/AnimationRecord.h"
 #include "platform/Dialogs.h"
 
 #include <QGridLayout>
@@ -71,7 +72,7 @@ TAnimationfrm::TAnimationfrm(Links links, QWidget *parent)
       AnimProps(new QGroupBox(QStringLiteral("Animation Properties"))),
       Speedv(spinBox("Speedv", 1, MaxSpeed, 100)),
       LoopAnim(new QCheckBox(QStringLiteral("Loop Animation"))),
-      NumLoop(spinBox("NumLoop", 1, 65535, 1)),
+      NumLoop(spinBox("NumLoop", 1, MaxLoopCount, 1)),
       ViewAnimb(new QPushButton(QStringLiteral("View Animation"))),
       SaveAnimb(new QPushButton(QStringLiteral("Save..."))),
       Close(new QPushButton(QStringLiteral("Close"))),
