@@ -14,7 +14,6 @@ namespace {
 
 // The largest values the file's 16-bit fields take: the boxes refuse more rather than have the
 // writer change what the user typed.
-constexpr int MaxPosition = 65535;
 constexpr int MaxDelay = 655350; // milliseconds; the file counts hundredths of a second
 constexpr int MaxSpeed = 9999;   // per cent
 
@@ -63,8 +62,8 @@ TAnimationfrm::TAnimationfrm(Links links, QWidget *parent)
       Commentb(new QPushButton(QStringLiteral("Comment..."))),
       heightb(readOnlyBox("heightb")),
       widthb(readOnlyBox("widthb")),
-      leftb(spinBox("leftb", 0, MaxPosition, 0)),
-      topb(spinBox("topb", 0, MaxPosition, 0)),
+      leftb(spinBox("leftb", 0, MaxGifExtent, 0)),
+      topb(spinBox("topb", 0, MaxGifExtent, 0)),
       FrameAnim(new QGroupBox(QStringLiteral("Frame Animation"))),
       delayv(spinBox("delayv", 0, MaxDelay, 0)),
       DCombo(new QComboBox),

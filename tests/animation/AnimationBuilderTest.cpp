@@ -232,17 +232,36 @@ TEST_F(AnimationBuilder, SaveWritesTheListedFramesOrSaysWhyItCannot)
     }
 }
 
-TEST_F(AnimationBuilder, MoreFramesThanAFileHoldsAreRefusedWithHowManyToRemove)
+TEST_F(AnimationBuilder, WhatAFileCannotHoldIsRefusedSayingWhatToChange)
 {
     TFrameInfo frame;
+    frame.Width = 100;
+    frame.Height = 10;
     EXPECT_EQ(AnimationRecord(std::vector<TFrameInfo>(256, frame), 70000).Count(), 256);
     EXPECT_EQ(AnimationRecord(std::vector<TFrameInfo>(2, frame), 70000).Loop, 65535);
-    try {
-        AnimationRecord(std::vector<TFrameInfo>(300, frame), 0);
-        ADD_FAILURE() << "300 frames were taken";
-    } catch (const EGIFError &error) {
-        EXPECT_EQ(error.message(), QStringLiteral("An animated GIF can hold at most 256 images, and the list has 300.  "
-                                                  "Remove 44 of them and try again."));
+    TFrameInfo atTheEdge = frame;
+    atTheEdge.Left = 65435;
+    atTheEdge.Top = 65525;
+    EXPECT_EQ(AnimationRecord({frame, atTheEdge}, 0).Count(), 2);
+    TFrameInfo beyond = atTheEdge;
+    beyond.Left += 1;
+    const struct {
+        std::vector<TFrameInfo> frames;
+        const char *message;
+    } refused[] = {
+        {std::vector<TFrameInfo>(300, frame),
+         "An animated GIF can hold at most 256 images, and the list has 300.  Remove 44 of them and try again."},
+        {{frame, beyond},
+         "Image 2 reaches 65536 x 65535 pixels from the top left, beyond the 65535 x 65535 a GIF file can hold.  "
+         "Move it or make it smaller."},
+    };
+    for (const auto &c : refused) {
+        try {
+            AnimationRecord(c.frames, 0);
+            ADD_FAILURE() << c.message;
+        } catch (const EGIFError &error) {
+            EXPECT_EQ(error.message(), QString::fromUtf8(c.message));
+        }
     }
 }
 
