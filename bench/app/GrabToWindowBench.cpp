@@ -64,6 +64,8 @@ public:
     }
 };
 
+// The tests' wait lets the event loop run on for up to 20 ms after the paint, which would be
+// counted here: this one hands back after at most 5 ms.
 template <typename Condition>
 bool runUntil(Condition done, int milliseconds = 10000)
 {
