@@ -218,7 +218,9 @@ void TImagefrm::ImageMouseMove(int x, int y)
 
 void TImagefrm::ImageMouseUp(Qt::MouseButton, int x, int y)
 {
-    if (!host_.placingCursor())
+    // A button pressed on the picture is released here wherever the pointer has gone since; only a
+    // release over the picture stamps and ends the placement.
+    if (!host_.placingCursor() || !QRect(QPoint(0, 0), Image->pictureSize()).contains(x, y))
         return;
     kaptiv::stampCursor(Image->picture(), host_.stampCursor(), QPoint(x, y));
     Image->refresh();

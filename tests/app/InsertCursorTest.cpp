@@ -63,6 +63,7 @@ TEST_F(InsertCursor, StampsTheCursorsOwnPixelsWhereAButtonIsReleasedOverThePictu
             EXPECT_TRUE(viewport->rect().contains(viewport->mapFromGlobal(fake.pointer)));
             EXPECT_TRUE(window->Image->toolTip().isEmpty());
             QTest::mouseRelease(viewport, r.button, {}, QPoint(200, 150)); // beside the picture: nothing
+            QTest::mouseRelease(window->Image, r.button, {}, QPoint(85, 5)); // pressed on it, released beside it
             EXPECT_TRUE(main->PlacingCursor);
             QTest::mouseRelease(window->Image, r.button, {}, r.at);
         });
