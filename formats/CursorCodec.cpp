@@ -8,6 +8,7 @@
 #include <QtEndian>
 
 #include <optional>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -23,23 +24,23 @@ constexpr qint64 AnimationHeaderSize = 36;
 quint32 u32(const QByteArray &b, qint64 at) { return qFromLittleEndian<quint32>(b.constData() + at); }
 
 struct Chunk {
-    QByteArray id;
+    std::string_view id;
     qint64 data, size;
 };
 
-// The chunks between `from` and `to`, each padded to an even length; a chunk running past `to`
-// makes the file unreadable.
-std::vector<Chunk> chunksOf(const QByteArray &bytes, qint64 from, qint64 to)
+// Calls `visit` with each chunk between `from` and `to`, each padded to an even length; a chunk
+// running past `to` makes the file unreadable. Nothing is kept: a file of millions of tiny chunks
+// costs time, not memory.
+template <typename Visit>
+void forEachChunk(const QByteArray &bytes, qint64 from, qint64 to, Visit visit)
 {
-    std::vector<Chunk> chunks;
     for (qint64 at = from; at + 8 <= to;) {
         const qint64 size = u32(bytes, at + 4);
         if (size > to - at - 8)
             invalid();
-        chunks.push_back({bytes.mid(at, 4), at + 8, size});
+        visit(Chunk{std::string_view(bytes.constData() + at, 4), at + 8, size});
         at += 8 + size + (size & 1);
     }
-    return chunks;
 }
 
 } // namespace
@@ -65,8 +66,7 @@ CursorImage decodeAnimatedCursor(const QByteArray &bytes)
     const qint64 end = std::min<qint64>(bytes.size(), 8 + qint64(u32(bytes, 4)));
     bool hasHeader = false;
     std::optional<quint32> firstShown;
-    std::vector<Chunk> frames;
-    for (const Chunk &chunk : chunksOf(bytes, 12, end)) {
+    forEachChunk(bytes, 12, end, [&](const Chunk &chunk) {
         if (chunk.id == "anih") {
             if (chunk.size < AnimationHeaderSize)
                 invalid();
@@ -75,16 +75,23 @@ CursorImage decodeAnimatedCursor(const QByteArray &bytes)
             if (chunk.size < 4)
                 invalid();
             firstShown = u32(bytes, chunk.data);
-        } else if (chunk.id == "LIST" && chunk.size >= 4 && bytes.mid(chunk.data, 4) == "fram") {
-            for (const Chunk &frame : chunksOf(bytes, chunk.data + 4, chunk.data + chunk.size))
-                if (frame.id == "icon")
-                    frames.push_back(frame);
         }
-    }
+    });
+    // The frames, in every 'LIST fram', counted up to the one shown first.
     const quint32 shown = firstShown.value_or(0);
-    if (!hasHeader || shown >= frames.size())
+    quint64 frames = 0;
+    std::optional<Chunk> first;
+    forEachChunk(bytes, 12, end, [&](const Chunk &chunk) {
+        if (chunk.id != "LIST" || chunk.size < 4 || std::string_view(bytes.constData() + chunk.data, 4) != "fram")
+            return;
+        forEachChunk(bytes, chunk.data + 4, chunk.data + chunk.size, [&](const Chunk &frame) {
+            if (frame.id == "icon" && frames++ == shown)
+                first = frame;
+        });
+    });
+    if (!hasHeader || !first)
         invalid();
-    return decodeCursor(bytes.mid(frames[shown].data, frames[shown].size));
+    return decodeCursor(bytes.mid(first->data, first->size));
 }
 
 CursorImage loadCursor(const QString &path)

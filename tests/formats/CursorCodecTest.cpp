@@ -8,7 +8,11 @@
 
 #include <QTemporaryDir>
 
+#include <fstream>
 #include <optional>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace kaptiv {
 namespace {
@@ -117,6 +121,33 @@ TEST(CursorReader, ReadsCursorsOfOtherProgramsAndRefusesBrokenOnes)
             EXPECT_EQ(error.message(), c.refusal);
         }
     }
+}
+
+// A file as large as a cursor file may be, of millions of empty frames: read within 64 MiB more
+// address space than the process has when it starts reading.
+TEST(CursorReader, ManyTinyChunksCostNoMemory)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves far more address space than any limit";
+#endif
+    const QByteArray frames = "fram" + QByteArray(32 << 20, '\0').replace(QByteArray(8, '\0'), "icon" + le(0));
+    const QByteArray body = "ACON" + riffChunk("anih", QByteArray(36, '\0')) + riffChunk("LIST", frames);
+    const QByteArray file = "RIFF" + le(body.size()) + body;
+    ASSERT_GT(file.size(), 32 << 20);
+    auto readWithLittleMemory = [&] {
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t limit = rlim_t(pages) * rlim_t(::sysconf(_SC_PAGESIZE)) + (rlim_t(64) << 20);
+        const rlimit address{limit, limit};
+        ::setrlimit(RLIMIT_AS, &address);
+        try {
+            decodeAnimatedCursor(file);
+        } catch (const EOpenFile &error) {
+            ::_exit(error.message() == "Invalid cursor format." ? 0 : 1);
+        }
+        ::_exit(2);
+    };
+    EXPECT_EXIT(readWithLittleMemory(), ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace
