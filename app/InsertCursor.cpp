@@ -54,6 +54,7 @@ public:
           confinement_(desktop().confinePointer(placementArea(window, *main.mdi->viewport()), main.winId()))
     {
         main_.PlacingCursor = true;
+        main_.cursorPlacementWindow = &window;
         window.SavedCaption = window.caption();
         window.Image->setToolTip(QString());
     }
@@ -65,6 +66,7 @@ public:
             window_->Image->setToolTip(window_->hint());
         }
         main_.PlacingCursor = false;
+        main_.cursorPlacementWindow = nullptr;
         main_.releaseStampCursor();
     }
     CursorPlacement(const CursorPlacement &) = delete;

@@ -118,7 +118,7 @@ public:
     bool anyOtherImageWindow(const QObject *self) const override;
     bool closingAll() const override { return ClosingAll; }
     bool confirmClosing() const override;
-    bool placingCursor() const override { return PlacingCursor; }
+    bool placingCursorIn(const QObject *window) const override { return PlacingCursor && window == cursorPlacementWindow; }
     void endPlacingCursor() override;
     const CursorImage &stampCursor() const override { return StampCursor; }
     void releaseStampCursor() override { StampCursor = {}; }
@@ -138,6 +138,7 @@ public:
     bool WholeWindow = false;
     bool ClosingAll = false;
     bool PlacingCursor = false;
+    const QObject *cursorPlacementWindow = nullptr; // the image window PlacingCursor is about
     CursorImage StampCursor;
 
 protected:

@@ -188,7 +188,7 @@ void TImagefrm::keepTitleBarShown()
 {
     // A minimised window has its own size, and the coordinates shown while a cursor is being placed
     // come and go with the mouse: neither should move the window's edges.
-    if (isMinimized() || host_.placingCursor())
+    if (isMinimized() || host_.placingCursorIn(this))
         return;
     QFont title = QApplication::font("QMdiSubWindowTitleBar");
     title.setBold(true); // the active window's caption is the wider one
@@ -198,7 +198,7 @@ void TImagefrm::keepTitleBarShown()
 
 void TImagefrm::ImageMouseMove(int x, int y)
 {
-    if (host_.placingCursor()) {
+    if (host_.placingCursorIn(this)) {
         setCaption(SavedCaption + QStringLiteral(": [%1,%2]").arg(x).arg(y));
         return;
     }
@@ -220,7 +220,7 @@ void TImagefrm::ImageMouseUp(Qt::MouseButton, int x, int y)
 {
     // A button pressed on the picture is released here wherever the pointer has gone since; only a
     // release over the picture stamps and ends the placement.
-    if (!host_.placingCursor() || !QRect(QPoint(0, 0), Image->pictureSize()).contains(x, y))
+    if (!host_.placingCursorIn(this) || !QRect(QPoint(0, 0), Image->pictureSize()).contains(x, y))
         return;
     kaptiv::stampCursor(Image->picture(), host_.stampCursor(), QPoint(x, y));
     Image->refresh();

@@ -19,7 +19,8 @@ public:
     virtual bool anyOtherImageWindow(const QObject *self) const = 0;
     virtual bool closingAll() const = 0;
     virtual bool confirmClosing() const = 0; // the configuration's "Confirm closing of images."
-    virtual bool placingCursor() const = 0;
+    // Whether Insert Cursor is placing its cursor in `window`: it places it in one window only.
+    virtual bool placingCursorIn(const QObject *window) const = 0;
     virtual void endPlacingCursor() = 0;
     virtual const CursorImage &stampCursor() const = 0;
     virtual void releaseStampCursor() = 0;

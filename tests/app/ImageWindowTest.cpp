@@ -149,6 +149,7 @@ TEST_F(ImageWindow, PlacingACursorShowsCoordinatesThenStampsAndRestores)
     main->StampCursor.image = QImage(2, 2, QImage::Format_ARGB32_Premultiplied);
     main->StampCursor.image.fill(qRgb(0, 128, 0));
     main->PlacingCursor = true;
+    main->cursorPlacementWindow = window;
     window->ImageMouseMove(12, 40);
     EXPECT_EQ(window->caption(), QStringLiteral("C:\\100%\\a.bmp: [12,40]"));
     window->ImageMouseUp(Qt::RightButton, 20, 30);

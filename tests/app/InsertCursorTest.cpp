@@ -84,5 +84,33 @@ TEST_F(InsertCursor, StampsTheCursorsOwnPixelsWhereAButtonIsReleasedOverThePictu
     }
 }
 
+// Another image window made active meanwhile (Ctrl+Tab, a paste, a capture) is not stamped and
+// keeps its caption; the placement goes on in the window it began in.
+TEST_F(InsertCursor, OnlyTheWindowThePlacementBeganInTakesTheCursor)
+{
+    fake.screen = positionalScreen(80, 60);
+    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->GrabScreen);
+    TImagefrm *other = main->imageWindows().value(1), *placedIn = active();
+    const QImage untouched = other->Image->picture().image();
+    QTemporaryDir dir;
+    QFile file(dir.filePath("red.cur"));
+    QImage red(4, 4, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(cursorFile(red, 24)) > 0);
+    file.close();
+    EXPECT_TRUE(runInsertCursor(*main, dialogs, file.fileName(), [&] {
+        main->mdi->setActiveSubWindow(other);
+        QTest::mouseMove(other->Image, QPoint(5, 5));
+        QTest::mouseRelease(other->Image, Qt::LeftButton, {}, QPoint(5, 5));
+        EXPECT_TRUE(main->PlacingCursor);
+        QTest::mouseRelease(placedIn->Image, Qt::LeftButton, {}, QPoint(5, 5));
+    }));
+    EXPECT_EQ(other->Image->picture().image(), untouched);
+    EXPECT_EQ(other->caption(), QStringLiteral("Untitled1"));
+    EXPECT_EQ(placedIn->Image->picture().image().pixel(5, 5), qRgb(255, 0, 0));
+    EXPECT_EQ(placedIn->caption(), QStringLiteral("Untitled2"));
+}
+
 } // namespace
 } // namespace kaptiv::testing
