@@ -62,6 +62,8 @@ TEST_P(X11Lookup, ASmallWindowCoveredByALargeOneIsFoundOnlyWhenTheLargeOneIsLeft
 {
     X11TestWindow small(display, {120, 620}, quarteredPattern(60, 40), QStringLiteral("small"));
     X11TestWindow large(display, {60, 600}, quarteredPattern(300, 200), QStringLiteral("large"));
+    // A window manager may map a window it does not focus below the focused one; this one must cover.
+    large.activate();
     testWindowId = large.id();
     const QPoint point = centreOf(desktop->clientRect(small.id()));
 
