@@ -6,7 +6,6 @@
 #include "InsertCursorDriver.h"
 
 #include <QAbstractScrollArea>
-#include <QFile>
 #include <QTest>
 
 namespace kaptiv::testing {
@@ -31,9 +30,9 @@ TEST_F(InsertCursor, StampsTheCursorsOwnPixelsWhereAButtonIsReleasedOverThePictu
     }
     QTemporaryDir dir;
     auto file = [&](const char *name, const QByteArray &bytes) {
-        QFile out(dir.filePath(name));
-        EXPECT_TRUE(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
-        return out.fileName();
+        const QString path = writeFile(dir.filePath(name), bytes);
+        EXPECT_FALSE(path.isEmpty());
+        return path;
     };
     struct Run {
         QString file; // empty: the dialog is cancelled
@@ -94,12 +93,9 @@ TEST_F(InsertCursor, OnlyTheWindowThePlacementBeganInTakesTheCursor)
     TImagefrm *other = main->imageWindows().value(1), *placedIn = active();
     const QImage untouched = other->Image->picture().image();
     QTemporaryDir dir;
-    QFile file(dir.filePath("red.cur"));
-    QImage red(4, 4, QImage::Format_ARGB32);
-    red.fill(Qt::red);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(cursorFile(red, 24)) > 0);
-    file.close();
-    EXPECT_TRUE(runInsertCursor(*main, dialogs, file.fileName(), [&] {
+    const QString cursor = writeRedCursor(dir.filePath("red.cur"));
+    ASSERT_FALSE(cursor.isEmpty());
+    EXPECT_TRUE(runInsertCursor(*main, dialogs, cursor, [&] {
         main->mdi->setActiveSubWindow(other);
         QTest::mouseMove(other->Image, QPoint(5, 5));
         QTest::mouseRelease(other->Image, Qt::LeftButton, {}, QPoint(5, 5));

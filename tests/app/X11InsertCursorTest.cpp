@@ -7,7 +7,6 @@
 #include "XdoTool.h"
 
 #include <QAbstractScrollArea>
-#include <QFile>
 
 namespace kaptiv::testing {
 namespace {
@@ -25,11 +24,8 @@ TEST_F(InsertCursorOnX11, ThePointerStaysInTheWindowUntilTheStampOrTheWindowClos
     xdotool({"windowactivate", "--sync", QString::number(main->winId())});
     ASSERT_TRUE(waitUntil([&] { return main->isActiveWindow(); }));
     QTemporaryDir dir;
-    QFile file(dir.filePath("red.cur"));
-    QImage red(4, 4, QImage::Format_ARGB32);
-    red.fill(Qt::red);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(cursorFile(red, 24)) > 0);
-    file.close();
+    const QString cursor = writeRedCursor(dir.filePath("red.cur"));
+    ASSERT_FALSE(cursor.isEmpty());
     auto pointerMovedTo = [](QPoint to) {
         xdotool({"mousemove", QString::number(to.x()), QString::number(to.y())});
         QApplication::processEvents();
@@ -42,7 +38,7 @@ TEST_F(InsertCursorOnX11, ThePointerStaysInTheWindowUntilTheStampOrTheWindowClos
     const QPoint picture = window->Image->mapToGlobal(QPoint(0, 0));
     for (bool closeMeanwhile : {false, true}) {
         SCOPED_TRACE(closeMeanwhile ? "closed meanwhile" : "stamped");
-        EXPECT_TRUE(runInsertCursor(*main, dialogs, file.fileName(), [&] {
+        EXPECT_TRUE(runInsertCursor(*main, dialogs, cursor, [&] {
             EXPECT_EQ(pointerMovedTo(picture + QPoint(30, 20)), picture + QPoint(30, 20));
             EXPECT_TRUE(waitUntil([&] { return window->caption() == "Untitled1: [30,20]"; }));
             for (QPoint away : {QPoint(0, 0), area.bottomRight() + QPoint(200, 200)}) {

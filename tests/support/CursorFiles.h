@@ -2,12 +2,20 @@
 // Cursor files made byte by byte: one image with its mask, and animated cursors of RIFF chunks.
 
 #include <QByteArray>
+#include <QFile>
 #include <QImage>
 #include <QtEndian>
 
 #include <vector>
 
 namespace kaptiv::testing {
+
+// Writes `bytes` to `path`; the path, or an empty string when it could not be written.
+inline QString writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile out(path);
+    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() ? path : QString();
+}
 
 inline QByteArray le(quint32 v, int bytes = 4)
 {
@@ -55,6 +63,14 @@ inline QByteArray animatedCursor(const std::vector<QByteArray> &frames, const st
         list += riffChunk("icon", frame);
     body += riffChunk("LIST", list);
     return "RIFF" + le(body.size()) + body;
+}
+
+// A 4 x 4 cursor of plain red at 24 bits, written to `path`.
+inline QString writeRedCursor(const QString &path)
+{
+    QImage red(4, 4, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    return writeFile(path, cursorFile(red, 24));
 }
 
 } // namespace kaptiv::testing
