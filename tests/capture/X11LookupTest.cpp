@@ -1,6 +1,7 @@
 // Window-at-point lookup on real X windows, with a window manager (DISPLAY) and without one
 // (KAPTIV_DISPLAY_NOWM).
 #include "X11TestWindow.h"
+#include "XdoTool.h"
 #include "capture/WndFromPt.h"
 #include "platform/X11Desktop.h"
 
@@ -79,7 +80,11 @@ TEST_P(X11Lookup, ASmallWindowCoveredByALargeOneIsFoundOnlyWhenTheLargeOneIsLeft
         ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"),
                                     {QStringLiteral("windowminimize"), QStringLiteral("--sync"), QString::number(large.id())}),
                   0);
-        lookup.ListWindows(*desktop, 0);
+        // The window manager unmaps the frame after the client: look again until it has.
+        waitUntil([&] {
+            lookup.ListWindows(*desktop, 0);
+            return lookup.WindowAtPoint(*desktop, point) != large.id();
+        });
         EXPECT_EQ(lookup.WindowAtPoint(*desktop, point), small.id()) << "a minimised window covers nothing";
     }
 }
