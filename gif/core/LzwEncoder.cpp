@@ -1,11 +1,15 @@
 #include "gif/core/LzwEncoder.h"
 
 #include "gif/core/ColorMapper.h"
+#include "gif/core/ZeroedBuffer.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstddef>
 #include <cstring>
+#include <memory>
+#include <type_traits>
 
 namespace kaptiv::gif {
 
@@ -13,8 +17,6 @@ namespace {
 
 constexpr int MaxCodes = 4096;
 constexpr int MaxCodeWidth = 12;
-constexpr int SlotCount = 5120;
-constexpr int ProbeModulus = SlotCount - 1;
 
 void StoreLittleEndian64(std::uint8_t *p, std::uint64_t v)
 {
@@ -26,51 +28,95 @@ void StoreLittleEndian64(std::uint8_t *p, std::uint64_t v)
     }
 }
 
+// Four bytes in the machine's order: enough to tell whether they are all one value.
+std::uint32_t Load32(const std::uint8_t *p)
+{
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+// How many of the indices from `p` up to `end` equal `c`.
+std::size_t RunLength(const std::uint8_t *p, const std::uint8_t *end, std::uint8_t c)
+{
+    const std::uint8_t *q = p;
+    const std::uint64_t pattern = 0x0101010101010101u * c;
+    for (; end - q >= 8; q += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, q, 8);
+        if (const std::uint64_t differ = word ^ pattern) {
+            const int same = std::endian::native == std::endian::little ? std::countr_zero(differ) / 8
+                                                                         : std::countl_zero(differ) / 8;
+            return static_cast<std::size_t>(q - p) + static_cast<std::size_t>(same);
+        }
+    }
+    while (q != end && *q == c)
+        ++q;
+    return static_cast<std::size_t>(q - p);
+}
+
 // The codes' bits, least significant first, cut into data sub-blocks of 255 bytes. Whole bytes
 // leave the bit buffer eight at a time into a staging area that is cut into sub-blocks in bulk.
+// The bit buffer is a value the encoding loop keeps in registers: stores into the staging area
+// could alias it if it lived in memory.
 class CodeWriter {
 public:
+    struct Bits {
+        std::uint64_t pending = 0;
+        int count = 0;
+        std::uint8_t *at = nullptr;
+    };
+
     explicit CodeWriter(std::vector<std::uint8_t> &out) : out_(out) {}
 
-    [[gnu::always_inline]] void Put(int code, int width)
+    Bits Start() { return {0, 0, stage_.data()}; }
+
+    // At most this many codes may be put between two calls of Flush.
+    static constexpr std::size_t CodesBetweenFlushes = 8192;
+
+    [[gnu::always_inline]] static Bits Put(Bits b, int code, int width)
     {
-        bits_ |= static_cast<std::uint64_t>(code) << count_;
-        count_ += width;
-        const int bytes = count_ >> 3;
-        StoreLittleEndian64(stage_.data() + staged_, bits_);
-        staged_ += static_cast<std::size_t>(bytes);
-        bits_ >>= 8 * bytes;
-        count_ &= 7;
-        if (staged_ >= FlushAt) [[unlikely]]
-            FlushBlocks();
+        b.pending |= static_cast<std::uint64_t>(code) << b.count;
+        b.count += width;
+        const int bytes = b.count >> 3;
+        StoreLittleEndian64(b.at, b.pending);
+        b.at += bytes;
+        b.pending >>= 8 * bytes;
+        b.count &= 7;
+        return b;
+    }
+
+    Bits Flush(Bits b)
+    {
+        if (b.at >= stage_.data() + FlushAt)
+            b.at = FlushBlocks(b.at);
+        return b;
     }
 
     // The last bits, padded to a byte, and the last sub-blocks.
-    void Finish()
+    void Finish(Bits b)
     {
-        if (count_ > 0)
-            stage_[staged_++] = static_cast<std::uint8_t>(bits_);
-        bits_ = 0;
-        count_ = 0;
-        FlushBlocks();
-        if (staged_ > 0)
-            PutBlock(stage_.data(), staged_);
-        staged_ = 0;
+        if (b.count > 0)
+            *b.at++ = static_cast<std::uint8_t>(b.pending);
+        b.at = FlushBlocks(b.at);
+        if (b.at != stage_.data())
+            PutBlock(stage_.data(), static_cast<std::size_t>(b.at - stage_.data()));
     }
 
 private:
     static constexpr std::size_t BlockSize = 255;
     static constexpr std::size_t FlushAt = 16 * BlockSize;
 
-    // Writes every full sub-block staged, keeping the rest, so that the last sub-block written is
-    // never empty.
-    void FlushBlocks()
+    // Writes every full sub-block staged up to `end`, keeping the rest, so that the last sub-block
+    // written is never empty. Returns where staging goes on.
+    [[gnu::noinline]] std::uint8_t *FlushBlocks(std::uint8_t *end)
     {
+        const auto staged = static_cast<std::size_t>(end - stage_.data());
         std::size_t done = 0;
-        for (; staged_ - done > BlockSize; done += BlockSize)
+        for (; staged - done > BlockSize; done += BlockSize)
             PutBlock(stage_.data() + done, BlockSize);
-        std::memmove(stage_.data(), stage_.data() + done, staged_ - done);
-        staged_ -= done;
+        std::memmove(stage_.data(), stage_.data() + done, staged - done);
+        return stage_.data() + (staged - done);
     }
 
     void PutBlock(const std::uint8_t *bytes, std::size_t count)
@@ -80,100 +126,311 @@ private:
     }
 
     std::vector<std::uint8_t> &out_;
-    std::uint64_t bits_ = 0;
-    int count_ = 0;
-    std::size_t staged_ = 0;
-    std::array<std::uint8_t, FlushAt + 8> stage_{};
+    std::array<std::uint8_t, FlushAt + CodesBetweenFlushes * 12 / 8 + 8> stage_{};
 };
 
-// Variable-length-code LZW with a hashed string table. The hash, the probing and the moment the
-// table is cleared decide the exact bytes written, so they stay as they are.
+// The string table the encoder has always kept, whose layout fixes the bytes written: pairs
+// (prefix, index) are probed in 5120 slots from the home slot (index << 4) ^ prefix. A slot holding
+// the pair (0, 0), key 0, ends a probe as an empty slot does. While that pair sits in its home slot 0
+// no probe ever reaches it (the probe steps walk the residues of the prime 5119 and meet an empty
+// slot long before slot 0), so the table answers exactly. Only when slot 0 was already taken does
+// the pair land elsewhere; from then on a lookup passing it may miss a string the table holds, and
+// a string added there overwrites it.
+class ProbedTable {
+public:
+    void Clear() { keys_.fill(-1); }
+
+    // The code of `key` (codes are never 0), or 0 with `slot` where it would be added.
+    [[gnu::always_inline]] int Find(std::uint32_t key, unsigned &slot) const
+    {
+        const auto wanted = static_cast<std::int32_t>(key);
+        int at = HomeSlot(key);
+        if (keys_[at] != wanted && keys_[at] >= 0) {
+            const int step = at == 0 ? 1 : ProbeModulus - at;
+            do {
+                at -= step;
+                if (at < 0)
+                    at += ProbeModulus;
+            } while (keys_[at] != wanted && keys_[at] > 0);
+        }
+        slot = static_cast<unsigned>(at);
+        return keys_[at] == wanted ? codes_[at] : 0;
+    }
+
+    bool Add(unsigned slot, std::uint32_t key, int code)
+    {
+        keys_[slot] = static_cast<std::int32_t>(key);
+        codes_[slot] = static_cast<std::uint16_t>(code);
+        return true;
+    }
+
+    static int HomeSlot(std::uint32_t key) { return static_cast<int>(((key >> 12) << 4) ^ (key & 0xFFF)); }
+
+private:
+    static constexpr int SlotCount = 5120;
+    static constexpr int ProbeModulus = SlotCount - 1;
+
+    std::array<std::int32_t, SlotCount> keys_{};
+    std::array<std::uint16_t, SlotCount> codes_{};
+};
+
+// An exact string table: open addressing at most one sixteenth full, key and code in one word, so
+// that a lookup is one load nearly always. It stands in for the probed table for as long as that one answers
+// exactly, and remembers the order strings were added so the probed table can be rebuilt from it.
+class ExactTable {
+public:
+    // Only the slots taken are emptied: the table is far larger than what it holds.
+    void Clear()
+    {
+        for (std::size_t i = 0; i < taken_; ++i)
+            entries_[slotsTaken_[i]] = 0;
+        taken_ = 0;
+        homeZeroTaken_ = false;
+    }
+
+    // The code of `key` (codes are never below 4), or 0 with `slot` where it would be added.
+    [[gnu::always_inline]] int Find(std::uint32_t key, unsigned &slot) const
+    {
+        const std::uint32_t tagged = key << 12;
+        for (slot = Hash(key);; slot = (slot + 1) & (SlotCount - 1)) {
+            const std::uint32_t entry = entries_[slot];
+            const std::uint32_t code = entry ^ tagged;
+            if (code - 1 < MaxCodes - 1)
+                return static_cast<int>(code);
+            if (entry == 0)
+                return 0;
+        }
+    }
+
+    // False when the probed table would place `key` where it stops answering exactly.
+    [[gnu::always_inline]] bool Add(unsigned slot, std::uint32_t key, int code)
+    {
+        if (ProbedTable::HomeSlot(key) == 0) [[unlikely]] {
+            if (key == 0 && homeZeroTaken_)
+                return false;
+            homeZeroTaken_ = true;
+        }
+        entries_[slot] = key << 12 | static_cast<std::uint32_t>(code);
+        slotsTaken_[taken_++] = static_cast<std::uint16_t>(slot);
+        return true;
+    }
+
+    // The probed table as adding the same strings in the same order made it.
+    void Replay(ProbedTable &probed) const
+    {
+        probed.Clear();
+        for (std::size_t i = 0; i < taken_; ++i) {
+            const std::uint32_t entry = entries_[slotsTaken_[i]];
+            unsigned slot;
+            probed.Find(entry >> 12, slot);
+            probed.Add(slot, entry >> 12, static_cast<int>(entry & 0xFFF));
+        }
+    }
+
+private:
+    static constexpr unsigned SlotCount = 65536;
+
+    static unsigned Hash(std::uint32_t key) { return (key * 0x9E3779B1u) >> 16; }
+
+    // Zero pages from the system: only the pages strings land in are ever touched.
+    ZeroedBuffer table_{SlotCount * sizeof(std::uint32_t)};
+    std::uint32_t *const entries_ = reinterpret_cast<std::uint32_t *>(table_.data());
+    std::array<std::uint16_t, MaxCodes> slotsTaken_{};
+    std::size_t taken_ = 0;
+    bool homeZeroTaken_ = false;
+};
+
+// Variable-length-code LZW. Each filling of the string table, from one clear to the next, goes
+// through the exact table, and through the probed one only from the moment the two would differ.
 class LzwEncoder {
 public:
     LzwEncoder(int minCodeSize, std::vector<std::uint8_t> &out)
-        : writer_(out), initialWidth_(minCodeSize + 1), clearCode_(1 << minCodeSize), endCode_(clearCode_ + 1)
+        : writer_(out), initialWidth_(minCodeSize + 1), clearCode_(1 << minCodeSize), endCode_(clearCode_ + 1),
+          firstFree_(clearCode_ + 2), width_(initialWidth_), maxCode_((1 << width_) - 1), nextFree_(firstFree_)
     {
     }
 
     void Compress(std::span<const std::uint8_t> indices)
     {
+        Put(clearCode_);
+        if (!indices.empty()) {
+            const std::uint8_t *p = indices.data() + 1;
+            const std::uint8_t *const end = indices.data() + indices.size();
+            int prefix = indices[0];
+            while (p != end) {
+                exact_.Clear();
+                ForgetRuns();
+                if (Encode(exact_, p, end, prefix) == Stop::NeedsProbedTable) {
+                    // The pair (0, 0) waits to be added: the probed table adds it where it always has.
+                    exact_.Replay(probed_);
+                    unsigned slot;
+                    probed_.Find(0, slot);
+                    probed_.Add(slot, 0, nextFree_++);
+                    Encode(probed_, p, end, prefix);
+                }
+            }
+            Put(prefix);
+        }
+        Put(endCode_);
+        writer_.Finish(bits_);
+    }
+
+private:
+    enum class Stop { End, Cleared, NeedsProbedTable };
+
+    // Encodes from `p` until the input ends, the table fills and is cleared, or the exact table
+    // must hand over. `prefix` is the code of the string matched so far. The input goes in pieces
+    // small enough that the codes of one piece always fit the writer's staging area.
+    template <class Table>
+    Stop Encode(Table &table, const std::uint8_t *&p, const std::uint8_t *end, int &prefix)
+    {
         // The loop's state lives in locals: the bytes written could alias members otherwise.
-        std::int32_t *const keys = keys_.data();
-        std::uint16_t *const codes = codes_.data();
-        CodeWriter &writer = writer_;
-        const int firstFree = clearCode_ + 2;
-        int width = initialWidth_;
-        int maxCode = (1 << width) - 1;
-        int nextFree = firstFree;
-        bool clearPending = false;
+        CodeWriter::Bits bits = bits_;
+        int width = width_, maxCode = maxCode_, nextFree = nextFree_;
+        int code = prefix;
+        const std::uint8_t *q = p;
+        Stop stop = Stop::End;
         // The new width applies from the next code on, where a decoder expects it.
-        const auto put = [&](int code) {
-            writer.Put(code, width);
-            if (clearPending) {
-                clearPending = false;
-                width = initialWidth_;
-                maxCode = (1 << width) - 1;
-            } else if (nextFree > maxCode) {
+        const auto put = [&](int value) {
+            bits = CodeWriter::Put(bits, value, width);
+            if (nextFree > maxCode) [[unlikely]] {
                 ++width;
                 maxCode = width == MaxCodeWidth ? MaxCodes : (1 << width) - 1;
             }
         };
-
-        keys_.fill(-1);
-        put(clearCode_);
-        if (!indices.empty()) {
-            int prefix = indices[0];
-            const std::uint8_t *const end = indices.data() + indices.size();
-            for (const std::uint8_t *p = indices.data() + 1; p != end; ++p) {
-                const int c = *p;
-                const std::int32_t key = (c << 12) + prefix;
-                int slot = (c << 4) ^ prefix;
-                if (keys[slot] == key) {
-                    prefix = codes[slot];
+        while (q != end && stop == Stop::End) {
+            // Each index puts at most one code, and the clear after it once.
+            const std::uint8_t *const pieceEnd =
+                q + std::min<std::size_t>(static_cast<std::size_t>(end - q), CodeWriter::CodesBetweenFlushes / 2);
+            for (; q != pieceEnd; ++q) {
+                const int c = *q;
+                const auto key = static_cast<std::uint32_t>(c << 12 | code);
+                unsigned slot;
+                if (const int found = table.Find(key, slot)) {
+                    code = found;
                     continue;
                 }
-                if (keys[slot] >= 0) {
-                    const int step = slot == 0 ? 1 : ProbeModulus - slot;
-                    bool found = false;
-                    do {
-                        slot -= step;
-                        if (slot < 0)
-                            slot += ProbeModulus;
-                        if (keys[slot] == key) {
-                            found = true;
+                put(code);
+                code = c;
+                if (nextFree == MaxCodes) [[unlikely]] {
+                    bits = CodeWriter::Put(bits, clearCode_, width);
+                    width = initialWidth_;
+                    maxCode = (1 << width) - 1;
+                    nextFree = firstFree_;
+                    stop = Stop::Cleared;
+                    ++q;
+                    break;
+                }
+                if (!table.Add(slot, key, nextFree)) [[unlikely]] {
+                    stop = Stop::NeedsProbedTable;
+                    ++q;
+                    break;
+                }
+                ++nextFree;
+                if constexpr (std::is_same_v<Table, ExactTable>) {
+                    if (pieceEnd - q > 4 && Load32(q + 1) == static_cast<std::uint32_t>(c) * 0x01010101u)
+                        [[unlikely]] {
+                        stop = EncodeRun(table, q, pieceEnd, code, bits, width, maxCode, nextFree);
+                        if (stop != Stop::End) {
+                            ++q;
                             break;
                         }
-                    } while (keys[slot] > 0);  // a slot holding the pair (0, 0) ends the probe too
-                    if (found) {
-                            prefix = codes[slot];
-                        continue;
                     }
                 }
-                put(prefix);
-                prefix = c;
-                if (nextFree < MaxCodes) {
-                    codes[slot] = static_cast<std::uint16_t>(nextFree++);
-                    keys[slot] = key;
-                } else {
-                    keys_.fill(-1);
-                    nextFree = firstFree;
-                    clearPending = true;
-                    put(clearCode_);
-                }
             }
-            put(prefix);
+            bits = writer_.Flush(bits);
         }
-        put(endCode_);
-        writer.Finish();
+        p = q;
+        prefix = code;
+        bits_ = bits;
+        width_ = width;
+        maxCode_ = maxCode;
+        nextFree_ = nextFree;
+        return stop;
     }
 
-private:
+    // A run of one index, from `q` where the string `code` is that index alone up to the last index
+    // of the run before `end`, leaving `q` there: the strings of 1, 2, 3 ... of the index found
+    // so far are remembered, so the run goes a string at a time, not an index at a time. The codes
+    // and strings added are those the index-at-a-time loop would give.
+    Stop EncodeRun(ExactTable &table, const std::uint8_t *&q, const std::uint8_t *end, int &code,
+                   CodeWriter::Bits &bits, int &width, int &maxCode, int &nextFree)
+    {
+        const int c = code;
+        std::uint16_t *const runCodes = runCodes_.get() + static_cast<std::size_t>(c) * MaxCodes;
+        runCodes[1] = static_cast<std::uint16_t>(c);
+        int &longest = longestRun_[static_cast<std::size_t>(c)];
+        std::size_t left = RunLength(q + 1, end, static_cast<std::uint8_t>(c));
+        int length = 1;
+        while (left > 0) {
+            if (static_cast<std::size_t>(longest - length) >= left) {
+                length += static_cast<int>(left);
+                q += left;
+                left = 0;
+                break;
+            }
+            q += longest - length;
+            left -= static_cast<std::size_t>(longest - length);
+            length = longest;
+            const auto key = static_cast<std::uint32_t>(c << 12 | runCodes[length]);
+            unsigned slot;
+            if (const int found = table.Find(key, slot)) {
+                // The string one longer came in by the index-at-a-time loop.
+                runCodes[++longest] = static_cast<std::uint16_t>(found);
+                continue;
+            }
+            bits = CodeWriter::Put(bits, runCodes[length], width);
+            if (nextFree > maxCode) [[unlikely]] {
+                ++width;
+                maxCode = width == MaxCodeWidth ? MaxCodes : (1 << width) - 1;
+            }
+            ++q;
+            --left;
+            length = 1;
+            if (nextFree == MaxCodes) {
+                code = c;
+                bits = CodeWriter::Put(bits, clearCode_, width);
+                width = initialWidth_;
+                maxCode = (1 << width) - 1;
+                nextFree = firstFree_;
+                return Stop::Cleared;
+            }
+            if (!table.Add(slot, key, nextFree)) {
+                code = c;
+                return Stop::NeedsProbedTable;
+            }
+            runCodes[++longest] = static_cast<std::uint16_t>(nextFree++);
+        }
+        code = runCodes[length];
+        return Stop::End;
+    }
+
+    void Put(int code)
+    {
+        bits_ = writer_.Flush(CodeWriter::Put(bits_, code, width_));
+        if (nextFree_ > maxCode_) {
+            ++width_;
+            maxCode_ = width_ == MaxCodeWidth ? MaxCodes : (1 << width_) - 1;
+        }
+    }
+
     CodeWriter writer_;
+    CodeWriter::Bits bits_ = writer_.Start();
     int initialWidth_;
     int clearCode_;
     int endCode_;
-    std::array<std::int32_t, SlotCount> keys_{};
-    std::array<std::uint16_t, SlotCount> codes_{};
+    int firstFree_;
+    int width_;
+    int maxCode_;
+    int nextFree_;
+    ExactTable exact_;
+    ProbedTable probed_;
+    // For each index, the codes of its runs of 1 .. longest, as far as found since the last clear.
+    // Left uninitialised: only the rows of indices that come in runs are ever touched.
+    std::unique_ptr<std::uint16_t[]> runCodes_{new std::uint16_t[256 * MaxCodes]};
+    std::array<int, 256> longestRun_{};
+
+    void ForgetRuns() { longestRun_.fill(1); }
 };
 
 } // namespace

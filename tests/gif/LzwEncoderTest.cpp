@@ -234,5 +234,30 @@ TEST(LzwEncoder, GoldenFiles)
     }
 }
 
+// Streams where the pair (0, 0) must go into a string table whose slot 0 the pair (16, 1) or a
+// string with its home there already holds. From then on the table misses some strings it holds
+// and overwrites that pair, and the bytes differ from those of a plain LZW dictionary: with one the
+// hashes below do not come out.
+TEST(LzwEncoder, GoldenStreamsWhereThePairOfZerosLeavesItsHomeSlot)
+{
+    struct Case {
+        unsigned seed;
+        int colors;
+        const char *sha256;
+    } cases[] = {
+        {8, 256, "7e29dd2a7c17c02c8f9492d810a10a2ec4d6a8f899bada59c9c2e5cad225224c"},
+        {6, 32, "9c23583046fc849839c91fe7c9294db0e805a9b60433ab99cd9653dde601addd"},
+    };
+    for (const Case &c : cases) {
+        std::mt19937 random(c.seed);
+        std::vector<std::uint8_t> indices(100000);
+        for (std::uint8_t &i : indices) {
+            const unsigned pick = random() % 6;
+            i = static_cast<std::uint8_t>(pick == 0 ? 16 : pick == 1 ? 1 : pick < 4 ? 0 : random() % unsigned(c.colors));
+        }
+        EXPECT_EQ(Sha256Hex(Compress(indices, c.colors)), c.sha256) << "seed " << c.seed;
+    }
+}
+
 } // namespace
 } // namespace kaptiv::gif::test
