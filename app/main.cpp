@@ -6,8 +6,13 @@
 #include <iostream>
 #include <optional>
 
+#include <sys/prctl.h>
+
 int main(int argc, char **argv)
 {
+    // Started as kaptiv-app by the kaptiv front (front/main.cpp), this is still kaptiv to ps,
+    // pidof and killall.
+    prctl(PR_SET_NAME, "kaptiv");
     std::optional<int> startCapture;
     if (kaptiv::asksForStartCapture(argc, argv)) {
         startCapture = kaptiv::startCaptureItem(argc == 3 ? QString::fromLocal8Bit(argv[2]) : QString());

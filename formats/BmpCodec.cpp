@@ -1,5 +1,6 @@
 #include "formats/BmpCodec.h"
 
+#include "formats/BmpEncoder.h"
 #include "formats/ImageFileIo.h"
 #include "platform/Errors.h"
 #include "platform/PixelFormats.h"
@@ -16,60 +17,16 @@ constexpr int kFileHeaderSize = 14;
 constexpr int kInfoHeaderSize = 40;
 constexpr quint32 kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3;
 
-void put16(QByteArray &out, quint16 v)
-{
-    const char b[2] = {char(v & 0xFF), char(v >> 8)};
-    out.append(b, 2);
-}
-
-void put32(QByteArray &out, quint32 v)
-{
-    const char b[4] = {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF), char(v >> 24)};
-    out.append(b, 4);
-}
-
 int rowBytes(int width, int depth) { return ((width * depth + 31) / 32) * 4; }
 
-void packRow(const Bitmap &bitmap, int y, uchar *row)
+bmp::SourcePixels sourcePixelsOf(const Bitmap &bitmap)
 {
-    const QImage &image = bitmap.image();
-    const int w = bitmap.width();
-    const uchar *indexed = image.constScanLine(y);
-    switch (bitmap.depth()) {
-    case 1:
-        for (int x = 0; x < w; ++x)
-            if (indexed[x] & 1)
-                row[x >> 3] |= uchar(0x80 >> (x & 7));
-        break;
-    case 4:
-        for (int x = 0; x < w; ++x)
-            row[x >> 1] |= uchar((indexed[x] & 0x0F) << ((x & 1) ? 0 : 4));
-        break;
-    case 8:
-        std::memcpy(row, indexed, size_t(w));
-        break;
-    case 16:
-        for (int x = 0; x < w; ++x) {
-            const quint16 p = reinterpret_cast<const quint16 *>(indexed)[x];
-            row[2 * x] = uchar(p & 0xFF);
-            row[2 * x + 1] = uchar(p >> 8);
-        }
-        break;
-    case 24:
-    case 32: {
-        const QRgb *pixels = reinterpret_cast<const QRgb *>(indexed);
-        const int step = bitmap.depth() / 8;
-        const bool alpha = image.format() == QImage::Format_ARGB32;
-        for (int x = 0; x < w; ++x) {
-            uchar *p = row + x * step;
-            p[0] = uchar(qBlue(pixels[x]));
-            p[1] = uchar(qGreen(pixels[x]));
-            p[2] = uchar(qRed(pixels[x]));
-            if (step == 4)
-                p[3] = alpha ? uchar(qAlpha(pixels[x])) : 0;
-        }
-        break;
-    }
+    switch (bitmap.image().format()) {
+    case QImage::Format_Indexed8: return bmp::SourcePixels::Index8;
+    case QImage::Format_RGB16: return bmp::SourcePixels::Words565;
+    case QImage::Format_RGB555: return bmp::SourcePixels::Words555;
+    case QImage::Format_ARGB32: return bmp::SourcePixels::Argb32;
+    default: return bmp::SourcePixels::Xrgb32;
     }
 }
 
@@ -98,54 +55,18 @@ QByteArray encodeBmp(const Bitmap &bitmap)
 {
     const int depth = bitmap.depth();
     const int w = bitmap.width(), h = bitmap.height();
-    const int stride = rowBytes(w, depth);
-    const int tableEntries = depth <= 8 ? (1 << depth) : 0;
-    const int masksSize = depth == 16 ? 12 : 0;
-    const quint32 dataOffset = kFileHeaderSize + kInfoHeaderSize + masksSize + tableEntries * 4;
-    const quint64 imageSize = quint64(stride) * quint64(h);
-    // The file header holds the file's size in 32 bits.
-    if (dataOffset + imageSize > 0xFFFFFFFFu)
+    const std::optional<std::uint32_t> size = bmp::fileSize(w, h, depth);
+    if (!size)
         throw EOpenFile(QStringLiteral("A picture of %1 x %2 pixels at %3 bits is too large for a bitmap file.")
                             .arg(w)
                             .arg(h)
                             .arg(depth));
-
-    QByteArray out;
-    out.reserve(qsizetype(dataOffset + imageSize));
-    out.append("BM", 2);
-    put32(out, quint32(dataOffset + imageSize));
-    put32(out, 0);
-    put32(out, dataOffset);
-
-    put32(out, kInfoHeaderSize);
-    put32(out, quint32(w));
-    put32(out, quint32(h));
-    put16(out, 1);
-    put16(out, quint16(depth));
-    put32(out, depth == 16 ? kBiBitfields : kBiRgb);
-    put32(out, quint32(imageSize));
-    put32(out, 3780); // 96 dots per inch
-    put32(out, 3780);
-    put32(out, quint32(tableEntries));
-    put32(out, 0);
-    if (depth == 16) { // the pixels' own layout: 5-6-5, or 5-5-5 from a 15-bit display
-        const bool is555 = bitmap.image().format() == QImage::Format_RGB555;
-        put32(out, is555 ? 0x7C00 : 0xF800);
-        put32(out, is555 ? 0x03E0 : 0x07E0);
-        put32(out, 0x001F);
-    }
+    QByteArray out(qsizetype(*size), Qt::Uninitialized);
+    const QImage &image = bitmap.image();
     const QVector<QRgb> table = bitmap.colorTable();
-    for (int i = 0; i < tableEntries; ++i) {
-        const QRgb c = i < table.size() ? table[i] : 0;
-        const char entry[4] = {char(qBlue(c)), char(qGreen(c)), char(qRed(c)), 0};
-        out.append(entry, 4);
-    }
-    QByteArray row(stride, '\0');
-    for (int y = h - 1; y >= 0; --y) {
-        row.fill('\0');
-        packRow(bitmap, y, reinterpret_cast<uchar *>(row.data()));
-        out.append(row);
-    }
+    bmp::encode({image.constBits(), image.bytesPerLine(), w, h, sourcePixelsOf(bitmap)},
+                {depth, {table.constData(), std::size_t(table.size())}},
+                {reinterpret_cast<std::uint8_t *>(out.data()), std::size_t(out.size())});
     return out;
 }
 

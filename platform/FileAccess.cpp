@@ -221,25 +221,33 @@ FileWriter::FileWriter(std::filesystem::path target) : named_(std::move(target))
 
 void FileWriter::Write(std::span<const std::uint8_t> bytes) const
 {
-    if (inPlace_)
-        WriteInPlace(bytes);
-    else
-        WriteBesideAndRename(bytes);
+    Write([bytes, given = false]() mutable {
+        return std::exchange(given, true) ? std::span<const std::uint8_t>() : bytes;
+    });
 }
 
-void FileWriter::WriteInPlace(std::span<const std::uint8_t> bytes) const
+void FileWriter::Write(const NextPiece &next) const
+{
+    if (inPlace_)
+        WriteInPlace(next);
+    else
+        WriteBesideAndRename(next);
+}
+
+void FileWriter::WriteInPlace(const NextPiece &next) const
 {
     // No O_TRUNC: a device or a FIFO has nothing to cut, and no rename: the node stays what it is.
     Descriptor fd(::open(resolved_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
     if (fd.get() < 0)
         Fail("Cannot create file", named_, ErrnoText(errno));
-    if (!WriteFully(fd.get(), bytes))
-        Fail("Cannot write file", named_, ErrnoText(errno));
+    for (std::span<const std::uint8_t> piece = next(); !piece.empty(); piece = next())
+        if (!WriteFully(fd.get(), piece))
+            Fail("Cannot write file", named_, ErrnoText(errno));
     if (!fd.close())
         Fail("Cannot write file", named_, ErrnoText(errno));
 }
 
-void FileWriter::WriteBesideAndRename(std::span<const std::uint8_t> bytes) const
+void FileWriter::WriteBesideAndRename(const NextPiece &next) const
 {
     std::filesystem::path temporary;
     int created = -1;
@@ -270,7 +278,16 @@ void FileWriter::WriteBesideAndRename(std::span<const std::uint8_t> bytes) const
         if (::fchmod(fd.get(), mode_) != 0)
             Fail("Cannot create file", named_, ErrnoText(errno));
     }
-    if (!WriteFully(fd.get(), bytes) || ::fsync(fd.get()) != 0)
+    off_t written = 0;
+    for (std::span<const std::uint8_t> piece = next(); !piece.empty(); piece = next()) {
+        if (!WriteFully(fd.get(), piece))
+            Fail("Cannot write file", named_, ErrnoText(errno));
+        // Starts this piece on its way to the disk, so the flush below has less to wait for. Only
+        // a hint: the flush reports any error.
+        ::sync_file_range(fd.get(), written, off_t(piece.size()), SYNC_FILE_RANGE_WRITE);
+        written += off_t(piece.size());
+    }
+    if (::fsync(fd.get()) != 0)
         Fail("Cannot write file", named_, ErrnoText(errno));
     if (!fd.close())
         Fail("Cannot write file", named_, ErrnoText(errno));

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -58,9 +59,18 @@ public:
     // Puts `bytes` in the target's place as described above; raises FileError.
     void Write(std::span<const std::uint8_t> bytes) const;
 
+    // The same for bytes made piece by piece: `next` gives the next piece, an empty one at the end.
+    // Each piece is on its way to the disk while the next is made. Whatever `next` raises leaves
+    // things as a failed write does, and comes out as it is.
+    using NextPiece = std::function<std::span<const std::uint8_t>()>;
+    void Write(const NextPiece &next) const;
+
+    // True when the target is an existing device or FIFO, written as it stands.
+    bool WritesInPlace() const { return inPlace_; }
+
 private:
-    void WriteInPlace(std::span<const std::uint8_t> bytes) const;
-    void WriteBesideAndRename(std::span<const std::uint8_t> bytes) const;
+    void WriteInPlace(const NextPiece &next) const;
+    void WriteBesideAndRename(const NextPiece &next) const;
 
     std::filesystem::path named_;    // as the caller named it, for messages
     std::filesystem::path resolved_; // after following symbolic links

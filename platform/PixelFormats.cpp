@@ -1,5 +1,7 @@
 #include "platform/PixelFormats.h"
 
+#include "platform/DisplayDepth.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -203,9 +205,10 @@ void mapInto(const QImage &rgb, QImage &dst, int depth, const QVector<QRgb> &tab
 // The pixels of a display at the depth the bitmap holds them.
 Bitmap keepDisplayPixels(const QImage &pixels, int displayDepth)
 {
+    const int depth = capturedDepthOfDisplay(displayDepth);
     if (pixels.isNull()) // an area without pixels still has a depth: the one its pixels would have
-        return Bitmap(pixels, displayDepth <= 16 ? 16 : displayDepth == 32 ? 32 : 24);
-    if (displayDepth == 32 && pixels.format() == QImage::Format_RGB32)
+        return Bitmap(pixels, depth);
+    if (depth == 32 && pixels.format() == QImage::Format_RGB32)
         return Bitmap(pixels, 32);
     // 15-bit pixels stay 5-5-5 in 16 bits; 30-bit ones arrive as 8-bit channels, 24-bit colour.
     return Bitmap::fromImage(pixels);

@@ -2,24 +2,20 @@
 
 #include "platform/Bitmap.h"
 #include "platform/Errors.h"
+#include "platform/X11Errors.h"
+#include "platform/X11ScreenReader.h"
 
 #include <QGuiApplication>
 #include <qguiapplication_platform.h>
 
-#include <xcb/shm.h>
 #include <xcb/xcb.h>
 
 #include <X11/Xatom.h>
-#include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/XShm.h>
 #include <X11/extensions/Xfixes.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -28,73 +24,14 @@ namespace kaptiv {
 
 namespace {
 
-// Xlib's default error handler ends the process; a window that vanished between two requests is
-// an ordinary event here, so errors are recorded and looked at by the request that caused them.
-int lastXError = 0;
-int recordXError(Display *, XErrorEvent *event)
+QImage::Format formatOf(PixelLayout layout)
 {
-    lastXError = event->error_code;
-    return 0;
-}
-
-class XErrorTrap {
-public:
-    explicit XErrorTrap(Display *display) : display_(display)
-    {
-        XSync(display_, False);
-        lastXError = 0;
+    switch (layout) {
+    case PixelLayout::Bgrx32: return QImage::Format_RGB32;
+    case PixelLayout::Rgb565: return QImage::Format_RGB16;
+    case PixelLayout::Rgb555: return QImage::Format_RGB555;
+    case PixelLayout::Other: break;
     }
-    bool failed()
-    {
-        XSync(display_, False);
-        return lastXError != 0;
-    }
-
-private:
-    Display *display_;
-};
-
-// Memory shared with the X server, handed to it as a file descriptor: no System V segment exists
-// that a process killed at the wrong moment could leave behind, and the memory goes once both
-// sides have let go of it, however the program ends. Grabbed images point straight into it, so it
-// lives as long as the last image made in it; `inUse` lets the next grab take it again.
-struct ShmSegment {
-    xcb_shm_seg_t id = 0; // the server's name for it
-    void *address = MAP_FAILED;
-    size_t size = 0;
-    std::atomic<bool> inUse{false};
-    ~ShmSegment()
-    {
-        if (address != MAP_FAILED)
-            munmap(address, size);
-    }
-};
-
-void releaseShmImage(void *holder)
-{
-    auto *segment = static_cast<std::shared_ptr<ShmSegment> *>(holder);
-    (*segment)->inUse = false;
-    delete segment;
-}
-
-void releaseXImage(void *image)
-{
-    XDestroyImage(static_cast<XImage *>(image));
-}
-
-QImage::Format formatOf(const XImage *image)
-{
-    if (image->byte_order != LSBFirst)
-        return QImage::Format_Invalid;
-    if (image->bits_per_pixel == 32 && image->red_mask == 0xFF0000 && image->green_mask == 0xFF00
-        && image->blue_mask == 0xFF)
-        return QImage::Format_RGB32;
-    if (image->bits_per_pixel == 16 && image->red_mask == 0xF800 && image->green_mask == 0x07E0
-        && image->blue_mask == 0x1F)
-        return QImage::Format_RGB16;
-    if (image->bits_per_pixel == 16 && image->red_mask == 0x7C00 && image->green_mask == 0x03E0
-        && image->blue_mask == 0x1F)
-        return QImage::Format_RGB555;
     return QImage::Format_Invalid;
 }
 
@@ -171,116 +108,29 @@ struct X11Desktop::State {
     Display *display = nullptr;
     int screen = 0;
     Window root = 0;
-    Visual *visual = nullptr;
     int depth = 0;
-    bool shm = false;
     bool xfixes = false;
-    std::shared_ptr<ShmSegment> segment; // attached to the server, reused while free
+    std::unique_ptr<X11ScreenReader> reader;
     Atom netActiveWindow = 0, netFrameExtents = 0, wmState = 0;
 
     ~State()
     {
         if (!display)
             return;
-        if (segment) {
-            xcb_shm_detach(XGetXCBConnection(display), segment->id);
-            XSync(display, False);
-        }
+        reader.reset(); // gives the shared memory back while the connection is open
         XCloseDisplay(display);
     }
 
-    std::shared_ptr<ShmSegment> freeSegment(size_t size)
+    // The pixels as a QImage in place where the program keeps them as they are, else converted.
+    static QImage wrap(ScreenPixels pixels)
     {
-        if (segment && !segment->inUse && segment->size >= size)
-            return segment;
-        const int fd = memfd_create("kaptiv-grab", MFD_CLOEXEC);
-        if (fd < 0)
-            return nullptr;
-        auto fresh = std::make_shared<ShmSegment>();
-        fresh->size = size;
-        if (ftruncate(fd, off_t(size)) == 0)
-            fresh->address = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-        if (fresh->address == MAP_FAILED) {
-            close(fd);
-            return nullptr;
-        }
-        xcb_connection_t *connection = XGetXCBConnection(display);
-        fresh->id = xcb_generate_id(connection);
-        // The descriptor goes to the server, which maps it too; sending it closes our copy.
-        xcb_generic_error_t *error
-            = xcb_request_check(connection, xcb_shm_attach_fd_checked(connection, fresh->id, fd, 0));
-        if (error) {
-            free(error);
-            shm = false; // a remote display, most likely: plain reads from now on
-            return nullptr;
-        }
-        if (segment)
-            xcb_shm_detach(connection, segment->id);
-        segment = fresh;
-        return fresh;
-    }
-
-    QImage wrap(XImage *image, QImageCleanupFunction cleanup, void *info)
-    {
-        const QImage::Format format = formatOf(image);
-        if (format == QImage::Format_Invalid) { // converted into an image of its own
-            struct Release {
-                QImageCleanupFunction cleanup;
-                void *info;
-                ~Release() { cleanup(info); } // also when there is no memory for the copy
-            } release{cleanup, info};
-            return convertThroughMasks(image);
-        }
-        if (format == QImage::Format_RGB32)
-            makeOpaque(image);
-        return QImage(reinterpret_cast<uchar *>(image->data), image->width, image->height,
-                      image->bytes_per_line, format, cleanup, info);
-    }
-
-    QImage grabShm(int x, int y, int w, int h)
-    {
-        XShmSegmentInfo probe{};
-        XImage *image = XShmCreateImage(display, visual, unsigned(depth), ZPixmap, nullptr, &probe,
-                                        unsigned(w), unsigned(h));
-        if (!image)
-            return {};
-        const size_t size = size_t(image->bytes_per_line) * size_t(h);
-        std::shared_ptr<ShmSegment> seg = freeSegment(size);
-        if (!seg) {
-            XDestroyImage(image);
-            return {};
-        }
-        xcb_connection_t *connection = XGetXCBConnection(display);
-        xcb_generic_error_t *error = nullptr;
-        xcb_shm_get_image_reply_t *reply = xcb_shm_get_image_reply(
-            connection,
-            xcb_shm_get_image(connection, root, int16_t(x), int16_t(y), uint16_t(w), uint16_t(h), ~0u,
-                              XCB_IMAGE_FORMAT_Z_PIXMAP, seg->id, 0),
-            &error);
-        const bool read = reply && !error;
-        free(reply);
-        free(error);
-        if (!read) {
-            XDestroyImage(image);
-            return {};
-        }
-        seg->inUse = true;
-        XImage header = *image;
-        header.data = static_cast<char *>(seg->address);
-        XDestroyImage(image); // the header only: the segment, not Xlib, owns the pixels
-        return wrap(&header, releaseShmImage, new std::shared_ptr<ShmSegment>(seg));
-    }
-
-    QImage grabPlain(int x, int y, int w, int h)
-    {
-        XErrorTrap trap(display);
-        XImage *image = XGetImage(display, root, x, y, unsigned(w), unsigned(h), AllPlanes, ZPixmap);
-        if (trap.failed() || !image) {
-            if (image)
-                XDestroyImage(image);
-            return {};
-        }
-        return wrap(image, releaseXImage, image);
+        if (pixels.layout == PixelLayout::Other) // converted into an image of its own
+            return convertThroughMasks(pixels.image.get());
+        if (pixels.layout == PixelLayout::Bgrx32)
+            makeOpaque(pixels.image.get());
+        auto *kept = new ScreenPixels(std::move(pixels)); // the image's memory, until the QImage goes
+        return QImage(kept->data(), kept->width(), kept->height(), kept->bytesPerLine(), formatOf(kept->layout),
+                      [](void *info) { delete static_cast<ScreenPixels *>(info); }, kept);
     }
 
     bool readCardinals(Window window, Atom property, Atom type, long count, std::vector<long> &out)
@@ -409,16 +259,11 @@ X11Desktop::X11Desktop(const QString &displayName) : d(std::make_unique<State>()
                                 ? QStringLiteral("Cannot open the display: DISPLAY is not set.")
                                 : QStringLiteral("Cannot open the display '%1'.").arg(shown));
     }
-    XSetErrorHandler(recordXError);
+    recordXErrors();
     d->screen = DefaultScreen(d->display);
     d->root = RootWindow(d->display, d->screen);
-    d->visual = DefaultVisual(d->display, d->screen);
     d->depth = DefaultDepth(d->display, d->screen);
-    int major = 0, minor = 0;
-    Bool pixmaps = False;
-    // Memory is handed over as a file descriptor from version 1.2 on; before it, plain reads.
-    d->shm = XShmQueryVersion(d->display, &major, &minor, &pixmaps) && (major > 1 || (major == 1 && minor >= 2))
-        && qEnvironmentVariableIsEmpty("KAPTIV_NO_SHM");
+    d->reader = std::make_unique<X11ScreenReader>(d->display);
     int eventBase = 0, errorBase = 0;
     d->xfixes = XFixesQueryExtension(d->display, &eventBase, &errorBase);
     d->netActiveWindow = XInternAtom(d->display, "_NET_ACTIVE_WINDOW", False);
@@ -428,7 +273,7 @@ X11Desktop::X11Desktop(const QString &displayName) : d(std::make_unique<State>()
 
 X11Desktop::~X11Desktop() = default;
 
-bool X11Desktop::usesSharedMemory() const { return d->shm; }
+bool X11Desktop::usesSharedMemory() const { return d->reader->usesSharedMemory(); }
 
 bool X11Desktop::hasWindowManager()
 {
@@ -453,10 +298,9 @@ QImage X11Desktop::grabScreen(const ScreenRect &area)
     const int right = std::min(area.Right, screen.width()), bottom = std::min(area.Bottom, screen.height());
     QImage inside;
     if (right > left && bottom > top) {
-        if (d->shm)
-            inside = d->grabShm(left, top, right - left, bottom - top);
-        if (inside.isNull())
-            inside = d->grabPlain(left, top, right - left, bottom - top);
+        ScreenPixels pixels = d->reader->read(left, top, right - left, bottom - top);
+        if (pixels.image)
+            inside = State::wrap(std::move(pixels));
     }
     if (left == area.Left && top == area.Top && right == area.Right && bottom == area.Bottom
         && !inside.isNull())

@@ -137,6 +137,36 @@ TEST_F(FileAccess, AWriteThatFailsHalfWayKeepsTheOldFileAndLeavesNothing)
     EXPECT_EQ(Entries(), std::vector<std::string>{"keep.bmp"});
 }
 
+// Bytes made piece by piece land as one file; a maker that gives up half-way (its exception comes
+// out as it is) leaves the old file whole and nothing beside it.
+TEST_F(FileAccess, PiecesMakeOneFileAndAMakerThatGivesUpLeavesTheOldOne)
+{
+    const fs::path target = dir_ / "pieces.bmp";
+    Put(target, "old contents");
+    const std::vector<std::string> pieces{"BM", std::string(300000, 'x'), "end"};
+    struct GaveUp {};
+    constexpr std::size_t Never = 99;
+    for (const std::size_t giveUpAt : {std::size_t(0), std::size_t(2), Never}) {
+        std::size_t at = 0;
+        const FileWriter::NextPiece next = [&]() -> std::span<const std::uint8_t> {
+            if (at == giveUpAt)
+                throw GaveUp{};
+            if (at == pieces.size())
+                return {};
+            const std::string &piece = pieces[at++];
+            return {reinterpret_cast<const std::uint8_t *>(piece.data()), piece.size()};
+        };
+        if (giveUpAt == Never) {
+            FileWriter(target).Write(next);
+            EXPECT_EQ(Get(target), pieces[0] + pieces[1] + pieces[2]);
+        } else {
+            EXPECT_THROW(FileWriter(target).Write(next), GaveUp) << giveUpAt;
+            EXPECT_EQ(Get(target), "old contents") << giveUpAt;
+        }
+        EXPECT_EQ(Entries(), std::vector<std::string>{"pieces.bmp"}) << giveUpAt;
+    }
+}
+
 TEST_F(FileAccess, OnlyRegularFilesAreReadAndNeverMoreThanTheLimit)
 {
     const fs::path fifo = dir_ / "pipe", sparseGif = dir_ / "sparse.gif", sparseZeros = dir_ / "zeros.gif";

@@ -1,0 +1,142 @@
+#include "front/ScreenGrabToBmp.h"
+
+#include "formats/BmpEncoder.h"
+#include "platform/DisplayDepth.h"
+#include "platform/FileAccess.h"
+#include "platform/X11ScreenReader.h"
+
+#include <X11/Xlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <new>
+#include <thread>
+#include <vector>
+
+namespace kaptiv::front {
+
+namespace {
+
+// The screen is read in bands of about this many bytes of the server's pixels, from the bottom up
+// as the file stores its rows: one small piece of shared memory serves every band, and each band
+// is on its way to the disk while the next is read. Fresh memory costs more here than the round
+// trips: this is several times faster than one read of the whole screen.
+constexpr std::size_t BandBytes = std::size_t(1) << 20;
+
+// The bitmap rows the program makes of these pixels when it keeps them as they are, or nothing
+// when it converts them first.
+std::optional<bmp::SourcePixels> sourcePixelsOf(PixelLayout layout, int depth)
+{
+    if (layout == PixelLayout::Bgrx32 && (depth == 24 || depth == 32))
+        return bmp::SourcePixels::Xrgb32;
+    if (layout == PixelLayout::Rgb565 && depth == 16)
+        return bmp::SourcePixels::Words565;
+    if (layout == PixelLayout::Rgb555 && depth == 16)
+        return bmp::SourcePixels::Words555;
+    return std::nullopt;
+}
+
+struct DisplayConnection {
+    Display *display = XOpenDisplay(nullptr);
+    ~DisplayConnection()
+    {
+        if (display)
+            XCloseDisplay(display);
+    }
+};
+
+struct CannotFinish {}; // raised while the file is being written: the full program takes over
+
+class BandedGrab {
+public:
+    BandedGrab(Display *display, int width, int height, int depth)
+        : reader_(display), width_(width), height_(height), depth_(depth),
+          bandRows_(int(std::clamp<std::size_t>(BandBytes / (std::size_t(width) * (depth == 16 ? 2 : 4)), 1,
+                                                std::size_t(height))))
+    {
+    }
+
+    // Reads the bottom band; false when the full program must take the grab.
+    bool start()
+    {
+        ScreenPixels band = readBand();
+        if (!band.image || !(kind_ = sourcePixelsOf(band.layout, depth_)))
+            return false;
+        layout_ = band.layout;
+        const std::size_t headers = bmp::headersSize(depth_), row = bmp::rowSize(width_, depth_);
+        buffer_.resize(headers + row * std::size_t(bandRows_)); // made in full before any byte is written
+        bmp::writeHeaders({nullptr, 0, width_, height_, *kind_}, {depth_}, buffer_.data());
+        first_ = std::move(band);
+        return true;
+    }
+
+    // The next piece of the file: the headers with the bottom band, then band after band up.
+    std::span<const std::uint8_t> next()
+    {
+        if (done_ == height_)
+            return {};
+        const std::size_t headers = done_ == 0 ? bmp::headersSize(depth_) : 0;
+        const ScreenPixels band = done_ == 0 ? std::move(first_) : readBand();
+        if (!band.image || band.layout != layout_)
+            throw CannotFinish{};
+        bmp::writeRows({band.data(), band.bytesPerLine(), width_, band.height(), *kind_}, depth_,
+                       buffer_.data() + headers);
+        done_ += band.height();
+        return {buffer_.data(), headers + bmp::rowSize(width_, depth_) * std::size_t(band.height())};
+    }
+
+private:
+    ScreenPixels readBand()
+    {
+        const int rows = std::min(bandRows_, height_ - done_);
+        return reader_.read(0, height_ - done_ - rows, width_, rows);
+    }
+
+    X11ScreenReader reader_;
+    const int width_, height_, depth_;
+    const int bandRows_;
+    PixelLayout layout_ = PixelLayout::Other;
+    std::optional<bmp::SourcePixels> kind_;
+    int done_ = 0;     // rows read, from the bottom
+    ScreenPixels first_;
+    std::vector<std::uint8_t> buffer_;
+};
+
+} // namespace
+
+bool grabScreenToBmp(const ScreenGrabRequest &request)
+{
+    const DisplayConnection connection;
+    Display *display = connection.display;
+    if (!display)
+        return false;
+    const int screen = DefaultScreen(display);
+    const int width = DisplayWidth(display, screen), height = DisplayHeight(display, screen);
+    const int depth = capturedDepthOfDisplay(DefaultDepth(display, screen));
+    if (!bmp::fileSize(width, height, depth))
+        return false;
+    try {
+        // A place that cannot take the file is refused before the wait. A device or a FIFO is left
+        // to the full program, as what went to one cannot be taken back if a later band failed.
+        const files::FileWriter file(request.output);
+        if (file.WritesInPlace())
+            return false;
+        if (request.delayMilliseconds > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(request.delayMilliseconds));
+        BandedGrab grab(display, width, height, depth);
+        if (!grab.start())
+            return false;
+        file.Write([&grab] { return grab.next(); });
+    } catch (const files::FileError &) {
+        return false;
+    } catch (const CannotFinish &) {
+        return false;
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+    std::printf("%s: %d x %d, %d bits per pixel\n", request.output, width, height, depth);
+    return true;
+}
+
+} // namespace kaptiv::front

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "front/ScreenGrabRequest.h"
+
+namespace kaptiv::front {
+
+// Grabs the whole screen into the bitmap file, byte for byte what the full program writes, and
+// prints the line it prints. False, with nothing left behind, when it cannot: no display, a
+// display whose pixels the full program converts, a place that cannot take the file, a failed
+// write. The full program then does the work and reports what went wrong in its own words.
+bool grabScreenToBmp(const ScreenGrabRequest &request);
+
+} // namespace kaptiv::front

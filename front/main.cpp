@@ -1,0 +1,14 @@
+// The kaptiv executable: a small front that takes the common scripted grab (the whole screen to a
+// bitmap file) itself, without loading Qt and its fifty libraries, and hands every other command
+// line, and any grab it cannot finish, to the full program with the arguments as they were.
+#include "front/HandOver.h"
+#include "front/ScreenGrabRequest.h"
+#include "front/ScreenGrabToBmp.h"
+
+int main(int argc, char **argv)
+{
+    using namespace kaptiv::front;
+    if (const auto request = screenGrabRequest(argc, argv); request && grabScreenToBmp(*request))
+        return 0;
+    return handOver(argv);
+}

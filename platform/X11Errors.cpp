@@ -1,0 +1,33 @@
+#include "platform/X11Errors.h"
+
+#include <X11/Xlib.h>
+
+namespace kaptiv {
+
+namespace {
+
+int lastXError = 0;
+
+int recordXError(Display *, XErrorEvent *event)
+{
+    lastXError = event->error_code;
+    return 0;
+}
+
+} // namespace
+
+void recordXErrors() { XSetErrorHandler(recordXError); }
+
+XErrorTrap::XErrorTrap(Display *display) : display_(display)
+{
+    XSync(display_, False);
+    lastXError = 0;
+}
+
+bool XErrorTrap::failed()
+{
+    XSync(display_, False);
+    return lastXError != 0;
+}
+
+} // namespace kaptiv

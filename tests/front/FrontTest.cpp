@@ -1,0 +1,241 @@
+// The kaptiv front as a script runs it, against the full program it hands over to: the same bytes
+// in the file, the same words on the terminal, the same exit status, nothing left behind.
+#include "X11TestWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace kaptiv::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string contentsOf(const fs::path &file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Runs `program` in `folder` with the arguments as bytes (a file name need not be UTF-8) and the
+// environment changed by `changes` (a variable without a value is removed).
+Outcome run(const fs::path &program, const std::vector<std::string> &arguments, const fs::path &folder,
+            const std::map<std::string, std::optional<std::string>> &changes = {})
+{
+    std::vector<std::string> environment;
+    for (char **variable = environ; *variable; ++variable) {
+        const std::string entry = *variable;
+        if (!changes.contains(entry.substr(0, entry.find('='))))
+            environment.push_back(entry);
+    }
+    for (const auto &[name, value] : changes)
+        if (value)
+            environment.push_back(name + "=" + *value);
+    std::vector<std::string> words{program.string()};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char *> argv, envp;
+    for (std::string &word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    for (std::string &entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
+    const fs::path outFile = folder.parent_path() / (folder.filename().string() + ".out");
+    const fs::path errFile = folder.parent_path() / (folder.filename().string() + ".err");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::alarm(120); // a program that hangs fails the test instead of holding it up
+        const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 || ::chdir(folder.c_str()) != 0)
+            ::_exit(126);
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    Outcome outcome;
+    int status = 0;
+    if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status))
+        outcome.status = WEXITSTATUS(status);
+    outcome.out = contentsOf(outFile);
+    outcome.err = contentsOf(errFile);
+    return outcome;
+}
+
+std::set<std::string> entriesOf(const fs::path &folder)
+{
+    std::set<std::string> names;
+    for (const fs::directory_entry &entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+class Front : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/kaptiv-front-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        top_ = pattern;
+    }
+    void TearDown() override { fs::remove_all(top_); }
+
+    // A new folder under the test's own.
+    fs::path folder(const std::string &name) const
+    {
+        fs::create_directories(top_ / name);
+        return top_ / name;
+    }
+
+    fs::path top_;
+};
+
+// Colours that vary in every channel, so a channel out of place shows at any depth.
+QImage gradient(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, qRgb(x * 255 / (width - 1), y * 255 / (height - 1), (x * 7 + y * 13) & 255));
+    return image;
+}
+
+TEST_F(Front, WritesTheFullProgramsBytesAtTheDepthsItKeepsAndHandsOverTheRest)
+{
+    // The front alone in a folder of its own has no full program to hand over to: what it writes
+    // there, it wrote itself.
+    const fs::path alone = folder("alone") / "kaptiv";
+    fs::copy_file(KAPTIV_EXECUTABLE, alone);
+    const struct {
+        const char *variable;
+        bool byItself;
+    } cases[] = {{"DISPLAY", true},
+                 {"KAPTIV_DISPLAY_DEPTH16", true},
+                 {"KAPTIV_DISPLAY_DEPTH15", true},
+                 {"KAPTIV_DISPLAY_DEPTH30", false}}; // converted through its masks by the full program
+    for (const auto &c : cases) {
+        const QString display = qEnvironmentVariable(c.variable);
+        if (display.isEmpty())
+            continue;
+        SCOPED_TRACE(c.variable);
+        X11TestWindow window(display, {37, 23}, gradient(301, 157));
+        window.settle();
+        const std::map<std::string, std::optional<std::string>> environment{{"DISPLAY", display.toStdString()}};
+        const std::vector<std::string> arguments{"grab", "screen", "--output", "shot.bmp"};
+        const fs::path fullDir = folder(std::string(c.variable) + "-full"), frontDir = folder(std::string(c.variable) + "-front"),
+                       aloneDir = folder(std::string(c.variable) + "-alone");
+        const Outcome full = run(KAPTIV_APP_EXECUTABLE, arguments, fullDir, environment);
+        const Outcome front = run(KAPTIV_EXECUTABLE, arguments, frontDir, environment);
+        const Outcome byItself = run(alone, arguments, aloneDir, environment);
+
+        ASSERT_EQ(full.status, 0) << full.err;
+        const std::string picture = contentsOf(fullDir / "shot.bmp");
+        ASSERT_GT(picture.size(), 54u);
+        EXPECT_EQ(front.status, 0) << front.err;
+        EXPECT_EQ(front.out, full.out);
+        EXPECT_EQ(front.err, "");
+        EXPECT_TRUE(contentsOf(frontDir / "shot.bmp") == picture);
+        if (c.byItself) {
+            EXPECT_EQ(byItself.status, 0) << byItself.err;
+            EXPECT_EQ(byItself.out, full.out);
+            EXPECT_TRUE(contentsOf(aloneDir / "shot.bmp") == picture);
+        } else {
+            EXPECT_EQ(byItself.status, 1);
+            EXPECT_TRUE(byItself.err.starts_with("kaptiv: cannot start the program ")) << byItself.err;
+            EXPECT_TRUE(fs::is_empty(aloneDir));
+        }
+    }
+}
+
+// A tmpfs of 1 MiB: the 6 MB picture runs out of space half-way through the front's write.
+class SmallDisk {
+public:
+    explicit SmallDisk(const fs::path &at) : at_(at) { mounted_ = ::mount("tmpfs", at.c_str(), "tmpfs", 0, "size=1m") == 0; }
+    ~SmallDisk()
+    {
+        if (mounted_)
+            ::umount2(at_.c_str(), MNT_DETACH);
+    }
+    bool mounted() const { return mounted_; }
+
+private:
+    fs::path at_;
+    bool mounted_ = false;
+};
+
+TEST_F(Front, FailuresGiveTheFullProgramsWordsAndStatusAndLeaveNothingBehind)
+{
+    const std::string display = qEnvironmentVariable("DISPLAY").toStdString();
+    ASSERT_FALSE(display.empty());
+    // Each program runs in a folder of its own laid out alike, so the names in the messages agree.
+    const fs::path places[] = {folder("full"), folder("front")};
+    std::vector<std::unique_ptr<SmallDisk>> disks;
+    for (const fs::path &place : places) {
+        fs::create_symlink("/dev/full", place / "full.bmp");
+        fs::create_directory(place / "folder.bmp");
+        std::ofstream(place / "keep.bmp") << "the old picture";
+        fs::create_directory(place / "small");
+        disks.push_back(std::make_unique<SmallDisk>(place / "small"));
+        std::ofstream(place / "small" / "keep.bmp") << "the old picture";
+    }
+    const std::set<std::string> before = entriesOf(places[0]);
+    using Environment = std::map<std::string, std::optional<std::string>>;
+    const struct {
+        std::string output;
+        Environment environment;
+    } cases[] = {
+        {"full.bmp", {}},                         // a device that takes nothing: written in place
+        {"folder.bmp", {}},
+        {"missing/shot.bmp", {}},
+        {"keep.bmp", {{"DISPLAY", std::nullopt}}},
+        {"keep.bmp", {{"DISPLAY", ":4097"}}},
+        {"caf\xe9 \xff.bmp", {{"DISPLAY", std::nullopt}}}, // a name that is not UTF-8 comes back as given
+        {"small/keep.bmp", {}},                   // no space left half-way
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.output);
+        if (c.output.starts_with("small/") && !(disks[0]->mounted() && disks[1]->mounted())) {
+            std::cout << "no small disk could be mounted: the full disk is not tried\n";
+            continue;
+        }
+        Environment environment = c.environment;
+        environment.try_emplace("DISPLAY", display);
+        const std::vector<std::string> arguments{"grab", "screen", "--output", c.output};
+        const Outcome full = run(KAPTIV_APP_EXECUTABLE, arguments, places[0], environment);
+        const Outcome front = run(KAPTIV_EXECUTABLE, arguments, places[1], environment);
+        EXPECT_EQ(full.status, 1) << full.err;
+        EXPECT_EQ(front.status, full.status);
+        EXPECT_EQ(front.out, full.out);
+        EXPECT_EQ(front.err, full.err);
+        EXPECT_TRUE(full.err.starts_with("kaptiv: ")) << full.err;
+        for (const fs::path &place : places) {
+            EXPECT_EQ(entriesOf(place), before) << place;
+            EXPECT_EQ(contentsOf(place / "keep.bmp"), "the old picture");
+            EXPECT_EQ(entriesOf(place / "small"), std::set<std::string>{"keep.bmp"});
+            EXPECT_EQ(contentsOf(place / "small" / "keep.bmp"), "the old picture");
+        }
+    }
+}
+
+} // namespace
+} // namespace kaptiv::testing
