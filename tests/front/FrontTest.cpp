@@ -141,7 +141,8 @@ TEST_F(Front, WritesTheFullProgramsBytesAtTheDepthsItKeepsAndHandsOverTheRest)
         X11TestWindow window(display, {37, 23}, gradient(301, 157));
         window.settle();
         const std::map<std::string, std::optional<std::string>> environment{{"DISPLAY", display.toStdString()}};
-        const std::vector<std::string> arguments{"grab", "screen", "--output", "shot.bmp"};
+        const std::string name = "shot \xe9\xff.bmp"; // not UTF-8: printed back as given
+        const std::vector<std::string> arguments{"grab", "screen", "--output", name};
         const fs::path fullDir = folder(std::string(c.variable) + "-full"), frontDir = folder(std::string(c.variable) + "-front"),
                        aloneDir = folder(std::string(c.variable) + "-alone");
         const Outcome full = run(KAPTIV_APP_EXECUTABLE, arguments, fullDir, environment);
@@ -149,16 +150,17 @@ TEST_F(Front, WritesTheFullProgramsBytesAtTheDepthsItKeepsAndHandsOverTheRest)
         const Outcome byItself = run(alone, arguments, aloneDir, environment);
 
         ASSERT_EQ(full.status, 0) << full.err;
-        const std::string picture = contentsOf(fullDir / "shot.bmp");
+        const std::string picture = contentsOf(fullDir / name);
         ASSERT_GT(picture.size(), 54u);
         EXPECT_EQ(front.status, 0) << front.err;
         EXPECT_EQ(front.out, full.out);
+        EXPECT_TRUE(full.out.starts_with(name + ": ")) << full.out;
         EXPECT_EQ(front.err, "");
-        EXPECT_TRUE(contentsOf(frontDir / "shot.bmp") == picture);
+        EXPECT_TRUE(contentsOf(frontDir / name) == picture);
         if (c.byItself) {
             EXPECT_EQ(byItself.status, 0) << byItself.err;
             EXPECT_EQ(byItself.out, full.out);
-            EXPECT_TRUE(contentsOf(aloneDir / "shot.bmp") == picture);
+            EXPECT_TRUE(contentsOf(aloneDir / name) == picture);
         } else {
             EXPECT_EQ(byItself.status, 1);
             EXPECT_TRUE(byItself.err.starts_with("kaptiv: cannot start the program ")) << byItself.err;
