@@ -6,6 +6,8 @@
 #include "platform/X11ScreenReader.h"
 
 #include <X11/Xlib.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -37,8 +39,25 @@ std::optional<bmp::SourcePixels> sourcePixelsOf(PixelLayout layout, int depth)
     return std::nullopt;
 }
 
-struct DisplayConnection {
+// Xlib prints why a server refused the connection ("Authorization required, ..."). The full
+// program, which is then handed the grab and tries again, prints it with its own message.
+Display *openDisplayQuietly()
+{
+    std::fflush(stderr);
+    const int terminal = ::fcntl(2, F_DUPFD_CLOEXEC, 3);
+    const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const bool quiet = terminal >= 0 && nowhere >= 0 && ::dup2(nowhere, 2) == 2;
     Display *display = XOpenDisplay(nullptr);
+    if (quiet)
+        ::dup2(terminal, 2);
+    for (const int fd : {terminal, nowhere})
+        if (fd >= 0)
+            ::close(fd);
+    return display;
+}
+
+struct DisplayConnection {
+    Display *display = openDisplayQuietly();
     ~DisplayConnection()
     {
         if (display)
