@@ -26,11 +26,11 @@ namespace {
 // trips: this is several times faster than one read of the whole screen.
 constexpr std::size_t BandBytes = std::size_t(1) << 20;
 
-// The bitmap rows the program makes of these pixels when it keeps them as they are, or nothing
-// when it converts them first.
+// The pixels the program writes bitmap rows of at this depth: as they come, or at 24 bits after
+// converting them through their masks (a 30-bit display); nothing for what it makes otherwise.
 std::optional<bmp::SourcePixels> sourcePixelsOf(PixelLayout layout, int depth)
 {
-    if (layout == PixelLayout::Bgrx32 && (depth == 24 || depth == 32))
+    if ((layout == PixelLayout::Bgrx32 && (depth == 24 || depth == 32)) || (layout == PixelLayout::Other && depth == 24))
         return bmp::SourcePixels::Xrgb32;
     if (layout == PixelLayout::Rgb565 && depth == 16)
         return bmp::SourcePixels::Words565;
@@ -84,7 +84,10 @@ public:
             return false;
         layout_ = band.layout;
         const std::size_t headers = bmp::headersSize(depth_), row = bmp::rowSize(width_, depth_);
-        buffer_.resize(headers + row * std::size_t(bandRows_)); // made in full before any byte is written
+        // Made in full before any byte is written.
+        buffer_.resize(headers + row * std::size_t(bandRows_));
+        if (layout_ == PixelLayout::Other)
+            converted_.resize(std::size_t(width_) * std::size_t(bandRows_));
         bmp::writeHeaders({nullptr, 0, width_, height_, *kind_}, {depth_}, buffer_.data());
         first_ = std::move(band);
         return true;
@@ -99,8 +102,13 @@ public:
         const ScreenPixels band = done_ == 0 ? std::move(first_) : readBand();
         if (!band.image || band.layout != layout_)
             throw CannotFinish{};
-        bmp::writeRows({band.data(), band.bytesPerLine(), width_, band.height(), *kind_}, depth_,
-                       buffer_.data() + headers);
+        bmp::SourceRows rows{band.data(), band.bytesPerLine(), width_, band.height(), *kind_};
+        if (layout_ == PixelLayout::Other) {
+            rows.bytesPerLine = std::ptrdiff_t(width_) * 4;
+            convertThroughMasks(*band.image, converted_.data(), rows.bytesPerLine);
+            rows.top = reinterpret_cast<const std::uint8_t *>(converted_.data());
+        }
+        bmp::writeRows(rows, depth_, buffer_.data() + headers);
         done_ += band.height();
         return {buffer_.data(), headers + bmp::rowSize(width_, depth_) * std::size_t(band.height())};
     }
@@ -120,6 +128,7 @@ private:
     int done_ = 0;     // rows read, from the bottom
     ScreenPixels first_;
     std::vector<std::uint8_t> buffer_;
+    std::vector<std::uint32_t> converted_; // a band through its masks
 };
 
 } // namespace

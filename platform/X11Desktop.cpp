@@ -56,46 +56,6 @@ void makeOpaque(XImage *image)
         data[i] |= 0xFF000000u;
 }
 
-int shiftOf(unsigned long mask)
-{
-    int shift = 0;
-    while (mask && !(mask & 1)) {
-        mask >>= 1;
-        ++shift;
-    }
-    return shift;
-}
-
-// Any other true-colour visual (30 bits, or masks in another order): every channel scaled to 8 bits
-// through a table, so a 30-bit display gives 24-bit colour.
-QImage convertThroughMasks(XImage *image)
-{
-    QImage out = allocateImage(image->width, image->height, QImage::Format_RGB32);
-    const unsigned long masks[3] = {image->red_mask, image->green_mask, image->blue_mask};
-    int shifts[3];
-    std::vector<uchar> scale[3];
-    for (int i = 0; i < 3; ++i) {
-        shifts[i] = shiftOf(masks[i]);
-        const unsigned long maximum = std::min(masks[i] >> shifts[i], 0xFFFFUL);
-        scale[i].resize(maximum + 1);
-        for (unsigned long v = 0; v <= maximum; ++v)
-            scale[i][v] = maximum ? uchar((v * 255 + maximum / 2) / maximum) : 0;
-    }
-    const bool words = image->bits_per_pixel == 32 && image->byte_order == LSBFirst;
-    for (int y = 0; y < image->height; ++y) {
-        const auto *in = reinterpret_cast<const std::uint32_t *>(image->data + size_t(y) * image->bytes_per_line);
-        QRgb *row = reinterpret_cast<QRgb *>(out.scanLine(y));
-        for (int x = 0; x < image->width; ++x) {
-            const unsigned long p = words ? in[x] : XGetPixel(image, x, y);
-            uchar c[3];
-            for (int i = 0; i < 3; ++i)
-                c[i] = scale[i][std::min((p & masks[i]) >> shifts[i], scale[i].size() - 1)];
-            row[x] = qRgb(c[0], c[1], c[2]);
-        }
-    }
-    return out;
-}
-
 // The format grabbed pixels come in when there are none to look at (an area off the screen).
 QImage::Format formatOfDepth(int depth)
 {
@@ -124,8 +84,11 @@ struct X11Desktop::State {
     // The pixels as a QImage in place where the program keeps them as they are, else converted.
     static QImage wrap(ScreenPixels pixels)
     {
-        if (pixels.layout == PixelLayout::Other) // converted into an image of its own
-            return convertThroughMasks(pixels.image.get());
+        if (pixels.layout == PixelLayout::Other) { // converted into an image of its own
+            QImage out = allocateImage(pixels.width(), pixels.height(), QImage::Format_RGB32);
+            convertThroughMasks(*pixels.image, reinterpret_cast<std::uint32_t *>(out.bits()), out.bytesPerLine());
+            return out;
+        }
         if (pixels.layout == PixelLayout::Bgrx32)
             makeOpaque(pixels.image.get());
         auto *kept = new ScreenPixels(std::move(pixels)); // the image's memory, until the QImage goes

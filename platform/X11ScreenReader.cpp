@@ -12,9 +12,11 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cstdlib>
+#include <vector>
 
 namespace kaptiv {
 
@@ -48,6 +50,48 @@ PixelLayout layoutOf(const XImage &image)
         && image.blue_mask == 0x1F)
         return PixelLayout::Rgb555;
     return PixelLayout::Other;
+}
+
+namespace {
+
+int shiftOf(unsigned long mask)
+{
+    int shift = 0;
+    while (mask && !(mask & 1)) {
+        mask >>= 1;
+        ++shift;
+    }
+    return shift;
+}
+
+} // namespace
+
+void convertThroughMasks(const XImage &image, std::uint32_t *out, std::ptrdiff_t outBytesPerLine)
+{
+    const unsigned long masks[3] = {image.red_mask, image.green_mask, image.blue_mask};
+    int shifts[3];
+    std::vector<std::uint8_t> scale[3];
+    for (int i = 0; i < 3; ++i) {
+        shifts[i] = shiftOf(masks[i]);
+        const unsigned long maximum = std::min(masks[i] >> shifts[i], 0xFFFFUL);
+        scale[i].resize(maximum + 1);
+        for (unsigned long v = 0; v <= maximum; ++v)
+            scale[i][v] = maximum ? std::uint8_t((v * 255 + maximum / 2) / maximum) : 0;
+    }
+    const bool words = image.bits_per_pixel == 32
+        && image.byte_order == (std::endian::native == std::endian::little ? LSBFirst : MSBFirst);
+    XImage &source = const_cast<XImage &>(image); // XGetPixel takes no const image, but only reads
+    for (int y = 0; y < image.height; ++y) {
+        const auto *in = reinterpret_cast<const std::uint32_t *>(image.data + std::ptrdiff_t(y) * image.bytes_per_line);
+        auto *row = reinterpret_cast<std::uint32_t *>(reinterpret_cast<std::uint8_t *>(out) + y * outBytesPerLine);
+        for (int x = 0; x < image.width; ++x) {
+            const unsigned long p = words ? in[x] : XGetPixel(&source, x, y);
+            std::uint32_t rgb = 0xFF000000u;
+            for (int i = 0; i < 3; ++i)
+                rgb |= std::uint32_t(scale[i][std::min((p & masks[i]) >> shifts[i], scale[i].size() - 1)]) << (16 - 8 * i);
+            row[x] = rgb;
+        }
+    }
 }
 
 std::uint8_t *ScreenPixels::data() const { return reinterpret_cast<std::uint8_t *>(image->data); }

@@ -20,6 +20,10 @@ enum class PixelLayout { Bgrx32, Rgb565, Rgb555, Other };
 
 PixelLayout layoutOf(const _XImage &image);
 
+// Pixels of any true-colour layout as words 0xFFRRGGBB, each channel scaled to 8 bits through a
+// table (a 30-bit display gives 24-bit colour); `out` rows are `outBytesPerLine` apart.
+void convertThroughMasks(const _XImage &image, std::uint32_t *out, std::ptrdiff_t outBytesPerLine);
+
 // Pixels read from the screen, rows top to bottom, in the server's format. The image keeps its
 // memory (shared with the server, or Xlib's) for as long as a copy of it lives.
 struct ScreenPixels {
