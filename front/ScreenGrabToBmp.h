@@ -5,9 +5,10 @@
 namespace kaptiv::front {
 
 // Grabs the whole screen into the bitmap file, byte for byte what the full program writes, and
-// prints the line it prints. False, with nothing left behind, when it cannot: no display, a
-// display whose pixels the full program converts, a place that cannot take the file, a failed
-// write. The full program then does the work and reports what went wrong in its own words.
+// prints the line it prints. False, with nothing left behind, when it cannot: no display, pixels
+// the full program would store at another depth (a 16-bit display with its colours in another
+// order), a device or FIFO as the target, a place that cannot take the file, a failed write. The
+// full program then does the work and reports what went wrong in its own words.
 bool grabScreenToBmp(const ScreenGrabRequest &request);
 
 } // namespace kaptiv::front
