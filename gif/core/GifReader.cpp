@@ -185,7 +185,8 @@ private:
         GifFrame frame;
         const std::uint64_t remaining = pixelsAllowed_;
         ImageContext context{image_.GlobalTable, image_.ColorDepth, pendingControl_,
-                             std::min(options_.Limits.MaxFramePixels, remaining), options_.DecodePixels, {}};
+                             std::min(options_.Limits.MaxFramePixels, remaining), options_.DecodePixels, {},
+                             &memory_};
         if (options_.OnProgress)
             context.Progress = [this](std::size_t pos) { return Report(pos); };
         switch (ReadImage(file_, pos_, context, frame)) {
@@ -243,6 +244,7 @@ private:
     ControlBytes pendingControl_{};
     std::string pendingComment_;
     std::uint64_t pixelsAllowed_;
+    ZeroedArena memory_;
     int framesRead_ = 0;
 };
 
@@ -305,7 +307,8 @@ ImageRead ReadImage(std::span<const std::uint8_t> file, std::size_t &readPos, co
     }
 
     frame.IndexStride = (static_cast<std::size_t>(frame.Width) + 3) & ~std::size_t{3};
-    frame.Indices = ZeroedBuffer(frame.IndexStride * static_cast<std::size_t>(frame.Height));
+    const auto zeroed = [&](std::size_t size) { return context.Memory ? context.Memory->Take(size) : ZeroedBuffer(size); };
+    frame.Indices = zeroed(frame.IndexStride * static_cast<std::size_t>(frame.Height));
     RasterTarget target;
     target.Width = frame.Width;
     target.Height = frame.Height;
@@ -314,7 +317,7 @@ ImageRead ReadImage(std::span<const std::uint8_t> file, std::size_t &readPos, co
     target.IndexStride = frame.IndexStride;
     if (frame.Transparent) {
         frame.MaskStride = (static_cast<std::size_t>(frame.Width) + 31) / 32 * 4;
-        frame.Mask = ZeroedBuffer(frame.MaskStride * static_cast<std::size_t>(frame.Height));
+        frame.Mask = zeroed(frame.MaskStride * static_cast<std::size_t>(frame.Height));
         target.Mask = frame.Mask.data();
         target.MaskStride = frame.MaskStride;
         target.TransparentIndex = frame.TransparentIndex;

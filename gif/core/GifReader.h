@@ -80,6 +80,7 @@ struct ImageContext {
     std::uint64_t PixelsAllowed = 0;
     bool DecodePixels = true;
     RowProgress Progress;           // may be empty
+    ZeroedArena *Memory = nullptr;  // where the frame's buffers come from; calloc without one
 };
 
 // Reads one image (descriptor, local colour table, image data) starting at readPos on its 0x2C

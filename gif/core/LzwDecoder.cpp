@@ -10,6 +10,10 @@
 #include <memory>
 #include <optional>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kaptiv::gif {
 
 void SkipSubBlocks(std::span<const std::uint8_t> file, std::size_t &readPos)
@@ -510,6 +514,29 @@ std::uint8_t TransparentBits(const std::uint8_t *indices, std::uint8_t transpare
     return static_cast<std::uint8_t>(((zero >> 7) * 0x8040201008040201ull) >> 56);
 }
 
+#if defined(__SSE2__)
+// Each byte with its bits in the opposite order.
+constexpr std::array<std::uint8_t, 256> ReversedBits = [] {
+    std::array<std::uint8_t, 256> table{};
+    for (int b = 0; b < 256; ++b)
+        for (int bit = 0; bit < 8; ++bit)
+            if (b & (1 << bit))
+                table[static_cast<std::size_t>(b)] |= static_cast<std::uint8_t>(0x80 >> bit);
+    return table;
+}();
+
+// The mask bytes of sixteen indices at once.
+void PutTransparentBits16(const std::uint8_t *indices, std::uint8_t transparent, std::uint8_t *mask)
+{
+    const __m128i wanted = _mm_set1_epi8(static_cast<char>(transparent));
+    const __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i *>(indices));
+    // Bit i for index i, where the first index of a mask byte wants bit 7.
+    const auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, wanted)));
+    mask[0] = ReversedBits[bits & 0xFF];
+    mask[1] = ReversedBits[bits >> 8];
+}
+#endif
+
 // Marks the transparent pixels among the first `placed` stored pixels.
 void MarkTransparent(const RasterTarget &t, std::size_t placed)
 {
@@ -521,6 +548,10 @@ void MarkTransparent(const RasterTarget &t, std::size_t placed)
         std::uint8_t *mask = t.Mask + y * t.MaskStride;
         const std::size_t count = std::min(width, placed - n * width);
         std::size_t x = 0;
+#if defined(__SSE2__)
+        for (; x + 16 <= count; x += 16)
+            PutTransparentBits16(row + x, t.TransparentIndex, mask + x / 8);
+#endif
         for (; x + 8 <= count; x += 8)
             mask[x / 8] = TransparentBits(row + x, t.TransparentIndex);
         for (; x < count; ++x)

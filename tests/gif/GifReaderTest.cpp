@@ -372,6 +372,57 @@ TEST(GifReader, TransparencyMaskMatchesTheIndicesForEveryWidthAndIndex)
             }
 }
 
+// Large frames are cut from shared blocks of zeroed memory, the largest one from a block of its
+// own. Each keeps its own pixels and mask after the rest of the file is gone, and the frame the file
+// cuts short reads 0 after the pixels its data reached.
+TEST(GifReader, LargeFramesKeepTheirOwnPixelsAfterTheFileIsGone)
+{
+    struct Shape {
+        int width, height;
+        bool transparent;
+    } const shapes[] = {{600, 300, false}, {640, 480, true}, {2100, 2100, false}, {700, 400, true}};
+    GifBuilder gif(2100, 2100);
+    std::vector<std::vector<std::uint8_t>> sent;
+    for (const Shape &shape : shapes) {
+        std::vector<std::uint8_t> indices(static_cast<std::size_t>(shape.width) * shape.height);
+        for (std::size_t i = 0; i < indices.size(); ++i)
+            indices[i] = static_cast<std::uint8_t>(1 + (i * 7 + sent.size() * 13 + i / 97) % 250);  // never 0
+        Bytes data;
+        CompressFrame(indices, 256, data);
+        gif.Control(0, 0, shape.transparent, 5).Image(0, 0, shape.width, shape.height, data);
+        sent.push_back(std::move(indices));
+    }
+    // The last frame loses the end of its data.
+    const Bytes file(gif.Data().begin(), gif.Data().end() - 40000);
+
+    std::vector<GifFrame> kept;
+    {
+        GifImage image = Parse(file);
+        ASSERT_EQ(image.FrameCount(), 4);
+        for (GifFrame &frame : image.Frames)
+            kept.push_back(std::move(frame));
+    }
+    for (std::size_t n = 0; n < kept.size(); ++n) {
+        const GifFrame &f = kept[n];
+        std::size_t reached = 0, wrong = 0;
+        for (int y = 0; y < f.Height; ++y)
+            for (int x = 0; x < f.Width; ++x) {
+                const std::uint8_t want = sent[n][static_cast<std::size_t>(y) * f.Width + x];
+                const std::uint8_t got = f.IndexAt(x, y);
+                if (got == want && reached == static_cast<std::size_t>(y) * f.Width + x)
+                    ++reached;
+                else if (got != 0)
+                    ++wrong;
+                wrong += f.Transparent && f.MaskAt(x, y) != (got == 5);
+            }
+        EXPECT_EQ(wrong, 0u) << "frame " << n;
+        if (n + 1 < kept.size())
+            EXPECT_EQ(reached, sent[n].size()) << "frame " << n;
+        else
+            EXPECT_TRUE(reached > 0 && reached < sent[n].size()) << reached << " pixels of the cut frame";
+    }
+}
+
 TEST(GifReader, FramesWithoutTransparencyHaveNoMask)
 {
     const GifImage image = Parse(GifBuilder(2, 1).SimpleImage(2, 1, {0, 0}).Trailer().Data());
