@@ -19,6 +19,20 @@ constexpr std::size_t SmallestPiece = std::size_t{64} << 10;
 constexpr std::size_t FirstBlock = std::size_t{4} << 20;
 constexpr std::size_t LargestBlock = std::size_t{64} << 20;
 
+// Under AddressSanitizer every buffer is an allocation of its own, so that a write past one is
+// caught rather than landing in the next piece of a block.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool CheckedAllocations = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool CheckedAllocations = true;
+#else
+constexpr bool CheckedAllocations = false;
+#endif
+#else
+constexpr bool CheckedAllocations = false;
+#endif
+
 std::shared_ptr<std::uint8_t> Calloc(std::size_t size)
 {
     auto *bytes = static_cast<std::uint8_t *>(std::calloc(size, 1));
@@ -59,7 +73,7 @@ ZeroedBuffer::ZeroedBuffer(std::size_t size, std::size_t slack)
 
 ZeroedBuffer ZeroedArena::Take(std::size_t size)
 {
-    if (size < SmallestPiece)
+    if (size < SmallestPiece || CheckedAllocations)
         return ZeroedBuffer(size);
     // Pieces start on cache lines, as calloc's large blocks would on pages.
     const std::size_t piece = (size + 63) & ~std::size_t{63};
