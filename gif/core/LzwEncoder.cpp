@@ -175,30 +175,30 @@ private:
 };
 
 // An exact string table: open addressing at most one sixteenth full, key and code in one word, so
-// that a lookup is one load nearly always. It stands in for the probed table for as long as that one answers
+// that a lookup is one load nearly always, and a bit per slot saying whether it is taken, which is
+// all a clear has to empty. It stands in for the probed table for as long as that one answers
 // exactly, and remembers the order strings were added so the probed table can be rebuilt from it.
 class ExactTable {
 public:
-    // Only the slots taken are emptied: the table is far larger than what it holds.
+    // Only the bits saying which slots are taken are cleared: the entries are far more.
     void Clear()
     {
-        for (std::size_t i = 0; i < taken_; ++i)
-            entries_[slotsTaken_[i]] = 0;
-        taken_ = 0;
+        taken_.fill(0);
+        order_.clear();
         homeZeroTaken_ = false;
     }
 
-    // The code of `key` (codes are never below 4), or 0 with `slot` where it would be added.
+    // The code of `key` (codes are never below 4), or 0 with `slot` where it would be added. A
+    // slot's taken bit, in the first level of the cache, tells a miss before its entry arrives.
     [[gnu::always_inline]] int Find(std::uint32_t key, unsigned &slot) const
     {
         const std::uint32_t tagged = key << 12;
         for (slot = Hash(key);; slot = (slot + 1) & (SlotCount - 1)) {
-            const std::uint32_t entry = entries_[slot];
-            const std::uint32_t code = entry ^ tagged;
-            if (code - 1 < MaxCodes - 1)
-                return static_cast<int>(code);
-            if (entry == 0)
+            if (!Taken(slot))
                 return 0;
+            const std::uint32_t code = entries_[slot] ^ tagged;
+            if (code < MaxCodes)
+                return static_cast<int>(code);
         }
     }
 
@@ -211,7 +211,8 @@ public:
             homeZeroTaken_ = true;
         }
         entries_[slot] = key << 12 | static_cast<std::uint32_t>(code);
-        slotsTaken_[taken_++] = static_cast<std::uint16_t>(slot);
+        taken_[slot / 64] |= std::uint64_t{1} << (slot % 64);
+        order_.push_back(static_cast<std::uint16_t>(slot));
         return true;
     }
 
@@ -219,8 +220,8 @@ public:
     void Replay(ProbedTable &probed) const
     {
         probed.Clear();
-        for (std::size_t i = 0; i < taken_; ++i) {
-            const std::uint32_t entry = entries_[slotsTaken_[i]];
+        for (const std::uint16_t at : order_) {
+            const std::uint32_t entry = entries_[at];
             unsigned slot;
             probed.Find(entry >> 12, slot);
             probed.Add(slot, entry >> 12, static_cast<int>(entry & 0xFFF));
@@ -231,12 +232,15 @@ private:
     static constexpr unsigned SlotCount = 65536;
 
     static unsigned Hash(std::uint32_t key) { return (key * 0x9E3779B1u) >> 16; }
+    bool Taken(unsigned slot) const { return (taken_[slot / 64] >> (slot % 64)) & 1; }
 
-    // Zero pages from the system: only the pages strings land in are ever touched.
-    ZeroedBuffer table_{SlotCount * sizeof(std::uint32_t)};
-    std::uint32_t *const entries_ = reinterpret_cast<std::uint32_t *>(table_.data());
-    std::array<std::uint16_t, MaxCodes> slotsTaken_{};
-    std::size_t taken_ = 0;
+    std::unique_ptr<std::uint32_t[]> entries_{new std::uint32_t[SlotCount]};  // read only where taken
+    std::array<std::uint64_t, SlotCount / 64> taken_{};
+    std::vector<std::uint16_t> order_ = [] {
+        std::vector<std::uint16_t> order;
+        order.reserve(MaxCodes);
+        return order;
+    }();
     bool homeZeroTaken_ = false;
 };
 
