@@ -73,8 +73,12 @@ ZeroedBuffer::ZeroedBuffer(std::size_t size, std::size_t slack)
 
 ZeroedBuffer ZeroedArena::Take(std::size_t size)
 {
-    if (size < SmallestPiece || CheckedAllocations)
+    // The first frames come from calloc too: a huge page zeroed whole for a small animation costs
+    // more than the faults it saves.
+    if (size < SmallestPiece || CheckedAllocations || given_ < HugePage) {
+        given_ += size;
         return ZeroedBuffer(size);
+    }
     // Pieces start on cache lines, as calloc's large blocks would on pages.
     const std::size_t piece = (size + 63) & ~std::size_t{63};
     if (piece > blockSize_ - used_) {

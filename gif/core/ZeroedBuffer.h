@@ -37,8 +37,9 @@ private:
 
 // Zeroed buffers for the frames of one file, given out in order from blocks of many megabytes that
 // the system is asked to back with huge pages where it can: an animation read into fresh 4 KiB
-// pages spends more time in the kernel's page faults than in decoding. Small buffers come from
-// calloc as before; a block lives while any buffer in it does.
+// pages spends more time in the kernel's page faults than in decoding. Small buffers, and the
+// first two megabytes of large ones, come from calloc as before; a block lives while any buffer in
+// it does.
 class ZeroedArena {
 public:
     ZeroedBuffer Take(std::size_t size);
@@ -47,6 +48,7 @@ private:
     std::shared_ptr<std::uint8_t> block_;
     std::size_t blockSize_ = 0;
     std::size_t used_ = 0;
+    std::size_t given_ = 0;  // bytes given out from calloc so far
 };
 
 } // namespace kaptiv::gif

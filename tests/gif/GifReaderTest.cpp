@@ -372,15 +372,15 @@ TEST(GifReader, TransparencyMaskMatchesTheIndicesForEveryWidthAndIndex)
             }
 }
 
-// Large frames are cut from shared blocks of zeroed memory, the largest one from a block of its
-// own. Each keeps its own pixels and mask after the rest of the file is gone, and the frame the file
-// cuts short reads 0 after the pixels its data reached.
+// After the first two megabytes, large frames are cut from shared blocks of zeroed memory, a new
+// block begun when one is too full. Each frame keeps its own pixels and mask after the rest of the
+// file is gone, and the frame the file cuts short reads 0 after the pixels its data reached.
 TEST(GifReader, LargeFramesKeepTheirOwnPixelsAfterTheFileIsGone)
 {
     struct Shape {
         int width, height;
         bool transparent;
-    } const shapes[] = {{600, 300, false}, {640, 480, true}, {2100, 2100, false}, {700, 400, true}};
+    } const shapes[] = {{2100, 1000, false}, {600, 300, false}, {640, 480, true}, {2100, 2100, false}, {700, 400, true}};
     GifBuilder gif(2100, 2100);
     std::vector<std::vector<std::uint8_t>> sent;
     for (const Shape &shape : shapes) {
@@ -398,7 +398,7 @@ TEST(GifReader, LargeFramesKeepTheirOwnPixelsAfterTheFileIsGone)
     std::vector<GifFrame> kept;
     {
         GifImage image = Parse(file);
-        ASSERT_EQ(image.FrameCount(), 4);
+        ASSERT_EQ(image.FrameCount(), 5);
         for (GifFrame &frame : image.Frames)
             kept.push_back(std::move(frame));
     }
