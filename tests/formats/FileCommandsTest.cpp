@@ -1,36 +1,24 @@
 // The kaptiv executable run as a script runs it, with the inputs a hostile or unlucky user gives
 // it: names that are not UTF-8, devices, a full disk, too little memory.
+#include "ProgramRun.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string contents(const fs::path &file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using kaptiv::testing::fileContents;
+using Outcome = kaptiv::testing::ProgramOutcome;
 
 class FileCommands : public ::testing::Test {
 protected:
@@ -55,27 +43,7 @@ protected:
         else
             argv = {KAPTIV_EXECUTABLE};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
-        std::vector<char *> pointers;
-        for (std::string &a : argv)
-            pointers.push_back(a.data());
-        pointers.push_back(nullptr);
-
-        const fs::path out = dir_ / "stdout", err = dir_ / "stderr";
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        pid_t child = 0;
-        Outcome run;
-        if (posix_spawn(&child, pointers[0], &actions, nullptr, pointers.data(), environ) == 0) {
-            int status = 0;
-            ::waitpid(child, &status, 0);
-            run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        run.out = contents(out);
-        run.err = contents(err);
-        return run;
+        return kaptiv::testing::runProgram({argv, {}, {}}, dir_ / "output");
     }
 
     std::vector<std::string> workEntries() const
@@ -118,7 +86,7 @@ TEST_F(FileCommands, NamesThatAreNotUtf8ReachTheFileSystemByteForByte)
     const Outcome made = kaptiv({"gif-make", "--output", output, input});
     ASSERT_EQ(made.status, 0) << made.err;
     EXPECT_EQ(made.out, output + ": 1 frame\n");
-    EXPECT_EQ(contents(output).substr(0, 6), "GIF89a");
+    EXPECT_EQ(fileContents(output).substr(0, 6), "GIF89a");
 
     // Two folders whose names differ only in bytes that are not UTF-8 stay two folders.
     for (const char *folder : {"frames\xff", "frames\xfe"}) {
@@ -173,7 +141,7 @@ TEST_F(FileCommands, RunningOutOfMemoryFailsAndKeepsTheOldFile)
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.err.ends_with("\nkaptiv: Not enough memory for a picture of 16384 x 16384 pixels.\n")) << run.err;
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(contents(keep), "previous");
+    EXPECT_EQ(fileContents(keep), "previous");
     EXPECT_EQ(workEntries(), (std::vector<std::string>{"big.bmp", "keep.gif"}));
 }
 

@@ -1,5 +1,6 @@
 // The kaptiv front as a script runs it, against the full program it hands over to: the same bytes
 // in the file, the same words on the terminal, the same exit status, nothing left behind.
+#include "ProgramRun.h"
 #include "X11TestWindow.h"
 
 #include <gtest/gtest.h>
@@ -7,80 +8,30 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/mount.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace kaptiv::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
+using Outcome = ProgramOutcome;
 
-std::string contentsOf(const fs::path &file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// Runs `program` in `folder` with the arguments as bytes (a file name need not be UTF-8) and the
-// environment changed by `changes` (a variable without a value is removed).
+// Runs `program` in `folder`, its output caught beside the folder.
 Outcome run(const fs::path &program, const std::vector<std::string> &arguments, const fs::path &folder,
-            const std::map<std::string, std::optional<std::string>> &changes = {})
+            const std::map<std::string, std::optional<std::string>> &environment = {})
 {
-    std::vector<std::string> environment;
-    for (char **variable = environ; *variable; ++variable) {
-        const std::string entry = *variable;
-        if (!changes.contains(entry.substr(0, entry.find('='))))
-            environment.push_back(entry);
-    }
-    for (const auto &[name, value] : changes)
-        if (value)
-            environment.push_back(name + "=" + *value);
-    std::vector<std::string> words{program.string()};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char *> argv, envp;
-    for (std::string &word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    for (std::string &entry : environment)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
-
-    const fs::path outFile = folder.parent_path() / (folder.filename().string() + ".out");
-    const fs::path errFile = folder.parent_path() / (folder.filename().string() + ".err");
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::alarm(120); // a program that hangs fails the test instead of holding it up
-        const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 || ::chdir(folder.c_str()) != 0)
-            ::_exit(126);
-        ::execve(argv[0], argv.data(), envp.data());
-        ::_exit(127);
-    }
-    Outcome outcome;
-    int status = 0;
-    if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status))
-        outcome.status = WEXITSTATUS(status);
-    outcome.out = contentsOf(outFile);
-    outcome.err = contentsOf(errFile);
-    return outcome;
+    std::vector<std::string> argv{program.string()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return runProgram({argv, folder, environment}, folder);
 }
 
 std::set<std::string> entriesOf(const fs::path &folder)
@@ -145,14 +96,14 @@ TEST_F(Front, WritesTheFullProgramsBytesAtEveryDisplayDepthByItself)
         const Outcome byItself = run(alone, arguments, aloneDir, environment);
 
         ASSERT_EQ(full.status, 0) << full.err;
-        const std::string picture = contentsOf(fullDir / name);
+        const std::string picture = fileContents(fullDir / name);
         ASSERT_GT(picture.size(), 54u);
         EXPECT_TRUE(full.out.starts_with(name + ": ")) << full.out;
         for (const auto &[outcome, where] : {std::pair(&front, frontDir), std::pair(&byItself, aloneDir)}) {
             EXPECT_EQ(outcome->status, 0) << outcome->err;
             EXPECT_EQ(outcome->out, full.out);
             EXPECT_EQ(outcome->err, "");
-            EXPECT_TRUE(contentsOf(where / name) == picture) << where;
+            EXPECT_TRUE(fileContents(where / name) == picture) << where;
         }
     }
     // What it leaves to the full program, it cannot do alone.
@@ -272,9 +223,9 @@ TEST_F(Front, FailuresGiveTheFullProgramsWordsAndStatusAndLeaveNothingBehind)
         EXPECT_NE(full.err.find("kaptiv: "), std::string::npos) << full.err;
         for (const fs::path &place : places) {
             EXPECT_EQ(entriesOf(place), before) << place;
-            EXPECT_EQ(contentsOf(place / "keep.bmp"), "the old picture");
+            EXPECT_EQ(fileContents(place / "keep.bmp"), "the old picture");
             EXPECT_EQ(entriesOf(place / "small"), std::set<std::string>{"keep.bmp"});
-            EXPECT_EQ(contentsOf(place / "small" / "keep.bmp"), "the old picture");
+            EXPECT_EQ(fileContents(place / "small" / "keep.bmp"), "the old picture");
         }
     }
 }

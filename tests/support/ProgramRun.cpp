@@ -1,0 +1,61 @@
+#include "ProgramRun.h"
+
+#include <fstream>
+#include <iterator>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace kaptiv::testing {
+
+ProgramOutcome runProgram(const ProgramRun &run, const std::filesystem::path &capture)
+{
+    std::vector<std::string> environment;
+    for (char **variable = environ; *variable; ++variable) {
+        const std::string entry = *variable;
+        if (!run.environment.contains(entry.substr(0, entry.find('='))))
+            environment.push_back(entry);
+    }
+    for (const auto &[name, value] : run.environment)
+        if (value)
+            environment.push_back(name + "=" + *value);
+    std::vector<std::string> words = run.argv;
+    std::vector<char *> argv, envp;
+    for (std::string &word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    for (std::string &entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
+    const std::string outFile = capture.string() + ".out", errFile = capture.string() + ".err";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::alarm(120);
+        const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
+            (!run.folder.empty() && ::chdir(run.folder.c_str()) != 0))
+            ::_exit(126);
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    ProgramOutcome outcome;
+    int status = 0;
+    if (child > 0 && ::waitpid(child, &status, 0) == child)
+        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    outcome.out = fileContents(outFile);
+    outcome.err = fileContents(errFile);
+    return outcome;
+}
+
+std::string fileContents(const std::filesystem::path &file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+} // namespace kaptiv::testing

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kaptiv::testing {
+
+// How a program run ended: its exit status (128 + the signal when one ended it) and what it wrote.
+struct ProgramOutcome {
+    int status = -1;
+    std::string out, err;
+};
+
+// A program run as a script runs it: the arguments as bytes (a file name need not be UTF-8), in a
+// working folder, with the test's environment changed by `environment` (a variable without a value
+// is removed).
+struct ProgramRun {
+    std::vector<std::string> argv;  // the first is the program's path
+    std::filesystem::path folder;   // empty keeps the test's own
+    std::map<std::string, std::optional<std::string>> environment;
+};
+
+// Runs it to the end, its output caught in `<capture>.out` and `<capture>.err`. A program still
+// running after two minutes is ended, so that a hang fails the test instead of holding it up.
+ProgramOutcome runProgram(const ProgramRun &run, const std::filesystem::path &capture);
+
+std::string fileContents(const std::filesystem::path &file);
+
+} // namespace kaptiv::testing
