@@ -45,8 +45,8 @@ ScreenRect placementArea(TImagefrm &window, const QWidget &documentArea)
 
 // The program's state while a cursor is being placed, undone however the placement ends: the
 // pointer kept in the window's client area, PlacingCursor set, the caption saved and the picture's
-// tooltip off. Ended without a stamp (the window closed, the program ending), the caption and the
-// tooltip come back and the cursor is let go.
+// tooltip off. Whether stamped or not (the window minimised or closed, the program ending), the
+// caption and the tooltip come back and the cursor is let go.
 class CursorPlacement {
 public:
     CursorPlacement(TScreenfrm &main, TImagefrm &window)
@@ -61,7 +61,7 @@ public:
     ~CursorPlacement()
     {
         confinement_.reset();
-        if (main_.PlacingCursor && window_) {
+        if (window_) {
             window_->setCaption(window_->SavedCaption);
             window_->Image->setToolTip(window_->hint());
         }
@@ -78,32 +78,39 @@ private:
     std::unique_ptr<PointerConfinement> confinement_;
 };
 
-// Ends an event loop when the window it watches is closed (hidden on its way to being freed) or
-// freed.
-class EndsWhenClosed : public QObject {
+// Ends the placement when the picture's window is closed (hidden on its way to being freed) or
+// freed, or when it or the main window is minimised: the pointer would be held where nothing can be
+// clicked.
+class EndsWhenOutOfSight : public QObject {
 public:
-    EndsWhenClosed(QWidget &window, QEventLoop &loop) : window_(&window), loop_(loop)
+    EndsWhenOutOfSight(QWidget &window, TScreenfrm &main, QEventLoop &loop) : window_(&window), main_(&main), loop_(loop)
     {
         window.installEventFilter(this);
+        main.installEventFilter(this);
         connect(&window, &QObject::destroyed, &loop, &QEventLoop::quit);
     }
-    ~EndsWhenClosed() override
+    ~EndsWhenOutOfSight() override
     {
         if (window_)
             window_->removeEventFilter(this);
+        if (main_)
+            main_->removeEventFilter(this);
     }
 
 protected:
-    bool eventFilter(QObject *, QEvent *event) override
+    bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Hide) // seen before the window is marked hidden: look after it
+        if (event->type() == QEvent::Hide && watched == window_) // seen before the window is marked hidden: look after it
             QMetaObject::invokeMethod(this, [this] { if (!window_ || !window_->isVisible()) loop_.quit(); },
                                       Qt::QueuedConnection);
+        else if (event->type() == QEvent::WindowStateChange && static_cast<QWidget *>(watched)->isMinimized() && main_)
+            main_->endPlacingCursor();
         return false;
     }
 
 private:
     QPointer<QWidget> window_;
+    QPointer<TScreenfrm> main_;
     QEventLoop &loop_;
 };
 
@@ -128,7 +135,7 @@ void TScreenfrm::Insertcursorinimage1Click(QObject *)
 void TScreenfrm::waitWhilePlacingCursor(TImagefrm &window)
 {
     QEventLoop loop;
-    const EndsWhenClosed closing(window, loop);
+    const EndsWhenOutOfSight outOfSight(window, *this, loop);
     const QScopedValueRollback<QEventLoop *> current(cursorPlacementLoop_, &loop);
     if (PlacingCursor)
         loop.exec();

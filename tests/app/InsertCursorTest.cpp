@@ -108,5 +108,33 @@ TEST_F(InsertCursor, OnlyTheWindowThePlacementBeganInTakesTheCursor)
     EXPECT_EQ(placedIn->caption(), QStringLiteral("Untitled2"));
 }
 
+// Minimising the picture's window or the main window ends the placement: the pointer would be held
+// where nothing can be clicked. Nothing is stamped, and the caption and tooltip come back.
+TEST_F(InsertCursor, MinimisingEndsThePlacementAndLetsThePointerGo)
+{
+    fake.screen = positionalScreen(80, 60);
+    main->GrabScreenClick(main->GrabScreen);
+    const QPointer<TImagefrm> window = active();
+    const QImage untouched = window->Image->picture().image();
+    QTemporaryDir dir;
+    const QString cursor = writeRedCursor(dir.filePath("red.cur"));
+    ASSERT_FALSE(cursor.isEmpty());
+    for (QWidget *minimised : {static_cast<QWidget *>(window), static_cast<QWidget *>(main)}) {
+        EXPECT_TRUE(runInsertCursor(*main, dialogs, cursor, [&] {
+            ASSERT_TRUE(fake.confinedTo);
+            minimised->showMinimized();
+        }));
+        settle();
+        ASSERT_TRUE(window) << "closed because the placement went on";
+        EXPECT_FALSE(main->PlacingCursor);
+        EXPECT_FALSE(fake.confinedTo) << "the pointer is free again";
+        EXPECT_EQ(window->caption(), QStringLiteral("Untitled1"));
+        EXPECT_FALSE(window->Image->toolTip().isEmpty());
+        EXPECT_EQ(window->Image->picture().image(), untouched);
+        minimised->showNormal();
+        main->mdi->setActiveSubWindow(window);
+    }
+}
+
 } // namespace
 } // namespace kaptiv::testing
