@@ -15,20 +15,9 @@ TGIFSaveInfo AnimationRecord(std::vector<TFrameInfo> frames, int loopCount)
                             .arg(MaxAnimationFrames)
                             .arg(count)
                             .arg(count - MaxAnimationFrames));
-    // The file keeps every position and size in 16 bits; a frame reaching past them would be cut
-    // by every reader.
-    for (int n = 0; n < count; ++n) {
-        const TFrameInfo &frame = frames[size_t(n)];
-        if (int64_t{frame.Left} + frame.Width > MaxGifExtent || int64_t{frame.Top} + frame.Height > MaxGifExtent)
-            throw EGIFError(QStringLiteral("Image %1 reaches %2 x %3 pixels from the top left, beyond the %4 x %4 "
-                                           "a GIF file can hold.  Move it or make it smaller.")
-                                .arg(n + 1)
-                                .arg(int64_t{frame.Left} + frame.Width)
-                                .arg(int64_t{frame.Top} + frame.Height)
-                                .arg(MaxGifExtent));
-    }
     TGIFSaveInfo info;
     info.Frames = std::move(frames);
+    requireGifExtent(info);
     info.Loop = quint16(std::clamp(loopCount, 0, MaxLoopCount));
     info.GlobalColors = true;
     return info;
@@ -38,14 +27,14 @@ std::vector<uint8_t> EncodeAnimation(TGIFSaveInfo &info)
 {
     std::vector<uint8_t> bytes;
     if (!EncodeGIF(info, bytes))
-        refuseGifFrames();
+        refuseGifFrames(info);
     return bytes;
 }
 
 void SaveAnimation(const QString &fileName, TGIFSaveInfo &info)
 {
     if (!SaveGIF(fileName, info))
-        refuseGifFrames();
+        refuseGifFrames(info);
 }
 
 } // namespace kaptiv

@@ -14,8 +14,6 @@ namespace kaptiv {
 inline constexpr int MaxAnimationFrames = 256;
 // The largest loop count the file holds.
 inline constexpr int MaxLoopCount = 65535;
-// The farthest right or down any frame may reach: the file's 16-bit screen size.
-inline constexpr int MaxGifExtent = 65535;
 
 // A fresh record for `frames`, in order, sharing one colour table where they fit one. `loopCount`
 // 0 repeats for ever. More than MaxAnimationFrames frames, or a frame

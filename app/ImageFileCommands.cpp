@@ -192,7 +192,7 @@ void TScreenfrm::GIFgif1Click(QObject *)
     window->GifInfo = frame;
     window->FrameDefs = window->GifInfo;
     if (!SaveGIF(path, info))
-        refuseGifFrames();
+        refuseGifFrames(info);
     window->setCaption(path);
     // Read back as the player reads it, so the window shows what the file holds.
     TGIFImage &gif = window->gif();

@@ -124,7 +124,7 @@ QString writePicture(const Bitmap &source, const QString &path, ImageFileType ty
         TGIFSaveInfo info;
         info.Frames.push_back(frame);
         if (!SaveGIF(path, info))
-            refuseGifFrames();
+            refuseGifFrames(info);
         return QStringLiteral("GIF");
     }
     case ImageFileType::None: break;

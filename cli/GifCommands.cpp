@@ -227,7 +227,7 @@ int runGifMake(const QStringList &arguments, std::ostream &out)
         info.Frames.push_back(frame);
     }
     if (!SaveGIF(output, info))
-        refuseGifFrames();
+        refuseGifFrames(info);
     out << terminalText(output) << ": " << info.Count() << (info.Count() == 1 ? " frame" : " frames")
         << (info.Count() > 1 ? (info.GlobalColors ? ", one shared colour table" : ", a colour table per frame") : "")
         << "\n";

@@ -49,8 +49,32 @@ bool SaveGIF(const QString &fileName, TGIFSaveInfo &info)
     });
 }
 
-void refuseGifFrames()
+void requireGifExtent(const TGIFSaveInfo &info)
 {
+    // The file keeps every position and size in 16 bits; a frame reaching past them would be cut
+    // by every reader.
+    for (int n = 0; n < info.Count(); ++n) {
+        const TFrameInfo &frame = info.Frames[size_t(n)];
+        const int64_t right = int64_t{frame.Left} + frame.Width, bottom = int64_t{frame.Top} + frame.Height;
+        if (right <= MaxGifExtent && bottom <= MaxGifExtent)
+            continue;
+        if (info.Count() == 1 && frame.Left == 0 && frame.Top == 0)
+            throw EGIFError(QStringLiteral("The picture is %1 x %2 pixels, beyond the %3 x %3 a GIF file can hold.")
+                                .arg(right)
+                                .arg(bottom)
+                                .arg(MaxGifExtent));
+        throw EGIFError(QStringLiteral("Image %1 reaches %2 x %3 pixels from the top left, beyond the %4 x %4 "
+                                       "a GIF file can hold.  Move it or make it smaller.")
+                            .arg(n + 1)
+                            .arg(right)
+                            .arg(bottom)
+                            .arg(MaxGifExtent));
+    }
+}
+
+void refuseGifFrames(const TGIFSaveInfo &info)
+{
+    requireGifExtent(info);
     throw EGIFError(QStringLiteral("Could not create the GIF animation.  Make sure the images are valid, i.e. there "
                                    "are no more than 256 colors per image."));
 }

@@ -24,7 +24,13 @@ bool EncodeGIF(TGIFSaveInfo &info, std::vector<uint8_t> &bytes);
 // file that cannot be created raises EOpenFile with the reason.
 bool SaveGIF(const QString &fileName, TGIFSaveInfo &info);
 
-// What the user is told when EncodeGIF or SaveGIF says false: raises EGIFError.
-[[noreturn]] void refuseGifFrames();
+// The farthest right or down any frame may reach: the file's 16-bit screen size.
+inline constexpr int MaxGifExtent = 65535;
+
+// Raises EGIFError, saying what to change, when a frame of `info` reaches past MaxGifExtent.
+void requireGifExtent(const TGIFSaveInfo &info);
+
+// What the user is told when EncodeGIF or SaveGIF says false for `info`: raises EGIFError.
+[[noreturn]] void refuseGifFrames(const TGIFSaveInfo &info);
 
 } // namespace kaptiv

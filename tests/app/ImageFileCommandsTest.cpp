@@ -303,20 +303,32 @@ TEST_F(ImageFileCommands, SaveAsBitmapWritesTheChosenFormatAndShowsWhatWasWritte
     EXPECT_EQ(active()->ColorCount, 65536);
 }
 
-TEST_F(ImageFileCommands, SaveAsGifOfAFullColourPictureFailsAndKeepsTheOldFile)
+// A picture GIF cannot hold fails with the reason: too many colours, or wider than the file's
+// 16-bit sizes.
+TEST_F(ImageFileCommands, SaveAsGifOfAPictureItCannotHoldFailsAndKeepsTheOldFile)
 {
-    fake.screen = positionalScreen(640, 480); // far more than 256 colours
-    main->GrabScreenClick(main->GrabScreen);
-    const QString path = file(QStringLiteral("old.gif"));
-    ASSERT_TRUE(put(path, "what was there"));
-    runWithFileName(main->GIFgif1, path);
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text, QString::fromLatin1(GifFailure));
-    EXPECT_EQ(dialogs.fileDialogs[0].Filter, QStringLiteral("GIF (*.gif)|*.gif"));
-    EXPECT_EQ(contents(path), QByteArray("what was there"));
-    EXPECT_EQ(active()->caption(), QStringLiteral("Untitled1"));
-    EXPECT_TRUE(active()->FromGif); // already taken over before the writer was asked
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"old.gif"});
+    const struct {
+        QSize size;
+        QString message;
+    } cases[] = {
+        {{640, 480}, QString::fromLatin1(GifFailure)}, // far more than 256 colours
+        {{65600, 2}, QStringLiteral("The picture is 65600 x 2 pixels, beyond the 65535 x 65535 a GIF file can hold.")},
+    };
+    for (const auto &c : cases) {
+        fake.screen = positionalScreen(c.size.width(), c.size.height());
+        main->GrabScreenClick(main->GrabScreen);
+        const QString path = file(QStringLiteral("old.gif"));
+        ASSERT_TRUE(put(path, "what was there"));
+        dialogs.shown.clear();
+        runWithFileName(main->GIFgif1, path);
+        ASSERT_EQ(dialogs.shown.size(), 1u);
+        EXPECT_EQ(dialogs.shown[0].text, c.message);
+        EXPECT_EQ(dialogs.fileDialogs.back().Filter, QStringLiteral("GIF (*.gif)|*.gif"));
+        EXPECT_EQ(contents(path), QByteArray("what was there"));
+        EXPECT_TRUE(active()->caption().startsWith(QStringLiteral("Untitled")));
+        EXPECT_TRUE(active()->FromGif); // already taken over before the writer was asked
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"old.gif"});
+    }
 }
 
 TEST_F(ImageFileCommands, SaveAsGifShowsTheFileReadBackWithTheChosenOptions)
