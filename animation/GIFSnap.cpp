@@ -221,10 +221,10 @@ void TAnimationfrm::ViewAnimbClick() { dialogs().execModal(links_.preview()); }
 
 void TAnimationfrm::SaveAnimbClick()
 {
+    TGIFSaveInfo info = AnimationInfo(); // what the file cannot hold is refused before a name is asked for
     if (!Execute(Save, this))
         return;
     const ProgressShown progress(*GIFPB);
-    TGIFSaveInfo info = AnimationInfo();
     SaveAnimation(Save.FileName, info);
 }
 

@@ -232,6 +232,25 @@ TEST_F(AnimationBuilder, SaveWritesTheListedFramesOrSaysWhyItCannot)
     }
 }
 
+// A list the file cannot hold is refused when Save is pressed, before the user picks a file name.
+TEST_F(AnimationBuilder, SaveRefusesAFrameBeyondTheFileBeforeAskingForAName)
+{
+    capture(colours(4, 0));
+    capture(colours(4, 9));
+    dialogs.fileNames = {files.filePath(QStringLiteral("never"))};
+    const std::size_t asked = dialogs.fileDialogs.size();
+    runBuilder([&] {
+        TAnimationfrm &b = builder();
+        b.leftb->setValue(65535); // the first entry
+        b.SaveAnimb->click();
+    });
+    EXPECT_EQ(dialogs.fileDialogs.size(), asked);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("Image 1 reaches 65539 x 1 pixels from the top left, beyond the "
+                                                    "65535 x 65535 a GIF file can hold.  Move it or make it smaller."));
+    EXPECT_TRUE(QDir(files.path()).isEmpty());
+}
+
 TEST_F(AnimationBuilder, WhatAFileCannotHoldIsRefusedSayingWhatToChange)
 {
     TFrameInfo frame;
