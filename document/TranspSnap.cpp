@@ -2,9 +2,14 @@
 
 #include "platform/Dialogs.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
+
 namespace kaptiv {
 
-TTransparentfrm::TTransparentfrm(QWidget *parent) : QDialog(parent), Img(new TImage(this))
+TTransparentfrm::TTransparentfrm(QWidget *parent) : QDialog(parent), Img(new TImage), scroller_(new QScrollArea(this))
 {
     setObjectName(QStringLiteral("Transparentfrm"));
     setWindowFlag(Qt::Tool);
@@ -13,7 +18,8 @@ TTransparentfrm::TTransparentfrm(QWidget *parent) : QDialog(parent), Img(new TIm
     setToolTip(hint);
     Img->setObjectName(QStringLiteral("Img"));
     Img->setToolTip(hint);
-    Img->move(0, 0);
+    scroller_->setFrameShape(QFrame::NoFrame);
+    scroller_->setWidget(Img);
     connect(Img, &TImage::mouseReleased, this, &TTransparentfrm::ImgMouseUp);
     FormCreate();
 }
@@ -26,9 +32,22 @@ void TTransparentfrm::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
 }
 
+// The picture at its own size, or as much of it as the screen has room for, with scroll bars.
 void TTransparentfrm::FormShow()
 {
-    setFixedSize(Img->size());
+    const QSize picture = Img->size();
+    QSize size = picture;
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QSize room = screen->availableGeometry().size() - QSize(FrameAllowance, 2 * FrameAllowance);
+        const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        if (picture.width() > room.width())
+            size.rheight() += bar; // the scroll bar across the bottom
+        if (picture.height() > room.height())
+            size.rwidth() += bar;
+        size = size.boundedTo(room);
+    }
+    scroller_->resize(size);
+    setFixedSize(size);
     centreOnScreen(*this);
 }
 

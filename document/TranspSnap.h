@@ -1,13 +1,15 @@
 #pragma once
-// TTransparentfrm, the transparent-colour picker: shows a picture at its own size; a left click
-// makes the colour of the picture's own pixel there (not of what is drawn) the transparent one,
-// any other button undoes. The callers set the picture and its transparent display before showing
+// TTransparentfrm, the transparent-colour picker: shows a picture at its own size, scrolled when the
+// screen has no room for it; a left click makes the colour of the picture's own pixel there (not of
+// what is drawn) the transparent one, any other button undoes. The callers set the picture and its transparent display before showing
 // it, and read the display and PickedColor after it closes. Created once and kept, so both persist
 // from one use to the next.
 
 #include "document/ChldSnap.h"
 
 #include <QDialog>
+
+class QScrollArea;
 
 namespace kaptiv {
 
@@ -25,6 +27,11 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // Room left around the picker for the window manager's frame and title bar.
+    static constexpr int FrameAllowance = 32;
+
+    QScrollArea *scroller_;
+
     void FormCreate();
     void FormShow();
 };

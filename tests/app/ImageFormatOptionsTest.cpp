@@ -4,6 +4,8 @@
 #include "document/ImgFrmtSnap.h"
 #include "document/TranspSnap.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTest>
 
 namespace kaptiv::testing {
@@ -42,6 +44,29 @@ protected:
         dialogs.onModal = [](QDialog &) { return int(mrCancel); };
     }
 };
+
+// A picture larger than the screen is shown in part, scrolled, with the picker inside the screen;
+// a click still picks the colour of the picture's own pixel there.
+TEST_F(ImageFormatOptions, ThePickerOfAHugePictureFitsTheScreen)
+{
+    QImage screen(6000, 5000, QImage::Format_RGB32);
+    screen.fill(qRgb(0, 255, 0));
+    screen.setPixel(7, 5, qRgb(255, 0, 0));
+    fake.screen = screen;
+    main->GrabScreenClick(main->GrabScreen);
+    dialogs.onModal = [&](QDialog &dialog) {
+        dialog.show();
+        const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+        EXPECT_TRUE(room.contains(dialog.frameGeometry())) << dialog.frameGeometry().width() << " x "
+                                                           << dialog.frameGeometry().height();
+        QTest::mouseClick(picker().Img, Qt::LeftButton, {}, QPoint(7, 5));
+        dialog.close();
+        return int(mrCancel);
+    };
+    options().Transp->click();
+    options().Colorb->click();
+    EXPECT_EQ(picker().PickedColor, 0x0000FFu); // red, in the low byte
+}
 
 TEST_F(ImageFormatOptions, AFreshStartHasTheDefaults)
 {
