@@ -244,13 +244,41 @@ private:
     bool homeZeroTaken_ = false;
 };
 
+// The codes written so far: the bit buffer, and the width the next code is written at, which grows
+// as the string table fills. A value the encoding loops keep in registers.
+struct CodeStream {
+    CodeWriter::Bits bits;
+    int width;
+    int maxCode;   // the largest code `width` bits hold; at 12 bits, MaxCodes
+    int nextFree;  // the code the next string added gets
+
+    // The new width applies from the next code on, where a decoder expects it.
+    [[gnu::always_inline]] void Put(int code)
+    {
+        bits = CodeWriter::Put(bits, code, width);
+        if (nextFree > maxCode) [[unlikely]] {
+            ++width;
+            maxCode = width == MaxCodeWidth ? MaxCodes : (1 << width) - 1;
+        }
+    }
+
+    // The clear code, and the string table starts again from `firstFree` at `initialWidth`.
+    void Clear(int clearCode, int initialWidth, int firstFree)
+    {
+        bits = CodeWriter::Put(bits, clearCode, width);
+        width = initialWidth;
+        maxCode = (1 << width) - 1;
+        nextFree = firstFree;
+    }
+};
+
 // Variable-length-code LZW. Each filling of the string table, from one clear to the next, goes
 // through the exact table, and through the probed one only from the moment the two would differ.
 class LzwEncoder {
 public:
     LzwEncoder(int minCodeSize, std::vector<std::uint8_t> &out)
         : writer_(out), initialWidth_(minCodeSize + 1), clearCode_(1 << minCodeSize), endCode_(clearCode_ + 1),
-          firstFree_(clearCode_ + 2), width_(initialWidth_), maxCode_((1 << width_) - 1), nextFree_(firstFree_)
+          firstFree_(clearCode_ + 2), stream_{writer_.Start(), initialWidth_, (1 << initialWidth_) - 1, firstFree_}
     {
     }
 
@@ -269,14 +297,14 @@ public:
                     exact_.Replay(probed_);
                     unsigned slot;
                     probed_.Find(0, slot);
-                    probed_.Add(slot, 0, nextFree_++);
+                    probed_.Add(slot, 0, stream_.nextFree++);
                     Encode(probed_, p, end, prefix);
                 }
             }
             Put(prefix);
         }
         Put(endCode_);
-        writer_.Finish(bits_);
+        writer_.Finish(stream_.bits);
     }
 
 private:
@@ -289,19 +317,10 @@ private:
     Stop Encode(Table &table, const std::uint8_t *&p, const std::uint8_t *end, int &prefix)
     {
         // The loop's state lives in locals: the bytes written could alias members otherwise.
-        CodeWriter::Bits bits = bits_;
-        int width = width_, maxCode = maxCode_, nextFree = nextFree_;
+        CodeStream stream = stream_;
         int code = prefix;
         const std::uint8_t *q = p;
         Stop stop = Stop::End;
-        // The new width applies from the next code on, where a decoder expects it.
-        const auto put = [&](int value) {
-            bits = CodeWriter::Put(bits, value, width);
-            if (nextFree > maxCode) [[unlikely]] {
-                ++width;
-                maxCode = width == MaxCodeWidth ? MaxCodes : (1 << width) - 1;
-            }
-        };
         while (q != end && stop == Stop::End) {
             // Each index puts at most one code, and the clear after it once.
             const std::uint8_t *const pieceEnd =
@@ -314,27 +333,24 @@ private:
                     code = found;
                     continue;
                 }
-                put(code);
+                stream.Put(code);
                 code = c;
-                if (nextFree == MaxCodes) [[unlikely]] {
-                    bits = CodeWriter::Put(bits, clearCode_, width);
-                    width = initialWidth_;
-                    maxCode = (1 << width) - 1;
-                    nextFree = firstFree_;
+                if (stream.nextFree == MaxCodes) [[unlikely]] {
+                    stream.Clear(clearCode_, initialWidth_, firstFree_);
                     stop = Stop::Cleared;
                     ++q;
                     break;
                 }
-                if (!table.Add(slot, key, nextFree)) [[unlikely]] {
+                if (!table.Add(slot, key, stream.nextFree)) [[unlikely]] {
                     stop = Stop::NeedsProbedTable;
                     ++q;
                     break;
                 }
-                ++nextFree;
+                ++stream.nextFree;
                 if constexpr (std::is_same_v<Table, ExactTable>) {
                     if (pieceEnd - q > 4 && Load32(q + 1) == static_cast<std::uint32_t>(c) * 0x01010101u)
                         [[unlikely]] {
-                        stop = EncodeRun(table, q, pieceEnd, code, bits, width, maxCode, nextFree);
+                        stop = EncodeRun(table, q, pieceEnd, code, stream);
                         if (stop != Stop::End) {
                             ++q;
                             break;
@@ -342,14 +358,11 @@ private:
                     }
                 }
             }
-            bits = writer_.Flush(bits);
+            stream.bits = writer_.Flush(stream.bits);
         }
         p = q;
         prefix = code;
-        bits_ = bits;
-        width_ = width;
-        maxCode_ = maxCode;
-        nextFree_ = nextFree;
+        stream_ = stream;
         return stop;
     }
 
@@ -357,8 +370,7 @@ private:
     // of the run before `end`, leaving `q` there: the strings of 1, 2, 3 ... of the index found
     // so far are remembered, so the run goes a string at a time, not an index at a time. The codes
     // and strings added are those the index-at-a-time loop would give.
-    Stop EncodeRun(ExactTable &table, const std::uint8_t *&q, const std::uint8_t *end, int &code,
-                   CodeWriter::Bits &bits, int &width, int &maxCode, int &nextFree)
+    Stop EncodeRun(ExactTable &table, const std::uint8_t *&q, const std::uint8_t *end, int &code, CodeStream &stream)
     {
         const int c = code;
         std::uint16_t *const runCodes = runCodes_.get() + static_cast<std::size_t>(c) * MaxCodes;
@@ -383,27 +395,20 @@ private:
                 runCodes[++longest] = static_cast<std::uint16_t>(found);
                 continue;
             }
-            bits = CodeWriter::Put(bits, runCodes[length], width);
-            if (nextFree > maxCode) [[unlikely]] {
-                ++width;
-                maxCode = width == MaxCodeWidth ? MaxCodes : (1 << width) - 1;
-            }
+            stream.Put(runCodes[length]);
             ++q;
             --left;
             length = 1;
-            if (nextFree == MaxCodes) {
+            if (stream.nextFree == MaxCodes) {
                 code = c;
-                bits = CodeWriter::Put(bits, clearCode_, width);
-                width = initialWidth_;
-                maxCode = (1 << width) - 1;
-                nextFree = firstFree_;
+                stream.Clear(clearCode_, initialWidth_, firstFree_);
                 return Stop::Cleared;
             }
-            if (!table.Add(slot, key, nextFree)) {
+            if (!table.Add(slot, key, stream.nextFree)) {
                 code = c;
                 return Stop::NeedsProbedTable;
             }
-            runCodes[++longest] = static_cast<std::uint16_t>(nextFree++);
+            runCodes[++longest] = static_cast<std::uint16_t>(stream.nextFree++);
         }
         code = runCodes[length];
         return Stop::End;
@@ -411,22 +416,16 @@ private:
 
     void Put(int code)
     {
-        bits_ = writer_.Flush(CodeWriter::Put(bits_, code, width_));
-        if (nextFree_ > maxCode_) {
-            ++width_;
-            maxCode_ = width_ == MaxCodeWidth ? MaxCodes : (1 << width_) - 1;
-        }
+        stream_.Put(code);
+        stream_.bits = writer_.Flush(stream_.bits);
     }
 
     CodeWriter writer_;
-    CodeWriter::Bits bits_ = writer_.Start();
     int initialWidth_;
     int clearCode_;
     int endCode_;
     int firstFree_;
-    int width_;
-    int maxCode_;
-    int nextFree_;
+    CodeStream stream_;
     ExactTable exact_;
     ProbedTable probed_;
     // For each index, the codes of its runs of 1 .. longest, as far as found since the last clear.
