@@ -194,6 +194,8 @@ int runGifMake(const QStringList &arguments, std::ostream &out)
             settings.TransparentColor = uint(qRed(rgb)) | uint(qGreen(rgb)) << 8 | uint(qBlue(rgb)) << 16;
         } else if (a == QLatin1String("--local-colors")) {
             info.GlobalColors = false;
+        } else if (a == QLatin1String("--optimize")) {
+            info.Optimize = true;
         } else if (a.startsWith(QLatin1String("--"))) {
             throw UsageError{QStringLiteral("unknown option '%1'").arg(a)};
         } else {
@@ -208,13 +210,20 @@ int runGifMake(const QStringList &arguments, std::ostream &out)
     if (images.size() > gif::MaxFrames)
         throw UsageError{QStringLiteral("gif-make takes at most %1 bitmaps, the most frames Kaptiv reads from a GIF "
                                         "file, not %2").arg(gif::MaxFrames).arg(images.size())};
+    // The bitmaps are read one at a time, each twice (its colours first, then to write it), so
+    // that memory holds one of them and the file, not all of them.
     const gif::ReadLimits limits;
     std::uint64_t pixels = 0;
-    for (const QString &path : images) {
+    int checked = 0;
+    auto frameAt = [&](int n) {
+        const QString &path = images[n];
         TFrameInfo frame = settings;
         frame.Bitmap = std::make_shared<Bitmap>(loadBmp(path));
         frame.Width = frame.Bitmap->width();
         frame.Height = frame.Bitmap->height();
+        if (n < checked)
+            return frame;
+        ++checked;
         const std::uint64_t framePixels = std::uint64_t(frame.Width) * std::uint64_t(frame.Height);
         if (framePixels > limits.MaxFramePixels)
             throw EGIFError(QStringLiteral("\"%1\" has more than %2 pixels, the largest frame Kaptiv reads.")
@@ -224,9 +233,9 @@ int runGifMake(const QStringList &arguments, std::ostream &out)
         if (pixels > limits.MaxTotalPixels)
             throw EGIFError(QStringLiteral("The bitmaps have more than %1 pixels together, the most Kaptiv reads from "
                                            "one GIF file.").arg(limits.MaxTotalPixels));
-        info.Frames.push_back(frame);
-    }
-    if (!SaveGIF(output, info))
+        return frame;
+    };
+    if (!SaveGIF(output, int(images.size()), frameAt, info))
         refuseGifFrames(info);
     out << terminalText(output) << ": " << info.Count() << (info.Count() == 1 ? " frame" : " frames")
         << (info.Count() > 1 ? (info.GlobalColors ? ", one shared colour table" : ", a colour table per frame") : "")

@@ -4,32 +4,47 @@
 #include "gif/core/GifWriter.h"
 #include "platform/Errors.h"
 
+#include <algorithm>
+
 namespace kaptiv {
+
+namespace {
+
+// The writer's view of a record; `image` keeps the 32-bit copy of its picture the view points at.
+// Format_RGB32 in memory is blue, green, red and one spare byte per pixel, top row first.
+gif::GifFrameInput writerFrame(const TFrameInfo &frame, QImage &image)
+{
+    image = frame.Bitmap->toRgb32();
+    gif::GifFrameInput input;
+    input.Pixels = {image.constBits(), image.width(), image.height(), image.bytesPerLine()};
+    input.Left = frame.Left;
+    input.Top = frame.Top;
+    input.Delay = frame.Delay;
+    input.Interlaced = frame.Interlaced;
+    input.Transparent = frame.Transparent;
+    input.TransparentColor = std::int32_t(frame.TransparentColor);
+    input.Disposal = frame.Disposal;
+    input.Comment = commentBytes(frame.Comment);
+    return input;
+}
+
+// A frame the writer refused while the file was being written.
+struct FrameRefused {};
+
+} // namespace
 
 bool EncodeGIF(TGIFSaveInfo &info, std::vector<uint8_t> &bytes)
 {
     gif::GifSaveInfo save;
     save.Loop = info.Loop;
     save.GlobalColors = info.GlobalColors;
-    std::vector<QImage> pixels; // keeps each frame's 32-bit copy alive while the writer reads it
-    pixels.reserve(info.Frames.size());
-    for (const TFrameInfo &frame : info.Frames) {
+    save.Optimize = info.Optimize;
+    std::vector<QImage> pixels(info.Frames.size()); // each frame's 32-bit copy, while the writer reads it
+    for (size_t i = 0; i < info.Frames.size(); ++i) {
+        const TFrameInfo &frame = info.Frames[i];
         if (!frame.Bitmap || frame.Bitmap->isNull())
             return false;
-        // Format_RGB32 in memory is blue, green, red and one spare byte per pixel, top row first.
-        pixels.push_back(frame.Bitmap->toRgb32());
-        const QImage &image = pixels.back();
-        gif::GifFrameInput input;
-        input.Pixels = {image.constBits(), image.width(), image.height(), image.bytesPerLine()};
-        input.Left = frame.Left;
-        input.Top = frame.Top;
-        input.Delay = frame.Delay;
-        input.Interlaced = frame.Interlaced;
-        input.Transparent = frame.Transparent;
-        input.TransparentColor = std::int32_t(frame.TransparentColor);
-        input.Disposal = frame.Disposal;
-        input.Comment = commentBytes(frame.Comment);
-        save.Frames.push_back(std::move(input));
+        save.Frames.push_back(writerFrame(frame, pixels[i]));
     }
     bytes.clear();
     const bool written = gif::WriteGIFStream(save, bytes);
@@ -45,6 +60,87 @@ bool SaveGIF(const QString &fileName, TGIFSaveInfo &info)
         if (!EncodeGIF(info, bytes))
             return false;
         file.Write(bytes);
+        return true;
+    });
+}
+
+bool SaveGIF(const QString &fileName, int count, const std::function<TFrameInfo(int)> &frameAt, TGIFSaveInfo &info)
+{
+    return reportingFileErrors([&] {
+        const files::FileWriter file(nativePath(fileName)); // reports an unwritable place at once
+        info.Frames.clear();
+        if (count <= 0)
+            return false;
+        // The shared table must be whole before the file starts, so each frame's colours are
+        // gathered first (as WriteGIFStream does), keeping only the frame's place and size.
+        gif::PaletteBuilder palette;
+        std::vector<std::uint8_t> scratch;
+        gif::GifStreamStart start;
+        bool readable = true;
+        for (int i = 0; i < count; ++i) {
+            TFrameInfo frame = frameAt(i);
+            int width = 0, height = 0;
+            if (!frame.Bitmap || frame.Bitmap->isNull())
+                readable = false;
+            else if (info.GlobalColors || i == 0) {
+                QImage image;
+                const gif::GifFrameInput input = writerFrame(frame, image);
+                width = image.width();
+                height = image.height();
+                scratch.resize(size_t(image.width()) * size_t(image.height()));
+                int transparentIndex = gif::NoTransparentIndex;
+                if (!gif::ReadFramePixels(input, palette, scratch, transparentIndex)) {
+                    if (info.GlobalColors && palette.Count() > gif::PaletteBuilder::MaxColors && i > 0)
+                        info.GlobalColors = false;
+                    else
+                        readable = false;
+                }
+            }
+            if (frame.Bitmap && !frame.Bitmap->isNull() && width == 0 && height == 0) {
+                width = frame.Bitmap->width();
+                height = frame.Bitmap->height();
+            }
+            frame.Bitmap.reset();
+            start.Width = std::max(start.Width, std::clamp(frame.Left, 0, MaxGifExtent) + width);
+            start.Height = std::max(start.Height, std::clamp(frame.Top, 0, MaxGifExtent) + height);
+            readable = readable && width <= MaxGifExtent && height <= MaxGifExtent;
+            info.Frames.push_back(std::move(frame));
+        }
+        if (!readable)
+            return false;
+        scratch = {};
+        start.SharedColors = count > 1 && !info.GlobalColors ? nullptr : &palette;
+        start.Looping = count > 1;
+        start.Loop = info.Loop;
+        start.Optimize = info.Optimize;
+
+        std::vector<std::uint8_t> piece;
+        gif::GifStreamWriter writer(piece);
+        int next = -1; // the header, then the frames, then the end
+        try {
+            file.Write([&]() -> std::span<const std::uint8_t> {
+                piece.clear();
+                // A frame the optimiser holds back gives no bytes yet; the next one is taken then.
+                while (piece.empty() && next <= count) {
+                    if (next < 0) {
+                        writer.Begin(start);
+                    } else if (next < count) {
+                        const TFrameInfo frame = frameAt(next);
+                        if (!frame.Bitmap || frame.Bitmap->isNull())
+                            throw FrameRefused{};
+                        QImage image;
+                        if (!writer.AddFrame(writerFrame(frame, image)))
+                            throw FrameRefused{};
+                    } else {
+                        writer.Finish();
+                    }
+                    ++next;
+                }
+                return piece;
+            });
+        } catch (const FrameRefused &) {
+            return false;
+        }
         return true;
     });
 }

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace kaptiv {
@@ -13,6 +14,7 @@ struct TGIFSaveInfo {
     std::vector<TFrameInfo> Frames; // in display order; the count is their number
     quint16 Loop = 0;               // 0 repeats for ever
     bool GlobalColors = false;      // share one colour table; cleared when the frames do not fit one
+    bool Optimize = false;          // store each frame as what it changes on screen
     int Count() const { return int(Frames.size()); }
 };
 
@@ -23,6 +25,13 @@ bool EncodeGIF(TGIFSaveInfo &info, std::vector<uint8_t> &bytes);
 // Writes the frames to `fileName`. False when EncodeGIF is; the file is then left as it was. A
 // file that cannot be created raises EOpenFile with the reason.
 bool SaveGIF(const QString &fileName, TGIFSaveInfo &info);
+
+// Writes `count` frames that `frameAt` gives one at a time (each is asked for twice: for its
+// colours, then to write it), so only one frame's picture is held at once and the file goes to
+// disk as it is made. info.Loop, GlobalColors and Optimize are as for SaveGIF; info.Frames gets
+// the frames' records without their pictures, for refuseGifFrames. False as for SaveGIF; the file
+// is then left as it was.
+bool SaveGIF(const QString &fileName, int count, const std::function<TFrameInfo(int)> &frameAt, TGIFSaveInfo &info);
 
 // The farthest right or down any frame may reach: the file's 16-bit screen size.
 inline constexpr int MaxGifExtent = 65535;

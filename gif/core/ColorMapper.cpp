@@ -52,6 +52,17 @@ void PaletteBuilder::Clear()
     count_ = 0;
 }
 
+void PaletteBuilder::Truncate(int count)
+{
+    // The colours added last are at the ends of their probe runs (each took the first free slot
+    // after the earlier ones), so emptying their slots leaves every earlier colour findable.
+    for (int i = std::min(count_, MaxColors) - 1; i >= count; --i) {
+        keys_[slotOf_[static_cast<std::size_t>(i)]] = Empty;
+        std::fill_n(table_.begin() + 3 * i, 3, std::uint8_t{0});
+    }
+    count_ = std::min(count_, count);
+}
+
 // A colour that is new, or that another colour's slot pushed further along.
 int PaletteBuilder::IndexPastSlot(std::uint32_t rgb, std::uint32_t slot)
 {

@@ -47,6 +47,10 @@ public:
         return -1;
     }
 
+    // Forgets the colours added after the first `count`, so a table can be given back as it was
+    // before a frame that did not fit it.
+    void Truncate(int count);
+
     int Count() const { return count_; }
     // Red, green, blue of entry 0 upwards; entries past Count() are zero.
     const ColorTable &Table() const { return table_; }

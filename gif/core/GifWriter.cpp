@@ -1,6 +1,8 @@
 #include "gif/core/GifWriter.h"
 
+#include "gif/core/FrameOptimizer.h"
 #include "gif/core/LzwEncoder.h"
+#include "gif/core/RowOrder.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -19,12 +21,6 @@ void PutWord(std::vector<std::uint8_t> &s, int value)
 
 int FieldValue(int value) { return std::clamp(value, 0, MaxField); }
 
-void PutColorTable(std::vector<std::uint8_t> &s, const PaletteBuilder &palette)
-{
-    const int entries = 1 << ColorBits(palette.Count());
-    s.insert(s.end(), palette.Table().begin(), palette.Table().begin() + 3 * entries);
-}
-
 void PutLoopingBlock(std::vector<std::uint8_t> &s, std::uint16_t loop)
 {
     static constexpr char Identifier[] = "NETSCAPE2.0";
@@ -35,24 +31,32 @@ void PutLoopingBlock(std::vector<std::uint8_t> &s, std::uint16_t loop)
     s.push_back(0x00);
 }
 
-void PutGraphicControl(std::vector<std::uint8_t> &s, const GifFrameInput &frame, int transparentIndex)
+void PutColorTable(std::vector<std::uint8_t> &s, const ColorTable &table, int count)
 {
-    const bool transparent = frame.Transparent && transparentIndex != NoTransparentIndex;
+    const int entries = 1 << ColorBits(count);
+    s.insert(s.end(), table.begin(), table.begin() + 3 * entries);
+}
+
+void PutGraphicControl(std::vector<std::uint8_t> &s, const GifIndexedFrame &frame)
+{
+    const bool transparent = frame.TransparentIndex != NoTransparentIndex;
     const int disposal = frame.Disposal >= 0 && frame.Disposal <= 3 ? frame.Disposal : 0;
     s.insert(s.end(), {0x21, 0xF9, 0x04, static_cast<std::uint8_t>(disposal << 2 | (transparent ? 1 : 0))});
-    PutWord(s, FieldValue(frame.Delay / 10));
-    s.push_back(transparent ? static_cast<std::uint8_t>(transparentIndex) : 0);
+    PutWord(s, FieldValue(frame.Delay));
+    s.push_back(transparent ? static_cast<std::uint8_t>(frame.TransparentIndex) : 0);
     s.push_back(0x00);
 }
 
-void PutImageDescriptor(std::vector<std::uint8_t> &s, const GifFrameInput &frame, std::uint8_t packed)
+void PutImageDescriptor(std::vector<std::uint8_t> &s, const GifIndexedFrame &frame)
 {
     s.push_back(0x2C);
     PutWord(s, FieldValue(frame.Left));
     PutWord(s, FieldValue(frame.Top));
-    PutWord(s, frame.Pixels.Width);
-    PutWord(s, frame.Pixels.Height);
-    s.push_back(static_cast<std::uint8_t>(packed | (frame.Interlaced ? 0x40 : 0)));
+    PutWord(s, frame.Width);
+    PutWord(s, frame.Height);
+    const std::uint8_t table =
+        frame.LocalColors ? static_cast<std::uint8_t>(0x80 | (ColorBits(frame.LocalCount) - 1)) : 0;
+    s.push_back(static_cast<std::uint8_t>(table | (frame.Interlaced ? 0x40 : 0)));
 }
 
 bool Writable(const GifFrameInput &frame)
@@ -87,64 +91,179 @@ void WriteComment(std::string_view text, std::vector<std::uint8_t> &stream)
     stream.push_back(0x00);
 }
 
+void CompressIndexedFrame(const GifIndexedFrame &frame, int colorCount, std::vector<std::uint8_t> &out,
+                          std::vector<std::uint8_t> &scratch)
+{
+    const std::size_t pixels = static_cast<std::size_t>(frame.Width) * static_cast<std::size_t>(frame.Height);
+    if (!frame.Interlaced) {
+        CompressFrame(frame.Indices.first(pixels), colorCount, out);
+        return;
+    }
+    scratch.resize(pixels);
+    const RowOrder rows(frame.Height, true);
+    const auto width = static_cast<std::size_t>(frame.Width);
+    for (int n = 0; n < frame.Height; ++n)
+        std::copy_n(frame.Indices.begin() + static_cast<std::ptrdiff_t>(rows.RowAt(n) * width), width,
+                    scratch.begin() + static_cast<std::ptrdiff_t>(n * width));
+    CompressFrame(scratch, colorCount, out);
+}
+
+GifStreamWriter::GifStreamWriter(std::vector<std::uint8_t> &out)
+    : out_(out), scratch_(std::make_unique<PaletteBuilder>())
+{
+}
+
+GifStreamWriter::~GifStreamWriter() = default;
+
+void GifStreamWriter::Begin(const GifStreamStart &start)
+{
+    static constexpr char Header[] = "GIF89a";
+    out_.insert(out_.end(), Header, Header + 6);
+    PutWord(out_, FieldValue(start.Width));
+    PutWord(out_, FieldValue(start.Height));
+    if (start.SharedColors) {
+        shared_ = std::make_unique<PaletteBuilder>(*start.SharedColors);
+        sharedCount_ = shared_->Count();
+        out_.push_back(static_cast<std::uint8_t>(0x80 | (ColorBits(sharedCount_) - 1)));
+    } else {
+        out_.push_back(0);
+    }
+    out_.insert(out_.end(), {0, 0});
+    if (shared_)
+        PutColorTable(out_, shared_->Table(), sharedCount_);
+    if (start.Looping)
+        PutLoopingBlock(out_, start.Loop);
+    if (start.Optimize)
+        optimizer_ = std::make_unique<FrameOptimizer>(
+            FieldValue(start.Width), FieldValue(start.Height), shared_ ? &shared_->Table() : nullptr, sharedCount_,
+            [this](const GifIndexedFrame &frame, std::span<const std::uint8_t> data) { PutEncoded(frame, data); });
+}
+
+bool GifStreamWriter::AddFrame(const GifFrameInput &frame)
+{
+    if (!Writable(frame))
+        return false;
+    const BgrxPixels &p = frame.Pixels;
+    indices_.resize(static_cast<std::size_t>(p.Width) * static_cast<std::size_t>(p.Height));
+    int transparentIndex = NoTransparentIndex;
+    PaletteBuilder &palette = shared_ ? *shared_ : *scratch_;
+    if (!shared_)
+        palette.Clear();
+    if (!ReadFramePixels(frame, palette, indices_, transparentIndex) || (shared_ && palette.Count() != sharedCount_)) {
+        if (shared_)
+            shared_->Truncate(sharedCount_);  // the table written stays the one frames map to
+        return false;
+    }
+    GifIndexedFrame indexed;
+    indexed.Left = frame.Left;
+    indexed.Top = frame.Top;
+    indexed.Width = p.Width;
+    indexed.Height = p.Height;
+    indexed.Indices = indices_;
+    if (!shared_) {
+        indexed.LocalColors = &palette.Table();
+        indexed.LocalCount = palette.Count();
+    }
+    indexed.TransparentIndex = frame.Transparent ? transparentIndex : NoTransparentIndex;
+    indexed.Disposal = frame.Disposal;
+    indexed.Delay = FieldValue(frame.Delay / 10);
+    indexed.Interlaced = frame.Interlaced;
+    indexed.Comment = frame.Comment;
+    if (optimizer_) {
+        // The indices came in stored order; the optimiser compares pictures row by row.
+        if (frame.Interlaced) {
+            ordered_.resize(indices_.size());
+            const RowOrder rows(p.Height, true);
+            const auto width = static_cast<std::size_t>(p.Width);
+            for (int n = 0; n < p.Height; ++n)
+                std::copy_n(indices_.begin() + static_cast<std::ptrdiff_t>(n * width), width,
+                            ordered_.begin() + static_cast<std::ptrdiff_t>(rows.RowAt(n) * width));
+            indexed.Indices = ordered_;
+        }
+        optimizer_->Add(indexed);
+        return true;
+    }
+    PutEncoded(indexed, {});
+    CompressFrame(indices_, palette.Count(), out_);
+    return true;
+}
+
+bool GifStreamWriter::AddIndexedFrame(const GifIndexedFrame &frame)
+{
+    const std::size_t pixels = static_cast<std::size_t>(std::max(frame.Width, 0)) *
+                               static_cast<std::size_t>(std::max(frame.Height, 0));
+    if (frame.Width < 0 || frame.Height < 0 || frame.Width > MaxField || frame.Height > MaxField ||
+        frame.Indices.size() < pixels || (!frame.LocalColors && !shared_))
+        return false;
+    if (optimizer_) {
+        optimizer_->Add(frame);
+        return true;
+    }
+    std::vector<std::uint8_t> data;
+    CompressIndexedFrame(frame, frame.LocalColors ? frame.LocalCount : sharedCount_, data, ordered_);
+    PutEncoded(frame, data);
+    return true;
+}
+
+void GifStreamWriter::PutEncoded(const GifIndexedFrame &frame, std::span<const std::uint8_t> imageData)
+{
+    WriteComment(frame.Comment, out_);
+    PutGraphicControl(out_, frame);
+    PutImageDescriptor(out_, frame);
+    if (frame.LocalColors)
+        PutColorTable(out_, *frame.LocalColors, frame.LocalCount);
+    out_.insert(out_.end(), imageData.begin(), imageData.end());
+}
+
+void GifStreamWriter::Finish()
+{
+    if (optimizer_)
+        optimizer_->Finish();
+    WriteComment(CreditText, out_);
+    out_.push_back(0x3B);
+}
+
 bool WriteGIFStream(GifSaveInfo &info, std::vector<std::uint8_t> &stream)
 {
     const int count = info.Count();
     if (count == 0 || !std::all_of(info.Frames.begin(), info.Frames.end(), Writable))
         return false;
-    static constexpr char Header[] = "GIF89a";
-    stream.insert(stream.end(), Header, Header + 6);
 
-    // Every frame is mapped before anything else is written, so a table shared by all frames
-    // is complete when it goes out as the global table.
+    // The shared table must be complete when it goes out at the start, so every frame's colours
+    // are gathered first; the frames are mapped to it again as they are written.
     PaletteBuilder palette;
-    std::vector<std::vector<std::uint8_t>> indices(static_cast<std::size_t>(count));
-    std::vector<int> transparentIndex(static_cast<std::size_t>(count), NoTransparentIndex);
+    std::vector<std::uint8_t> scratch;
     for (int i = 0; i < count; ++i) {
-        const GifFrameInput &frame = info.Frames[static_cast<std::size_t>(i)];
-        indices[i].resize(static_cast<std::size_t>(frame.Pixels.Width) * static_cast<std::size_t>(frame.Pixels.Height));
         if (!(info.GlobalColors || i == 0))
-            continue;
-        if (!ReadFramePixels(frame, palette, indices[i], transparentIndex[i])) {
+            break;
+        const GifFrameInput &frame = info.Frames[static_cast<std::size_t>(i)];
+        scratch.resize(static_cast<std::size_t>(frame.Pixels.Width) * static_cast<std::size_t>(frame.Pixels.Height));
+        int transparentIndex = NoTransparentIndex;
+        if (!ReadFramePixels(frame, palette, scratch, transparentIndex)) {
             if (info.GlobalColors && palette.Count() > PaletteBuilder::MaxColors && i > 0)
                 info.GlobalColors = false;  // from here on every frame gets its own table
             else
                 return false;
         }
     }
+    scratch = {};
     const bool localTables = count > 1 && !info.GlobalColors;
 
-    int screenWidth = 0, screenHeight = 0;
+    GifStreamStart start;
     for (const GifFrameInput &frame : info.Frames) {
-        screenWidth = std::max(screenWidth, FieldValue(frame.Left) + frame.Pixels.Width);
-        screenHeight = std::max(screenHeight, FieldValue(frame.Top) + frame.Pixels.Height);
+        start.Width = std::max(start.Width, FieldValue(frame.Left) + frame.Pixels.Width);
+        start.Height = std::max(start.Height, FieldValue(frame.Top) + frame.Pixels.Height);
     }
-    PutWord(stream, std::min(screenWidth, MaxField));
-    PutWord(stream, std::min(screenHeight, MaxField));
-    stream.push_back(localTables ? 0 : static_cast<std::uint8_t>(0x80 | (ColorBits(palette.Count()) - 1)));
-    stream.insert(stream.end(), {0, 0});
-    if (!localTables)
-        PutColorTable(stream, palette);
-    if (count > 1)
-        PutLoopingBlock(stream, info.Loop);
-
-    for (int i = 0; i < count; ++i) {
-        const GifFrameInput &frame = info.Frames[static_cast<std::size_t>(i)];
-        if (localTables) {
-            palette.Clear();
-            if (!ReadFramePixels(frame, palette, indices[i], transparentIndex[i]))
-                return false;
-        }
-        WriteComment(frame.Comment, stream);
-        PutGraphicControl(stream, frame, transparentIndex[i]);
-        PutImageDescriptor(stream, frame,
-                           localTables ? static_cast<std::uint8_t>(0x80 | (ColorBits(palette.Count()) - 1)) : 0);
-        if (localTables)
-            PutColorTable(stream, palette);
-        CompressFrame(indices[i], palette.Count(), stream);
-    }
-    WriteComment(CreditText, stream);
-    stream.push_back(0x3B);
+    start.SharedColors = localTables ? nullptr : &palette;
+    start.Looping = count > 1;
+    start.Loop = info.Loop;
+    start.Optimize = info.Optimize;
+    GifStreamWriter writer(stream);
+    writer.Begin(start);
+    for (const GifFrameInput &frame : info.Frames)
+        if (!writer.AddFrame(frame))
+            return false;
+    writer.Finish();
     return true;
 }
 

@@ -1,0 +1,209 @@
+#include "gif/core/FrameOptimizer.h"
+
+#include <algorithm>
+#include <array>
+
+namespace kaptiv::gif {
+
+namespace {
+
+constexpr int MaxField = 65535;
+// A screen pixel nothing is drawn on (or that was cleared), and a frame pixel that draws nothing.
+constexpr std::uint32_t Clear = 0x01000000;
+constexpr std::uint32_t Keeps = 0x02000000;
+
+struct Box {
+    int X0 = 0, Y0 = 0, X1 = 0, Y1 = 0;  // X1, Y1 one past
+    bool Empty() const { return X1 <= X0 || Y1 <= Y0; }
+    int Width() const { return X1 - X0; }
+    int Height() const { return Y1 - Y0; }
+};
+
+} // namespace
+
+FrameOptimizer::FrameOptimizer(int screenWidth, int screenHeight, const ColorTable *shared, int sharedCount,
+                               Emit emit)
+    : width_(std::max(screenWidth, 0)), height_(std::max(screenHeight, 0)), shared_(shared),
+      sharedCount_(sharedCount), emit_(std::move(emit)),
+      screen_(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), Clear)
+{
+}
+
+void FrameOptimizer::Add(const GifIndexedFrame &frame)
+{
+    const ColorTable &table = frame.LocalColors ? *frame.LocalColors : *shared_;
+    const int count = frame.LocalColors ? frame.LocalCount : sharedCount_;
+    const int tableSize = 1 << ColorBits(count);
+    const int transparent = frame.TransparentIndex;
+    const int disposal = frame.Disposal >= 0 && frame.Disposal <= 3 ? frame.Disposal : 0;
+    std::array<std::uint32_t, 256> colors;
+    for (int i = 0; i < 256; ++i)
+        colors[static_cast<std::size_t>(i)] = std::uint32_t{table[3 * i]} << 16 | std::uint32_t{table[3 * i + 1]} << 8 |
+                                              table[3 * i + 2];
+    if (transparent >= 0 && transparent < 256)
+        colors[static_cast<std::size_t>(transparent)] = Keeps;
+
+    // Where the frame lies as it would have been written, cut to the screen.
+    const int left = std::clamp(frame.Left, 0, MaxField), top = std::clamp(frame.Top, 0, MaxField);
+    const Box area{std::min(left, width_), std::min(top, height_), std::min(left + frame.Width, width_),
+                   std::min(top + frame.Height, height_)};
+    const auto stride = static_cast<std::size_t>(frame.Width);
+    auto indexAt = [&](int x, int y) {
+        return frame.Indices[static_cast<std::size_t>(y - top) * stride + static_cast<std::size_t>(x - left)];
+    };
+    auto screenAt = [&](int x, int y) -> std::uint32_t & {
+        return screen_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x)];
+    };
+
+    // The rectangle of the pixels this frame changes on screen.
+    Box changed{width_, height_, 0, 0};
+    for (int y = area.Y0; y < area.Y1; ++y)
+        for (int x = area.X0; x < area.X1; ++x) {
+            const std::uint32_t c = colors[indexAt(x, y)];
+            if (c != Keeps && c != screenAt(x, y)) {
+                changed.X0 = std::min(changed.X0, x);
+                changed.X1 = std::max(changed.X1, x + 1);
+                changed.Y0 = std::min(changed.Y0, y);
+                changed.Y1 = std::max(changed.Y1, y + 1);
+            }
+        }
+    // Restoring the background clears the frame's whole rectangle, so it keeps that rectangle.
+    const Box stored = disposal == 2 && !area.Empty() ? area : changed;
+
+    // A frame restoring the background changes the screen after it unless its rectangle is clear.
+    bool clearsNothing = true;
+    if (disposal == 2)
+        for (int y = area.Y0; y < area.Y1 && clearsNothing; ++y)
+            for (int x = area.X0; x < area.X1 && clearsNothing; ++x)
+                clearsNothing = screenAt(x, y) == Clear;
+
+    GifIndexedFrame out;
+    out.LocalColors = frame.LocalColors;
+    out.LocalCount = frame.LocalCount;
+    out.Disposal = frame.Disposal;
+    out.Delay = std::clamp(frame.Delay, 0, MaxField);
+    out.Interlaced = frame.Interlaced;
+    out.Comment = frame.Comment;
+
+    if (changed.Empty() && clearsNothing) {
+        // Nothing changes: the frame before shows for longer, if it leaves the screen as it shows it.
+        const int before = hasPending_ ? pending_.Frame.Disposal : -1;
+        if (frame.Comment.empty() && (before == 0 || before == 1 || before > 3) &&
+            pending_.Frame.Delay + out.Delay <= MaxField) {
+            pending_.Frame.Delay += out.Delay;
+            return;
+        }
+        // One transparent pixel keeps the frame's comment and delay in their place.
+        out.Left = area.Empty() ? 0 : area.X0;
+        out.Top = area.Empty() ? 0 : area.Y0;
+        out.Width = width_ > 0 && height_ > 0 ? 1 : 0;
+        out.Height = out.Width;
+        crop_.assign(static_cast<std::size_t>(out.Width), 0);
+        out.TransparentIndex = 0;
+        out.Indices = crop_;
+        first_.clear();
+        CompressIndexedFrame(out, count, first_, scratch_);
+        Hold(out, first_);
+        return;
+    }
+
+    // The frame as given, cut to the rectangle.
+    out.Left = stored.X0;
+    out.Top = stored.Y0;
+    out.Width = stored.Width();
+    out.Height = stored.Height();
+    crop_.resize(static_cast<std::size_t>(out.Width) * static_cast<std::size_t>(out.Height));
+    std::array<bool, 256> used{};
+    int same = 0;  // pixels drawn in the colour already shown
+    for (int y = stored.Y0; y < stored.Y1; ++y)
+        for (int x = stored.X0; x < stored.X1; ++x) {
+            const std::uint8_t index = indexAt(x, y);
+            crop_[static_cast<std::size_t>(y - stored.Y0) * static_cast<std::size_t>(out.Width) +
+                  static_cast<std::size_t>(x - stored.X0)] = index;
+            const std::uint32_t c = colors[index];
+            if (c == Keeps)
+                continue;
+            if (c == screenAt(x, y))
+                ++same;
+            else
+                used[index] = true;
+        }
+    out.TransparentIndex = transparent;
+    out.Indices = crop_;
+    first_.clear();
+    CompressIndexedFrame(out, count, first_, scratch_);
+
+    // The same with every pixel that keeps its colour made transparent, when an index is free
+    // for that: the frame's own transparent index, else one past the colours, else one unused.
+    int free = transparent < tableSize ? transparent : NoTransparentIndex;
+    for (int i = count; free < 0 && i < tableSize; ++i)
+        free = i;
+    for (int i = 0; free < 0 && i < tableSize; ++i)
+        if (!used[static_cast<std::size_t>(i)])
+            free = i;
+    if (same > 0 && free >= 0) {
+        std::vector<std::uint8_t> &holes = scratch_;
+        holes.resize(crop_.size());
+        for (int y = stored.Y0; y < stored.Y1; ++y)
+            for (int x = stored.X0; x < stored.X1; ++x) {
+                const std::size_t n = static_cast<std::size_t>(y - stored.Y0) * static_cast<std::size_t>(out.Width) +
+                                      static_cast<std::size_t>(x - stored.X0);
+                const std::uint32_t c = colors[crop_[n]];
+                holes[n] = c == Keeps || c == screenAt(x, y) ? static_cast<std::uint8_t>(free) : crop_[n];
+            }
+        crop_.swap(holes);
+        GifIndexedFrame transparentVariant = out;
+        transparentVariant.TransparentIndex = free;
+        transparentVariant.Indices = crop_;
+        second_.clear();
+        CompressIndexedFrame(transparentVariant, count, second_, scratch_);
+        if (second_.size() < first_.size()) {
+            first_.swap(second_);
+            out.TransparentIndex = free;
+        }
+    }
+
+    // The screen as the frame given would leave it.
+    if (disposal == 2) {
+        for (int y = area.Y0; y < area.Y1; ++y)
+            std::fill_n(&screenAt(area.X0, y), area.Width(), Clear);
+    } else if (disposal != 3) {
+        for (int y = area.Y0; y < area.Y1; ++y)
+            for (int x = area.X0; x < area.X1; ++x) {
+                const std::uint32_t c = colors[indexAt(x, y)];
+                if (c != Keeps)
+                    screenAt(x, y) = c;
+            }
+    }
+    Hold(out, first_);
+}
+
+void FrameOptimizer::Hold(const GifIndexedFrame &frame, std::vector<std::uint8_t> &data)
+{
+    Release();
+    pending_.Frame = frame;
+    pending_.Frame.Indices = {};
+    if (frame.LocalColors) {
+        pending_.Local = *frame.LocalColors;
+        pending_.Frame.LocalColors = &pending_.Local;
+    }
+    pending_.Comment.assign(frame.Comment);
+    pending_.Frame.Comment = pending_.Comment;
+    pending_.Data.swap(data);
+    hasPending_ = true;
+}
+
+void FrameOptimizer::Release()
+{
+    if (!hasPending_)
+        return;
+    emit_(pending_.Frame, pending_.Data);
+    hasPending_ = false;
+}
+
+void FrameOptimizer::Finish()
+{
+    Release();
+}
+
+} // namespace kaptiv::gif
