@@ -3,6 +3,7 @@
 #include "app/Startup.h"
 #include "cli/CommandLine.h"
 
+#include <csignal>
 #include <iostream>
 #include <optional>
 
@@ -13,6 +14,10 @@ int main(int argc, char **argv)
     // Started as kaptiv-app by the kaptiv front (front/main.cpp), this is still kaptiv to ps,
     // pidof and killall.
     prctl(PR_SET_NAME, "kaptiv");
+    // Growing any file past the size limit (`ulimit -f`): the picture, the memory a grab shares
+    // with the X server, a cache, is an error the code that grows it reports, not a silent death.
+    // (A broken pipe is the file writer's own error: platform/FileAccess.)
+    std::signal(SIGXFSZ, SIG_IGN);
     std::optional<int> startCapture;
     if (kaptiv::asksForStartCapture(argc, argv)) {
         startCapture = kaptiv::startCaptureItem(argc == 3 ? QString::fromLocal8Bit(argv[2]) : QString());

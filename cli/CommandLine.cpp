@@ -3,6 +3,9 @@
 #include "platform/NativeNames.h"
 #include "platform/Errors.h"
 
+#include "platform/FileAccess.h"
+
+#include <iostream>
 #include <ostream>
 
 namespace kaptiv {
@@ -78,6 +81,16 @@ QStringList commandLineArguments(int argc, char **argv)
 }
 
 std::string terminalText(const QString &text) { return encodeNativeName(text); }
+
+std::ostream &reportStream(const QString &output, std::ostream &out)
+{
+    try {
+        if (files::FileWriter(nativePath(output)).Descriptor() == 1)
+            return std::cerr;
+    } catch (const files::FileError &) {
+    }
+    return out;
+}
 
 int runCommandLine(const QStringList &arguments, std::ostream &out, std::ostream &err)
 {

@@ -29,6 +29,10 @@ std::string versionText();
 // A name or message as the terminal should get it: file names in it give back their own bytes.
 std::string terminalText(const QString &text);
 
+// Where a command's report on the file it wrote goes: `out`, or standard error when the file itself
+// went to standard output (`--output /dev/stdout`), so that a pipe gets the file's bytes alone.
+std::ostream &reportStream(const QString &output, std::ostream &out);
+
 // Raised by a command for arguments it cannot use; the message is shown with the usage hint.
 struct UsageError {
     QString message;

@@ -192,7 +192,7 @@ int runConvert(const QStringList &arguments, std::ostream &out)
 
     const Bitmap picture = readPicture(files[0], inputType, options.frame);
     const QString written = writePicture(picture, files[1], outputType, options);
-    out << terminalText(files[1]) << ": " << picture.width() << " x " << picture.height() << ", "
+    reportStream(files[1], out) << terminalText(files[1]) << ": " << picture.width() << " x " << picture.height() << ", "
         << written.toStdString() << "\n";
     return 0;
 }

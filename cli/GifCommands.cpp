@@ -237,7 +237,7 @@ int runGifMake(const QStringList &arguments, std::ostream &out)
     };
     if (!SaveGIF(output, int(images.size()), frameAt, info))
         refuseGifFrames(info);
-    out << terminalText(output) << ": " << info.Count() << (info.Count() == 1 ? " frame" : " frames")
+    reportStream(output, out) << terminalText(output) << ": " << info.Count() << (info.Count() == 1 ? " frame" : " frames")
         << (info.Count() > 1 ? (info.GlobalColors ? ", one shared colour table" : ", a colour table per frame") : "")
         << "\n";
     return 0;

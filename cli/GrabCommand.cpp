@@ -68,7 +68,7 @@ int runGrabCommand(const QStringList &arguments, std::ostream &out)
         bitmap = captureWindowArea(screen, window, what == QLatin1String("active"), options, cursorPos, cursor).bitmap;
     }
     savePictureByName(bitmap, output);
-    out << terminalText(output) << ": " << bitmap.width() << " x " << bitmap.height() << ", "
+    reportStream(output, out) << terminalText(output) << ": " << bitmap.width() << " x " << bitmap.height() << ", "
         << bitmap.depth() << " bits per pixel\n";
     return 0;
 }

@@ -145,8 +145,9 @@ bool grabScreenToBmp(const ScreenGrabRequest &request)
     if (!bmp::fileSize(width, height, depth))
         return false;
     try {
-        // A place that cannot take the file is refused before the wait. A device or a FIFO is left
-        // to the full program, as what went to one cannot be taken back if a later band failed.
+        // A place that cannot take the file is refused before the wait. A device, a FIFO or a
+        // descriptor (/dev/stdout) is left to the full program, as what went to one cannot be
+        // taken back if a later band failed.
         const files::FileWriter file(request.output);
         if (file.WritesInPlace())
             return false;

@@ -5,9 +5,15 @@
 #include "front/ScreenGrabRequest.h"
 #include "front/ScreenGrabToBmp.h"
 
+#include <csignal>
+
 int main(int argc, char **argv)
 {
     using namespace kaptiv::front;
+    // Growing a file past the size limit (`ulimit -f`), be it the picture or the memory shared
+    // with the X server, is then an error the program reports, not a silent death. The full
+    // program it hands over to keeps this.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (const auto request = screenGrabRequest(argc, argv); request && grabScreenToBmp(*request))
         return 0;
     return handOver(argv);

@@ -6,11 +6,18 @@
 // checked against what the reader expects before the rest is read, and no more than a limit is
 // read (1 GiB unless the caller asks for less).
 //
-// Writing: a symbolic link is followed to its target. A target that exists and is not a regular
-// file (a device, a FIFO) is written in place, and any error writing to it is a failure. Otherwise
-// the bytes go to a new file beside the target, which is flushed to the disk and then renamed over
-// the target, taking the old file's permissions; on any failure that new file is removed, so the
-// old file is intact and nothing is left behind.
+// Writing: a symbolic link is followed to its target. A name for one of the program's own
+// descriptors (/dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N) is written through that
+// descriptor as it stands, whatever it leads to: a pipe, a file opened to append. A target that
+// exists and is not a regular file (a device, a FIFO) is written in place. Errors writing either
+// are failures, a broken pipe and the file-size limit included (never a death by signal).
+// Anything else becomes a regular file: the bytes go to an unnamed file in the target's folder
+// (O_TMPFILE; a short-named temporary where the file system has no unnamed files), which is
+// flushed to the disk, given a short temporary name, renamed over the target taking the old
+// file's permissions, and then the folder is flushed too. On any failure, and even when the
+// program is killed, nothing is left but the old file (only the named temporary of a file system
+// without unnamed files, or a kill between the link and the rename, can leave a temporary). A
+// new file is never made directly in /dev.
 
 #include <cstdint>
 #include <filesystem>
@@ -50,11 +57,74 @@ std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path &file, std::
 // "1 GiB", "64 KiB", "1000 bytes": a size limit as messages give it.
 std::string SizeText(std::uint64_t bytes);
 
+// The system calls the writer makes, behind one small interface so that a test can make any of
+// them fail. Each returns what the system call returns, with errno set on failure.
+class WriterCalls {
+public:
+    virtual ~WriterCalls() = default;
+    virtual int OpenAt(int folder, const char *name, int flags, unsigned mode) const;
+    virtual long Write(int fd, const void *bytes, std::size_t size) const;
+    virtual int Fsync(int fd) const; // a file's, and then its folder's
+    virtual int Fchmod(int fd, unsigned mode) const;
+    virtual int Close(int fd) const;
+    virtual int LinkAt(int fromFolder, const char *from, int toFolder, const char *to, int flags) const;
+    virtual int RenameAt(int fromFolder, const char *from, int toFolder, const char *to) const;
+    virtual int UnlinkAt(int folder, const char *name) const;
+
+    // The real ones.
+    static const WriterCalls &System();
+};
+
+// A file being written in a folder before it has a name: a failure or a kill leaves nothing (on a
+// file system without unnamed files it has a short temporary name, which a kill leaves). Give it
+// a name with FileWriter(target).Write(file), which copies it, or FileWriter(target).Keep(file),
+// which names this very file when the target is in its folder (no copy) and copies it otherwise.
+// Useful for what is written long before its name is chosen, such as a recording.
+class UnnamedFile {
+public:
+    // The permissions a new file takes over from the file it replaces.
+    struct Permissions {
+        unsigned mode = 0;
+        unsigned owner = 0, group = 0;
+    };
+
+    // Starts an empty file in `folder`; `shownAs` names it in messages. Raises FileError.
+    UnnamedFile(const std::filesystem::path &folder, std::filesystem::path shownAs,
+                const WriterCalls &calls = WriterCalls::System(), std::optional<Permissions> permissions = {});
+    ~UnnamedFile();
+    UnnamedFile(const UnnamedFile &) = delete;
+    UnnamedFile &operator=(const UnnamedFile &) = delete;
+
+    // Adds bytes at the end; raises FileError (a full disk, the file-size limit).
+    void Append(std::span<const std::uint8_t> bytes);
+
+    std::uint64_t Size() const { return size_; }
+    // Open for reading and writing (pread it back, say) until the file is named.
+    int Descriptor() const { return fd_; }
+    const std::filesystem::path &Folder() const { return folderPath_; }
+
+private:
+    friend class FileWriter;
+    // Makes it the file `name` of its folder, replacing what was there once every byte is on the
+    // disk, then flushes the folder. Done with it then: the descriptor is closed.
+    // `permissions`, when given, are set first.
+    void Publish(const std::string &name, const std::filesystem::path &shownAs,
+                 const std::optional<Permissions> &permissions = {});
+    bool SameFolderAs(int folder) const;
+    void Release(); // closes, and removes the temporary name
+
+    const WriterCalls &calls_;
+    std::filesystem::path folderPath_, shownAs_;
+    int folder_ = -1, fd_ = -1;
+    std::string temporary_; // its name while it has one
+    std::uint64_t size_ = 0;
+};
+
 class FileWriter {
 public:
     // Finds where the bytes will go and refuses at once (FileError) a place that cannot take them,
     // so a caller learns it before doing the work. Nothing is created yet.
-    explicit FileWriter(std::filesystem::path target);
+    explicit FileWriter(std::filesystem::path target, const WriterCalls &calls = WriterCalls::System());
 
     // Puts `bytes` in the target's place as described above; raises FileError.
     void Write(std::span<const std::uint8_t> bytes) const;
@@ -65,19 +135,27 @@ public:
     using NextPiece = std::function<std::span<const std::uint8_t>()>;
     void Write(const NextPiece &next) const;
 
-    // True when the target is an existing device or FIFO, written as it stands.
+    // A copy of the unnamed file's bytes, which stays as it is.
+    void Write(const UnnamedFile &file) const;
+    // The unnamed file itself when the target is a regular file in its folder: named without a
+    // copy, and done with then (its descriptor is closed); a copy otherwise.
+    void Keep(UnnamedFile &file) const;
+
+    // True when the target is an existing device or FIFO, or a descriptor, written as it stands.
     bool WritesInPlace() const { return inPlace_; }
+    // The program's own descriptor the target names (1 for /dev/stdout), or -1.
+    int Descriptor() const { return descriptor_; }
 
 private:
     void WriteInPlace(const NextPiece &next) const;
-    void WriteBesideAndRename(const NextPiece &next) const;
+    std::filesystem::path Folder() const;
 
+    const WriterCalls &calls_;
     std::filesystem::path named_;    // as the caller named it, for messages
     std::filesystem::path resolved_; // after following symbolic links
-    bool inPlace_ = false;           // an existing device or FIFO
-    bool replaces_ = false;          // an existing regular file, whose permissions are kept
-    unsigned mode_ = 0;
-    unsigned owner_ = 0, group_ = 0;
+    int descriptor_ = -1;            // a descriptor of ours the name stands for
+    bool inPlace_ = false;           // an existing device or FIFO, or a descriptor
+    std::optional<UnnamedFile::Permissions> replaces_; // of the existing regular file replaced
 };
 
 // FileWriter(target).Write(bytes).

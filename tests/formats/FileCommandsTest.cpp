@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <future>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -33,17 +37,17 @@ protected:
 
     fs::path work(const std::string &name) const { return dir_ / "work" / name; }
 
-    // Runs kaptiv with the arguments exactly as bytes; with a limit (KiB), under `ulimit -v`.
-    Outcome kaptiv(const std::vector<std::string> &arguments, std::optional<long> addressLimitKiB = {}) const
+    // Runs kaptiv with the arguments exactly as bytes; under a limit when given (`ulimit -v 1000`),
+    // with its standard output on `standardOutput` when given.
+    Outcome kaptiv(const std::vector<std::string> &arguments, const std::string &limit = {}, int standardOutput = -1) const
     {
         std::vector<std::string> argv;
-        if (addressLimitKiB)
-            argv = {"/bin/sh", "-c", "ulimit -v " + std::to_string(*addressLimitKiB) + " && exec \"$0\" \"$@\"",
-                    KAPTIV_EXECUTABLE};
+        if (!limit.empty())
+            argv = {"/bin/sh", "-c", limit + " && exec \"$0\" \"$@\"", KAPTIV_EXECUTABLE};
         else
             argv = {KAPTIV_EXECUTABLE};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
-        return kaptiv::testing::runProgram({argv, {}, {}}, dir_ / "output");
+        return kaptiv::testing::runProgram({argv, {}, {}, standardOutput}, dir_ / "output");
     }
 
     std::vector<std::string> workEntries() const
@@ -137,12 +141,101 @@ TEST_F(FileCommands, RunningOutOfMemoryFailsAndKeepsTheOldFile)
     const fs::path big = work("big.bmp"), keep = work("keep.gif");
     writeMonochromeBitmap(big, 16384);
     std::ofstream(keep, std::ios::binary) << "previous";
-    const Outcome run = kaptiv({"gif-make", "--output", keep.string(), big.string()}, 900000);
+    const Outcome run = kaptiv({"gif-make", "--output", keep.string(), big.string()}, "ulimit -v 900000");
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.err.ends_with("\nkaptiv: Not enough memory for a picture of 16384 x 16384 pixels.\n")) << run.err;
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(fileContents(keep), "previous");
     EXPECT_EQ(workEntries(), (std::vector<std::string>{"big.bmp", "keep.gif"}));
+}
+
+// A FIFO whose reader goes away and the file-size limit stop a write half-way: each is a write
+// error (a message, exit 1), never a death by signal, and leaves the old file and nothing else.
+TEST_F(FileCommands, ABrokenPipeAndTheFileSizeLimitAreWriteErrors)
+{
+    const fs::path big = work("big.bmp"), fifo = work("p.bmp"), keep = work("keep.bmp");
+    writeMonochromeBitmap(big, 2048); // 512 KiB, more than a pipe holds
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::ofstream(keep, std::ios::binary) << "the old picture";
+
+    // A reader that takes the first 100 bytes and goes away; open already, so the writer's open
+    // does not wait, and waiting at most 60 s for the bytes.
+    const int readEnd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(readEnd, 0);
+    auto reader = std::async(std::launch::async, [readEnd] {
+        std::size_t got = 0;
+        char bytes[100];
+        pollfd ready{readEnd, POLLIN, 0};
+        while (got < sizeof bytes && ::poll(&ready, 1, 60000) == 1) {
+            const ssize_t n = ::read(readEnd, bytes + got, sizeof bytes - got);
+            if (n <= 0 && !(n < 0 && errno == EAGAIN))
+                break;
+            got += std::size_t(std::max<ssize_t>(n, 0));
+        }
+        ::close(readEnd);
+        return got;
+    });
+    const Outcome piped = kaptiv({"convert", big.string(), fifo.string()});
+    EXPECT_EQ(reader.get(), 100u);
+    EXPECT_EQ(piped.status, 1);
+    EXPECT_EQ(piped.err, "kaptiv: Cannot write file \"" + fifo.string() + "\". Broken pipe\n");
+
+    const Outcome limited = kaptiv({"convert", big.string(), keep.string()}, "ulimit -f 8"); // 4 KiB
+    EXPECT_EQ(limited.status, 1);
+    EXPECT_EQ(limited.err, "kaptiv: Cannot write file \"" + keep.string() + "\". File too large\n");
+    EXPECT_EQ(fileContents(keep), "the old picture");
+    EXPECT_EQ(workEntries(), (std::vector<std::string>{"big.bmp", "keep.bmp", "p.bmp"}));
+}
+
+// --output naming standard output (or any descriptor of the program's) writes through it as it
+// stands: a pipe gets the file and nothing else, a log opened to append keeps what it had; the
+// line saying what was written goes to standard error then.
+TEST_F(FileCommands, StandardOutputIsWrittenThroughWhateverItIs)
+{
+    const fs::path bitmap = work("a.bmp"), reference = work("ref.gif"), log = work("log");
+    writeMonochromeBitmap(bitmap, 64);
+    ASSERT_EQ(kaptiv({"gif-make", "--output", reference.string(), bitmap.string()}).status, 0);
+    const std::string gif = fileContents(reference);
+    ASSERT_GT(gif.size(), 20u);
+    std::ofstream(log, std::ios::binary) << "log;";
+    for (const std::string name : {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"}) {
+        SCOPED_TRACE(name);
+        int pipeEnds[2];
+        ASSERT_EQ(::pipe2(pipeEnds, O_CLOEXEC), 0);
+        const Outcome piped = kaptiv({"gif-make", "--output", name, bitmap.string()}, {}, pipeEnds[1]);
+        ::close(pipeEnds[1]);
+        EXPECT_EQ(piped.status, 0) << piped.err;
+        EXPECT_EQ(piped.err, name + ": 1 frame\n");
+        EXPECT_TRUE(fileContents("/proc/self/fd/" + std::to_string(pipeEnds[0])) == gif);
+        ::close(pipeEnds[0]);
+
+        const int appending = ::open(log.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        EXPECT_EQ(kaptiv({"gif-make", "--output", name, bitmap.string()}, {}, appending).status, 0);
+        ::close(appending);
+    }
+    EXPECT_TRUE(fileContents(log) == "log;" + gif + gif + gif);
+
+    // A name beside the devices is no descriptor: it would be a new file in /dev (root may make one).
+    const Outcome mistyped = kaptiv({"convert", bitmap.string(), "/dev/stdout.png"});
+    EXPECT_EQ(mistyped.status, 1);
+    EXPECT_EQ(mistyped.err,
+              "kaptiv: Cannot create file \"/dev/stdout.png\". Kaptiv makes no new files in /dev, the folder of devices.\n");
+    EXPECT_FALSE(fs::exists("/dev/stdout.png"));
+    EXPECT_EQ(workEntries(), (std::vector<std::string>{"a.bmp", "log", "ref.gif"}));
+}
+
+// A name of 255 bytes, the most a folder takes, is written and replaced like any other.
+TEST_F(FileCommands, TheLongestLegalNameIsWrittenAndReplaced)
+{
+    const std::string name = std::string(251, 'n') + ".bmp";
+    const fs::path bitmap = work("a.bmp");
+    writeMonochromeBitmap(bitmap, 8);
+    for (int time = 0; time < 2; ++time) {
+        const Outcome run = kaptiv({"convert", bitmap.string(), work(name).string()});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(workEntries(), (std::vector<std::string>{"a.bmp", name}));
+    }
+    EXPECT_TRUE(fileContents(work(name)) == fileContents(bitmap));
 }
 
 } // namespace

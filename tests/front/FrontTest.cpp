@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iostream>
 #include <map>
 #include <optional>
@@ -14,8 +15,14 @@
 #include <string>
 #include <vector>
 
+#include <X11/Xlib.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace kaptiv::testing {
@@ -130,24 +137,26 @@ private:
     bool mounted_ = false;
 };
 
-// An X server that lets in only clients with a cookie none of ours has: Xlib says why on stderr.
-class RefusingDisplay {
+// An X server of the test's own, started with `arguments` (-screen 0 WxHxD, ...).
+class OwnXServer {
 public:
-    explicit RefusingDisplay(const fs::path &folder)
+    explicit OwnXServer(const std::vector<std::string> &arguments)
     {
-        const fs::path cookies = folder / "cookies";
-        std::ofstream(cookies, std::ios::binary) << std::string("\xff\xff\0\0\0\0\0\x12", 8) << "MIT-MAGIC-COOKIE-1"
-                                                 << std::string("\0\x10", 2) << std::string(16, 'Z');
         int ready[2];
         if (::pipe2(ready, O_CLOEXEC) != 0)
             return;
+        std::vector<std::string> words{"Xvfb", "-displayfd", "3", "-nolisten", "tcp"};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        std::vector<char *> argv;
+        for (std::string &word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
         server_ = ::fork();
         if (server_ == 0) {
             const int quiet = ::open("/dev/null", O_WRONLY);
             ::dup2(ready[1], 3);
             ::dup2(quiet, 2);
-            ::execlp("Xvfb", "Xvfb", "-displayfd", "3", "-auth", cookies.c_str(), "-nolisten", "tcp", "-screen", "0",
-                     "64x64x24", nullptr);
+            ::execvp("Xvfb", argv.data());
             ::_exit(127);
         }
         ::close(ready[1]);
@@ -159,7 +168,7 @@ public:
         if (!number.empty())
             name_ = ":" + number;
     }
-    ~RefusingDisplay()
+    ~OwnXServer()
     {
         if (server_ > 0) {
             ::kill(server_, SIGTERM);
@@ -171,6 +180,24 @@ public:
 private:
     pid_t server_ = -1;
     std::string name_;
+};
+
+// An X server that lets in only clients with a cookie none of ours has: Xlib says why on stderr.
+class RefusingDisplay : public OwnXServer {
+public:
+    explicit RefusingDisplay(const fs::path &folder)
+        : OwnXServer({"-auth", cookiesIn(folder).string(), "-screen", "0", "64x64x24"})
+    {
+    }
+
+private:
+    static fs::path cookiesIn(const fs::path &folder)
+    {
+        const fs::path cookies = folder / "cookies";
+        std::ofstream(cookies, std::ios::binary) << std::string("\xff\xff\0\0\0\0\0\x12", 8) << "MIT-MAGIC-COOKIE-1"
+                                                 << std::string("\0\x10", 2) << std::string(16, 'Z');
+        return cookies;
+    }
 };
 
 TEST_F(Front, FailuresGiveTheFullProgramsWordsAndStatusAndLeaveNothingBehind)
@@ -228,6 +255,104 @@ TEST_F(Front, FailuresGiveTheFullProgramsWordsAndStatusAndLeaveNothingBehind)
             EXPECT_EQ(fileContents(place / "small" / "keep.bmp"), "the old picture");
         }
     }
+}
+
+// Both programs, stopped half-way by a FIFO whose reader goes away or by the file-size limit:
+// a write error in the same words, never a death by signal, and the old file kept whole.
+TEST_F(Front, ABrokenPipeAndTheFileSizeLimitAreWriteErrorsInBothPrograms)
+{
+    const std::string display = qEnvironmentVariable("DISPLAY").toStdString();
+    ASSERT_FALSE(display.empty());
+    for (const fs::path &program : {fs::path(KAPTIV_APP_EXECUTABLE), fs::path(KAPTIV_EXECUTABLE)}) {
+        SCOPED_TRACE(program);
+        const fs::path place = folder(program.filename().string());
+        std::ofstream(place / "keep.bmp") << "the old picture";
+        ASSERT_EQ(::mkfifo((place / "pipe.bmp").c_str(), 0600), 0);
+
+        // The screen's bitmap is more than the size limit (4 KiB) and more than a pipe holds.
+        const Outcome limited = runProgram({{"/bin/sh", "-c", "ulimit -f 8 && exec \"$0\" \"$@\"", program.string(), "grab",
+                                             "screen", "--output", "keep.bmp"},
+                                            place, {{"DISPLAY", display}}},
+                                           top_ / "limited");
+        EXPECT_EQ(limited.status, 1);
+        EXPECT_EQ(limited.err, "kaptiv: Cannot write file \"keep.bmp\". File too large\n");
+
+        // A reader that takes 100 bytes and goes away; open already, so the program's open does
+        // not wait, and waiting at most 60 s for the bytes.
+        const int readEnd = ::open((place / "pipe.bmp").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(readEnd, 0);
+        auto reader = std::async(std::launch::async, [readEnd] {
+            std::size_t got = 0;
+            char bytes[100];
+            pollfd ready{readEnd, POLLIN, 0};
+            while (got < sizeof bytes && ::poll(&ready, 1, 60000) == 1) {
+                const ssize_t n = ::read(readEnd, bytes + got, sizeof bytes - got);
+                if (n <= 0 && !(n < 0 && errno == EAGAIN))
+                    break;
+                got += std::size_t(std::max<ssize_t>(n, 0));
+            }
+            ::close(readEnd);
+            return got;
+        });
+        const Outcome piped = run(program, {"grab", "screen", "--output", "pipe.bmp"}, place, {{"DISPLAY", display}});
+        EXPECT_EQ(reader.get(), 100u);
+        EXPECT_EQ(piped.status, 1);
+        EXPECT_EQ(piped.err, "kaptiv: Cannot write file \"pipe.bmp\". Broken pipe\n");
+
+        EXPECT_EQ(fileContents(place / "keep.bmp"), "the old picture");
+        EXPECT_EQ(entriesOf(place), (std::set<std::string>{"keep.bmp", "pipe.bmp"}));
+    }
+}
+
+// A grab killed while it writes its file leaves the old file and nothing else: the new one has
+// no name until it is complete. The grab is held half-way by keeping the X server to ourselves.
+TEST_F(Front, AGrabKilledWhileWritingLeavesTheOldFileAndNothingElse)
+{
+    const OwnXServer server({"-screen", "0", "4096x4096x24"}); // a 48 MiB bitmap
+    ASSERT_FALSE(server.name().empty()) << "Xvfb did not start";
+    Display *display = XOpenDisplay(server.name().c_str());
+    ASSERT_NE(display, nullptr);
+    const fs::path place = folder("killed");
+    std::ofstream(place / "keep.bmp") << "the old picture";
+    const int watch = ::inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, place.c_str(), IN_MODIFY), 0);
+
+    // Made before the fork: the child only changes folder and runs the program.
+    std::string displayVariable = "DISPLAY=" + server.name();
+    char *environment[] = {displayVariable.data(), nullptr};
+    const pid_t grab = ::fork();
+    ASSERT_GE(grab, 0);
+    if (grab == 0) {
+        ::alarm(60);
+        if (::chdir(place.c_str()) == 0)
+            ::execle(KAPTIV_EXECUTABLE, KAPTIV_EXECUTABLE, "grab", "screen", "--output", "keep.bmp", nullptr, environment);
+        ::_exit(127);
+    }
+    // The first bytes written to a file of the folder (not the old one): the grab is under way.
+    std::string written;
+    alignas(inotify_event) char events[4096];
+    for (pollfd ready{watch, POLLIN, 0}; written.empty() && ::poll(&ready, 1, 60000) == 1;) {
+        const ssize_t size = ::read(watch, events, sizeof events);
+        for (ssize_t at = 0; at < size;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(events + at);
+            if (event->len > 0 && std::string(event->name) != "keep.bmp")
+                written = event->name;
+            at += ssize_t(sizeof(inotify_event) + event->len);
+        }
+    }
+    ASSERT_FALSE(written.empty()) << "the grab wrote nothing";
+    // Nobody else is served now: the grab cannot read the rest of the screen.
+    XGrabServer(display);
+    XSync(display, False);
+    ::kill(grab, SIGKILL);
+    int status = 0;
+    ::waitpid(grab, &status, 0);
+    XUngrabServer(display);
+    XCloseDisplay(display);
+    ::close(watch);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "it finished before it was killed: " << status;
+    EXPECT_EQ(entriesOf(place), std::set<std::string>{"keep.bmp"}) << "it was writing " << written;
+    EXPECT_EQ(fileContents(place / "keep.bmp"), "the old picture");
 }
 
 } // namespace

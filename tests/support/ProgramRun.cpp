@@ -35,7 +35,7 @@ ProgramOutcome runProgram(const ProgramRun &run, const std::filesystem::path &ca
     const pid_t child = ::fork();
     if (child == 0) {
         ::alarm(120);
-        const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int out = run.standardOutput >= 0 ? run.standardOutput : ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
             (!run.folder.empty() && ::chdir(run.folder.c_str()) != 0))
@@ -47,7 +47,7 @@ ProgramOutcome runProgram(const ProgramRun &run, const std::filesystem::path &ca
     int status = 0;
     if (child > 0 && ::waitpid(child, &status, 0) == child)
         outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    outcome.out = fileContents(outFile);
+    outcome.out = run.standardOutput >= 0 ? std::string() : fileContents(outFile);
     outcome.err = fileContents(errFile);
     return outcome;
 }

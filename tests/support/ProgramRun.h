@@ -21,9 +21,10 @@ struct ProgramRun {
     std::vector<std::string> argv;  // the first is the program's path
     std::filesystem::path folder;   // empty keeps the test's own
     std::map<std::string, std::optional<std::string>> environment;
+    int standardOutput = -1; // a descriptor of ours as the program's standard output, instead of the capture
 };
 
-// Runs it to the end, its output caught in `<capture>.out` and `<capture>.err`. A program still
+// Runs it to the end, its output caught in `<capture>.out` (unless given) and `<capture>.err`. A program still
 // running after two minutes is ended, so that a hang fails the test instead of holding it up.
 ProgramOutcome runProgram(const ProgramRun &run, const std::filesystem::path &capture);
 
