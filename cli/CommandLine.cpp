@@ -62,6 +62,18 @@ const char *usageText()
            "      --stretch, --ratio, --tile, --center   stretch the picture over the window, fit it\n"
            "                   keeping its proportions, repeat it, or centre it\n"
            "      --background the window's colour, seen through transparent pixels\n"
+           "  kaptiv record screen|active|area X,Y,W,H [--fps N] [--duration MS] [--cursor]\n"
+           "              [--colors as-is|adaptive] [--no-dither] --output OUT.gif\n"
+           "      Records the whole screen, the active window or an area into an animated GIF until\n"
+           "      the duration ends or Ctrl+C (SIGINT) or SIGTERM arrives, then finishes the file and\n"
+           "      prints the frames written and dropped, the duration and the size. Identical frames\n"
+           "      lengthen the frame shown instead of adding one.\n"
+           "      --fps N      frames a second, 1 to 50 (default 15)\n"
+           "      --duration MS  stop after MS milliseconds (default: only on a signal)\n"
+           "      --cursor     draw the mouse cursor into the frames\n"
+           "      --colors     as-is (default): a frame of more than 256 colours ends the recording;\n"
+           "                   adaptive: such frames are reduced to 256 colours\n"
+           "      --no-dither  with adaptive: no dithering\n"
            "  kaptiv --capture screen|rectangle|window|custom-region|client-area\n"
            "      Starts Kaptiv and takes that capture at once, as the Capture Image menu would.\n"
            "  kaptiv --version       show the version and the commit it was built from\n"
@@ -115,6 +127,8 @@ int runCommandLine(const QStringList &arguments, std::ostream &out, std::ostream
             return runGifMake(arguments.mid(1), out);
         if (command == QLatin1String("convert"))
             return runConvert(arguments.mid(1), out);
+        if (command == QLatin1String("record"))
+            return runRecordCommand(arguments.mid(1), out);
         if (command == QLatin1String("play"))
             return runPlayCommand(arguments.mid(1));
         throw UsageError{QStringLiteral("unknown command '%1'").arg(command)};

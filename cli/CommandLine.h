@@ -43,6 +43,7 @@ int runGifInfo(const QStringList &arguments, std::ostream &out);
 int runGifFrames(const QStringList &arguments, std::ostream &out);
 int runGifMake(const QStringList &arguments, std::ostream &out);
 int runConvert(const QStringList &arguments, std::ostream &out);
+int runRecordCommand(const QStringList &arguments, std::ostream &out);
 
 // A capture is written as a bitmap or PNG file, chosen by the name's extension (letter case
 // ignored). checkCaptureFileName raises UsageError for any other name; savePictureByName raises

@@ -6,7 +6,9 @@ namespace kaptiv {
 
 namespace {
 
-int lastXError = 0;
+// Per thread: the handler runs in the thread whose request failed, and a recording reads the
+// screen on a connection of its own in a thread of its own.
+thread_local int lastXError = 0;
 
 int recordXError(Display *, XErrorEvent *event)
 {
