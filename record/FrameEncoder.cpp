@@ -1,62 +1,32 @@
 #include "record/FrameEncoder.h"
 
-#include "gif/core/GifWriter.h"
-#include "gif/core/LzwEncoder.h"
-
 #include <algorithm>
 #include <cstring>
 
 namespace kaptiv::record {
 
-namespace {
-
-void putWord(std::vector<std::uint8_t> &s, int value)
-{
-    s.push_back(static_cast<std::uint8_t>(value));
-    s.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-// Leave the frame in place (disposal 1): the next frame draws only what changed over it.
-void putGraphicControl(std::vector<std::uint8_t> &s, int delayCs)
-{
-    s.insert(s.end(), {0x21, 0xF9, 0x04, 1 << 2});
-    putWord(s, delayCs);
-    s.insert(s.end(), {0x00, 0x00});
-}
-
-void putImage(std::vector<std::uint8_t> &s, int left, int top, int width, int height,
-              const gif::PaletteBuilder &palette, std::span<const std::uint8_t> indices)
-{
-    const int bits = gif::ColorBits(std::max(palette.Count(), 2));
-    s.push_back(0x2C);
-    putWord(s, left);
-    putWord(s, top);
-    putWord(s, width);
-    putWord(s, height);
-    s.push_back(static_cast<std::uint8_t>(0x80 | (bits - 1)));
-    s.insert(s.end(), palette.Table().begin(), palette.Table().begin() + 3 * (1 << bits));
-    gif::CompressFrame(indices, palette.Count(), s);
-}
-
-} // namespace
-
 FrameEncoder::FrameEncoder(int width, int height, int fps, ColorMode colors, bool dither)
     : width_(width), height_(height), fps_(std::clamp(fps, 1, 100)), colors_(colors), dither_(dither),
-      shown_(std::size_t(width) * std::size_t(height))
+      writer_(std::make_unique<gif::GifStreamWriter>(bytes_)), shown_(std::size_t(width) * std::size_t(height))
 {
+}
+
+void FrameEncoder::take(std::vector<std::uint8_t> &out)
+{
+    out.insert(out.end(), bytes_.begin(), bytes_.end());
+    bytes_.clear();
 }
 
 void FrameEncoder::begin(std::vector<std::uint8_t> &out)
 {
-    static constexpr char Header[] = "GIF89a";
-    out.insert(out.end(), Header, Header + 6);
-    putWord(out, width_);
-    putWord(out, height_);
-    out.insert(out.end(), {0x00, 0x00, 0x00}); // no global table: every frame brings its own
-    static constexpr char Looping[] = "NETSCAPE2.0";
-    out.insert(out.end(), {0x21, 0xFF, 0x0B});
-    out.insert(out.end(), Looping, Looping + 11);
-    out.insert(out.end(), {0x03, 0x01, 0x00, 0x00, 0x00}); // repeat for ever
+    gif::GifStreamStart start;
+    start.Width = width_;
+    start.Height = height_;
+    start.Looping = true;
+    start.Loop = 0; // for ever
+    start.Optimize = true;
+    writer_->Begin(start);
+    take(out);
 }
 
 FrameEncoder::Rect FrameEncoder::changedRect(const std::uint32_t *pixels) const
@@ -88,6 +58,8 @@ FrameEncoder::Rect FrameEncoder::changedRect(const std::uint32_t *pixels) const
 
 FrameEncoder::Added FrameEncoder::add(const std::uint32_t *pixels, std::int64_t index, std::vector<std::uint8_t> &out)
 {
+    // Only the rectangle that changed is mapped and held: a frame that changes a line of text
+    // costs that line, and one that changes nothing costs a comparison.
     const Rect rect = hasFrames() ? changedRect(pixels) : Rect{0, 0, width_, height_};
     if (rect.width == 0)
         return Added::Unchanged;
@@ -103,28 +75,45 @@ FrameEncoder::Added FrameEncoder::add(const std::uint32_t *pixels, std::int64_t 
     }
 
     if (hasFrames())
-        writePending(index, out);
+        writePending(index);
+    take(out);
     for (int y = rect.top; y < rect.top + rect.height; ++y)
         std::memcpy(&shown_[std::size_t(y) * width_ + rect.left], pixels + std::size_t(y) * width_ + rect.left,
                     std::size_t(rect.width) * 4);
-    pending_.clear();
-    putImage(pending_, rect.left, rect.top, rect.width, rect.height, palette_, indices_);
+    std::swap(pending_, indices_);
+    std::swap(pendingColors_, palette_);
+    pendingRect_ = rect;
     pendingIndex_ = index;
     return Added::NewFrame;
 }
 
-void FrameEncoder::writePending(std::int64_t endIndex, std::vector<std::uint8_t> &out)
+void FrameEncoder::writePending(std::int64_t endIndex)
 {
     std::int64_t delay = dueHundredths(endIndex, fps_) - dueHundredths(pendingIndex_, fps_);
-    putGraphicControl(out, int(std::min<std::int64_t>(delay, MaxDelayCs)));
-    out.insert(out.end(), pending_.begin(), pending_.end());
+    gif::GifIndexedFrame frame;
+    frame.Left = pendingRect_.left;
+    frame.Top = pendingRect_.top;
+    frame.Width = pendingRect_.width;
+    frame.Height = pendingRect_.height;
+    frame.Indices = pending_;
+    frame.LocalColors = &pendingColors_.Table();
+    frame.LocalCount = std::max(pendingColors_.Count(), 1);
+    frame.Disposal = 1; // left in place: the next frame draws only what changed over it
+    frame.Delay = int(std::min<std::int64_t>(delay, MaxDelayCs));
+    writer_->AddIndexedFrame(frame);
     ++framesWritten_;
     // Longer than one block holds: one pixel drawn again as it is carries the rest of the time.
     for (delay -= MaxDelayCs; delay > 0; delay -= MaxDelayCs) {
-        putGraphicControl(out, int(std::min<std::int64_t>(delay, MaxDelayCs)));
         gif::PaletteBuilder one;
-        std::uint8_t index = std::uint8_t(one.IndexOf(shown_[0] & 0xFFFFFF));
-        putImage(out, 0, 0, 1, 1, one, std::span<const std::uint8_t>(&index, 1));
+        const std::uint8_t index = std::uint8_t(one.IndexOf(shown_[0] & 0xFFFFFF));
+        gif::GifIndexedFrame still;
+        still.Width = still.Height = 1;
+        still.Indices = std::span<const std::uint8_t>(&index, 1);
+        still.LocalColors = &one.Table();
+        still.LocalCount = 1;
+        still.Disposal = 1;
+        still.Delay = int(std::min<std::int64_t>(delay, MaxDelayCs));
+        writer_->AddIndexedFrame(still);
     }
     durationCs_ = dueHundredths(endIndex, fps_);
 }
@@ -133,9 +122,9 @@ void FrameEncoder::finish(std::int64_t endIndex, std::vector<std::uint8_t> &out)
 {
     if (!hasFrames())
         return;
-    writePending(std::max(endIndex, pendingIndex_ + 1), out);
-    gif::WriteComment(gif::CreditText, out);
-    out.push_back(0x3B);
+    writePending(std::max(endIndex, pendingIndex_ + 1));
+    writer_->Finish();
+    take(out);
 }
 
 } // namespace kaptiv::record

@@ -1,9 +1,13 @@
 #pragma once
 // The encoder's side of a recording: full frames of the area in, GIF bytes out as they are known.
-// A frame is written once the next different frame (or the end) fixes its delay, so the encoder
-// holds one frame's compressed bytes and the last picture shown, whatever the recording's length.
+// A frame is handed to the streaming writer once the next different frame (or the end) fixes its
+// delay, so the encoder holds one frame's indices and the last picture shown, and the writer's
+// optimiser its own screen and one frame, whatever the recording's length.
 
 #include "gif/core/ColorMapper.h"
+#include "gif/core/GifWriter.h"
+
+#include <memory>
 
 #include <cstdint>
 #include <string>
@@ -55,18 +59,24 @@ private:
         int left = 0, top = 0, width = 0, height = 0;
     };
     Rect changedRect(const std::uint32_t *pixels) const;
-    void writePending(std::int64_t endIndex, std::vector<std::uint8_t> &out);
+    void writePending(std::int64_t endIndex);
+    void take(std::vector<std::uint8_t> &out);
 
     int width_, height_, fps_;
     ColorMode colors_;
     bool dither_;
+    std::vector<std::uint8_t> bytes_;    // what the writer made, handed out after each call
+    std::unique_ptr<gif::GifStreamWriter> writer_;
     std::vector<std::uint32_t> shown_;   // the picture as a viewer shows it after the last frame
-    std::vector<std::uint8_t> indices_;  // of the frame being compressed
-    std::vector<std::uint8_t> pending_;  // the last frame's descriptor, table and data
+    // The last frame, waiting for its delay: the rectangle that changed, in indices of its table.
+    Rect pendingRect_;
+    std::vector<std::uint8_t> pending_;
+    gif::PaletteBuilder pendingColors_;
     std::int64_t pendingIndex_ = -1;     // its due time; -1 before the first frame
+    std::vector<std::uint8_t> indices_;  // of the frame being mapped
+    gif::PaletteBuilder palette_;
     int framesWritten_ = 0;
     std::int64_t durationCs_ = 0;
-    gif::PaletteBuilder palette_;
     std::string message_;
 };
 

@@ -118,7 +118,10 @@ std::vector<Picture> composed(const gif::oracle::Image &image)
     for (const gif::oracle::Frame &f : image.frames) {
         for (int y = 0; y < f.height; ++y)
             for (int x = 0; x < f.width; ++x) {
-                const std::uint8_t *c = &f.colors[3 * f.pixels[std::size_t(y) * f.width + x]];
+                const int index = f.pixels[std::size_t(y) * f.width + x];
+                if (index == f.transparentIndex)
+                    continue;
+                const std::uint8_t *c = &f.colors[3 * index];
                 canvas[std::size_t(f.top + y) * image.screenWidth + f.left + x] = std::uint32_t(c[0]) << 16 | c[1] << 8 | c[2];
             }
         shown.push_back(canvas);
