@@ -12,8 +12,6 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <future>
-#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -158,25 +156,9 @@ TEST_F(FileCommands, ABrokenPipeAndTheFileSizeLimitAreWriteErrors)
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     std::ofstream(keep, std::ios::binary) << "the old picture";
 
-    // A reader that takes the first 100 bytes and goes away; open already, so the writer's open
-    // does not wait, and waiting at most 60 s for the bytes.
-    const int readEnd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    ASSERT_GE(readEnd, 0);
-    auto reader = std::async(std::launch::async, [readEnd] {
-        std::size_t got = 0;
-        char bytes[100];
-        pollfd ready{readEnd, POLLIN, 0};
-        while (got < sizeof bytes && ::poll(&ready, 1, 60000) == 1) {
-            const ssize_t n = ::read(readEnd, bytes + got, sizeof bytes - got);
-            if (n <= 0 && !(n < 0 && errno == EAGAIN))
-                break;
-            got += std::size_t(std::max<ssize_t>(n, 0));
-        }
-        ::close(readEnd);
-        return got;
-    });
+    auto reader = kaptiv::testing::takeFromFifoAndLeave(fifo, 100); // as `head -c 100` does
     const Outcome piped = kaptiv({"convert", big.string(), fifo.string()});
-    EXPECT_EQ(reader.get(), 100u);
+    EXPECT_EQ(reader.get(), 100);
     EXPECT_EQ(piped.status, 1);
     EXPECT_EQ(piped.err, "kaptiv: Cannot write file \"" + fifo.string() + "\". Broken pipe\n");
 

@@ -277,25 +277,9 @@ TEST_F(Front, ABrokenPipeAndTheFileSizeLimitAreWriteErrorsInBothPrograms)
         EXPECT_EQ(limited.status, 1);
         EXPECT_EQ(limited.err, "kaptiv: Cannot write file \"keep.bmp\". File too large\n");
 
-        // A reader that takes 100 bytes and goes away; open already, so the program's open does
-        // not wait, and waiting at most 60 s for the bytes.
-        const int readEnd = ::open((place / "pipe.bmp").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        ASSERT_GE(readEnd, 0);
-        auto reader = std::async(std::launch::async, [readEnd] {
-            std::size_t got = 0;
-            char bytes[100];
-            pollfd ready{readEnd, POLLIN, 0};
-            while (got < sizeof bytes && ::poll(&ready, 1, 60000) == 1) {
-                const ssize_t n = ::read(readEnd, bytes + got, sizeof bytes - got);
-                if (n <= 0 && !(n < 0 && errno == EAGAIN))
-                    break;
-                got += std::size_t(std::max<ssize_t>(n, 0));
-            }
-            ::close(readEnd);
-            return got;
-        });
+        auto reader = takeFromFifoAndLeave(place / "pipe.bmp", 100); // as `head -c 100` does
         const Outcome piped = run(program, {"grab", "screen", "--output", "pipe.bmp"}, place, {{"DISPLAY", display}});
-        EXPECT_EQ(reader.get(), 100u);
+        EXPECT_EQ(reader.get(), 100);
         EXPECT_EQ(piped.status, 1);
         EXPECT_EQ(piped.err, "kaptiv: Cannot write file \"pipe.bmp\". Broken pipe\n");
 

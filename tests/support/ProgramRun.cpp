@@ -3,7 +3,10 @@
 #include <fstream>
 #include <iterator>
 
+#include <algorithm>
+
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -50,6 +53,26 @@ ProgramOutcome runProgram(const ProgramRun &run, const std::filesystem::path &ca
     outcome.out = run.standardOutput >= 0 ? std::string() : fileContents(outFile);
     outcome.err = fileContents(errFile);
     return outcome;
+}
+
+std::future<long> takeFromFifoAndLeave(const std::filesystem::path &fifo, std::size_t count)
+{
+    const int readEnd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (readEnd < 0)
+        return std::async(std::launch::deferred, [] { return -1L; });
+    return std::async(std::launch::async, [readEnd, count] {
+        std::vector<char> bytes(count);
+        std::size_t got = 0;
+        pollfd ready{readEnd, POLLIN, 0};
+        while (got < count && ::poll(&ready, 1, 60000) == 1) {
+            const ssize_t n = ::read(readEnd, bytes.data() + got, count - got);
+            if (n <= 0 && !(n < 0 && errno == EAGAIN))
+                break;
+            got += std::size_t(std::max<ssize_t>(n, 0));
+        }
+        ::close(readEnd);
+        return long(got);
+    });
 }
 
 std::string fileContents(const std::filesystem::path &file)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <future>
 #include <map>
 #include <optional>
 #include <string>
@@ -29,5 +30,10 @@ struct ProgramRun {
 ProgramOutcome runProgram(const ProgramRun &run, const std::filesystem::path &capture);
 
 std::string fileContents(const std::filesystem::path &file);
+
+// A reader of the FIFO that takes its first `count` bytes and goes away, as `head -c` does. The
+// FIFO is open for reading before this returns, so a writer's open does not wait; the bytes are
+// waited for at most 60 s. The future gives how many it took (-1: the FIFO could not be opened).
+std::future<long> takeFromFifoAndLeave(const std::filesystem::path &fifo, std::size_t count);
 
 } // namespace kaptiv::testing
