@@ -6,6 +6,7 @@
 #include "document/ChldSnap.h"
 #include "document/TranspSnap.h"
 #include "platform/Dialogs.h"
+#include "settings/GifOptions.h"
 
 #include <QShowEvent>
 #include <QSignalBlocker>
@@ -80,7 +81,9 @@ TGIFSaveInfo TAnimationfrm::AnimationInfo() const
     for (int entry = 0; entry < ImageLB->count(); ++entry)
         if (const TImagefrm *window = GetChildfrm(entry))
             frames[size_t(entry)] = window->FrameDefs;
-    return AnimationRecord(std::move(frames), LoopAnim->isChecked() ? 0 : NumLoop->value());
+    TGIFSaveInfo info = AnimationRecord(std::move(frames), LoopAnim->isChecked() ? 0 : NumLoop->value());
+    info.ReduceColors = ReduceColorscb->isChecked();
+    return info;
 }
 
 void TAnimationfrm::ImageLBClick()
@@ -221,6 +224,9 @@ void TAnimationfrm::ViewAnimbClick() { dialogs().execModal(links_.preview()); }
 
 void TAnimationfrm::SaveAnimbClick()
 {
+    GifOptions stored = LoadGifOptions();
+    stored.AnimationReduceColors = ReduceColorscb->isChecked();
+    SaveGifOptions(stored);
     TGIFSaveInfo info = AnimationInfo(); // what the file cannot hold is refused before a name is asked for
     if (!Execute(Save, this))
         return;

@@ -57,6 +57,7 @@ public:
     QSpinBox *Speedv;
     QCheckBox *LoopAnim;
     QSpinBox *NumLoop;
+    QCheckBox *ReduceColorscb; // "Reduce colors to fit", remembered in the GIF options' settings group
     QPushButton *ViewAnimb;
     QPushButton *SaveAnimb;
     QPushButton *Close;

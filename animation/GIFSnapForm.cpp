@@ -3,6 +3,7 @@
 
 #include "animation/AnimationRecord.h"
 #include "platform/Dialogs.h"
+#include "settings/GifOptions.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -72,6 +73,7 @@ TAnimationfrm::TAnimationfrm(Links links, QWidget *parent)
       Speedv(spinBox("Speedv", 1, MaxSpeed, 100)),
       LoopAnim(new QCheckBox(QStringLiteral("Loop Animation"))),
       NumLoop(spinBox("NumLoop", 1, MaxLoopCount, 1)),
+      ReduceColorscb(new QCheckBox(QStringLiteral("Reduce colors to fit"))),
       ViewAnimb(new QPushButton(QStringLiteral("View Animation"))),
       SaveAnimb(new QPushButton(QStringLiteral("Save..."))),
       Close(new QPushButton(QStringLiteral("Close"))),
@@ -208,6 +210,11 @@ QWidget *TAnimationfrm::animationPropertiesGroup()
     layout->addSpacing(20);
     layout->addWidget(LoopAnim);
     layout->addWidget(NumLoop);
+    layout->addSpacing(20);
+    ReduceColorscb->setObjectName(QStringLiteral("ReduceColorscb"));
+    ReduceColorscb->setToolTip(QStringLiteral("Images of more than 256 colors get 256 colors chosen for the animation"));
+    ReduceColorscb->setChecked(LoadGifOptions().AnimationReduceColors);
+    layout->addWidget(ReduceColorscb);
     layout->addStretch();
     return AnimProps;
 }

@@ -188,6 +188,7 @@ void TScreenfrm::GIFgif1Click(QObject *)
     frame.Comment = window->Comment;
     TGIFSaveInfo info;
     info.Frames = {frame};
+    info.ReduceColors = options.ReduceColors->isChecked();
     window->FromGif = true;
     window->GifInfo = frame;
     window->FrameDefs = window->GifInfo;

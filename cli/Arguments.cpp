@@ -29,4 +29,11 @@ QRgb rgbOption(const QString &option, const QString &text)
     return 0xFF000000u | text.right(6).toUInt(nullptr, 16);
 }
 
+void requireAdaptiveForDither(const QStringList &given, bool adaptive)
+{
+    for (const QString &option : given)
+        if (!adaptive && (option == QLatin1String("--dither") || option == QLatin1String("--no-dither")))
+            throw UsageError{QStringLiteral("%1 goes with --colors adaptive").arg(option)};
+}
+
 } // namespace kaptiv

@@ -15,4 +15,7 @@ int wholeNumber(const QString &option, const QString &text, int maximum);
 // A colour given as RRGGBB (a leading # is allowed).
 QRgb rgbOption(const QString &option, const QString &text);
 
+// --dither and --no-dither go with --colors adaptive only; `given` holds the options named.
+void requireAdaptiveForDither(const QStringList &given, bool adaptive);
+
 } // namespace kaptiv

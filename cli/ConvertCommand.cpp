@@ -20,6 +20,8 @@ namespace {
 
 struct ConvertOptions {
     BmpColorFormat colors = BmpColorFormat::AsIs;
+    bool adaptive = false; // --colors adaptive: a table of at most 256 colours made for the picture
+    bool dither = true;
     JpegOptions jpeg;
     bool interlaced = false;
     std::optional<QRgb> transparent;
@@ -27,13 +29,15 @@ struct ConvertOptions {
     QStringList given; // the options named, to refuse those the output format has no use for
 };
 
-BmpColorFormat parseColors(const QString &value)
+BmpColorFormat parseColors(const QString &value, bool &adaptive)
 {
+    adaptive = value == QLatin1String("adaptive");
+    if (adaptive) return BmpColorFormat::AsIs;
     if (value == QLatin1String("mono")) return BmpColorFormat::Monochrome;
     if (value == QLatin1String("16")) return BmpColorFormat::Colors16;
     if (value == QLatin1String("256")) return BmpColorFormat::Colors256;
     if (value == QLatin1String("as-is")) return BmpColorFormat::AsIs;
-    throw UsageError{QStringLiteral("--colors must be mono, 16, 256 or as-is, not '%1'").arg(value)};
+    throw UsageError{QStringLiteral("--colors must be mono, 16, 256, as-is or adaptive, not '%1'").arg(value)};
 }
 
 // The file type by the name's extension, letter case ignored on the command line.
@@ -76,6 +80,8 @@ void refuseUnusedOptions(const ConvertOptions &options, ImageFileType type)
     auto usedBy = [type](const QString &option) {
         if (option == QLatin1String("--frame"))
             return true; // an input option
+        if (option == QLatin1String("--dither") || option == QLatin1String("--no-dither"))
+            return type == ImageFileType::Gif || type == ImageFileType::Bitmap || type == ImageFileType::Png;
         if (option == QLatin1String("--colors"))
             return type != ImageFileType::Jpeg;
         if (option == QLatin1String("--quality") || option == QLatin1String("--grayscale")
@@ -88,12 +94,17 @@ void refuseUnusedOptions(const ConvertOptions &options, ImageFileType type)
     for (const QString &option : options.given)
         if (!usedBy(option))
             throw UsageError{QStringLiteral("%1 does not apply to the output format").arg(option)};
+    if (options.adaptive && type == ImageFileType::Icon)
+        throw UsageError{QStringLiteral("--colors adaptive applies to GIF, BMP and PNG output")};
 }
 
 // Writes the picture and says what was written.
 QString writePicture(const Bitmap &source, const QString &path, ImageFileType type, const ConvertOptions &options)
 {
-    const Bitmap picture = type == ImageFileType::Jpeg ? source : bitmapInColorFormat(source, options.colors);
+    // A GIF is reduced by its writer, which keeps a transparent colour out of the mixing.
+    const Bitmap picture = type == ImageFileType::Jpeg || (options.adaptive && type == ImageFileType::Gif) ? source
+        : options.adaptive ? bitmapWithAdaptiveColors(source, options.dither)
+                           : bitmapInColorFormat(source, options.colors);
     const QString depth = QStringLiteral("%1 bits per pixel").arg(picture.depth());
     switch (type) {
     case ImageFileType::Bitmap:
@@ -122,6 +133,8 @@ QString writePicture(const Bitmap &source, const QString &path, ImageFileType ty
             frame.TransparentColor = uint(qRed(*options.transparent)) | uint(qGreen(*options.transparent)) << 8
                 | uint(qBlue(*options.transparent)) << 16;
         TGIFSaveInfo info;
+        info.ReduceColors = options.adaptive;
+        info.Dither = options.dither;
         info.Frames.push_back(frame);
         if (!SaveGIF(path, info))
             refuseGifFrames(info);
@@ -157,7 +170,9 @@ int runConvert(const QStringList &arguments, std::ostream &out)
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &a = arguments[i];
         if (a == QLatin1String("--colors")) {
-            options.colors = parseColors(valueOf(arguments, i));
+            options.colors = parseColors(valueOf(arguments, i), options.adaptive);
+        } else if (a == QLatin1String("--dither") || a == QLatin1String("--no-dither")) {
+            options.dither = a == QLatin1String("--dither");
         } else if (a == QLatin1String("--quality")) {
             options.jpeg.quality = wholeNumber(a, valueOf(arguments, i), 100);
             if (options.jpeg.quality < 1)
@@ -187,6 +202,7 @@ int runConvert(const QStringList &arguments, std::ostream &out)
     const ImageFileType inputType = fileTypeOf(files[0], "input");
     const ImageFileType outputType = fileTypeOf(files[1], "output");
     refuseUnusedOptions(options, outputType);
+    requireAdaptiveForDither(options.given, options.adaptive);
     if (options.given.contains(QLatin1String("--frame")) && inputType != ImageFileType::Gif)
         throw UsageError{QStringLiteral("--frame applies to a GIF input file")};
 

@@ -177,7 +177,7 @@ int runGifMake(const QStringList &arguments, std::ostream &out)
     TFrameInfo settings;
     TGIFSaveInfo info;
     info.GlobalColors = true;
-    QStringList images;
+    QStringList images, colorOptions;
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &a = arguments[i];
         if (a == QLatin1String("--output") || a == QLatin1String("-o")) {
@@ -196,12 +196,21 @@ int runGifMake(const QStringList &arguments, std::ostream &out)
             info.GlobalColors = false;
         } else if (a == QLatin1String("--optimize")) {
             info.Optimize = true;
+        } else if (a == QLatin1String("--colors")) {
+            const QString value = valueOf(arguments, i);
+            if (value != QLatin1String("as-is") && value != QLatin1String("adaptive"))
+                throw UsageError{QStringLiteral("--colors must be as-is or adaptive, not '%1'").arg(value)};
+            info.ReduceColors = value == QLatin1String("adaptive");
+        } else if (a == QLatin1String("--dither") || a == QLatin1String("--no-dither")) {
+            info.Dither = a == QLatin1String("--dither");
+            colorOptions << a;
         } else if (a.startsWith(QLatin1String("--"))) {
             throw UsageError{QStringLiteral("unknown option '%1'").arg(a)};
         } else {
             images << a;
         }
     }
+    requireAdaptiveForDither(colorOptions, info.ReduceColors);
     if (output.isEmpty())
         throw UsageError{QStringLiteral("gif-make needs --output OUT.gif")};
     if (images.isEmpty())

@@ -3,6 +3,7 @@
 #include "document/ChldSnap.h"
 #include "document/TranspSnap.h"
 #include "platform/Dialogs.h"
+#include "settings/GifOptions.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -19,6 +20,7 @@ TImgFormat::TImgFormat(std::function<TImagefrm *()> activeImage, std::function<T
       Colorb(new QPushButton(QStringLiteral("Color..."))),
       clabel(new QLabel(QStringLiteral("(Choose a color to be transparent)"))),
       Commentb(new QPushButton(QStringLiteral("Comment..."))),
+      ReduceColors(new QCheckBox(QStringLiteral("Reduce colors to fit"))),
       CQ(new QSpinBox),
       ColorGrp(new RadioGroup(QStringLiteral("Colors"), {QStringLiteral("Color mode"), QStringLiteral("Grayscale mode")}, 0)),
       PE(new QCheckBox(QStringLiteral("Use Progressive Encoding"))),
@@ -74,6 +76,8 @@ QWidget *TImgFormat::gifPage()
     Colorb->setObjectName(QStringLiteral("Colorb"));
     clabel->setObjectName(QStringLiteral("clabel"));
     Commentb->setObjectName(QStringLiteral("Commentb"));
+    ReduceColors->setObjectName(QStringLiteral("ReduceColors"));
+    ReduceColors->setToolTip(QStringLiteral("A picture of more than 256 colors is saved with 256 colors chosen for it"));
     Interlaced->setChecked(true);
     Colorb->setEnabled(false);
     QPalette red = clabel->palette();
@@ -91,6 +95,7 @@ QWidget *TImgFormat::gifPage()
     options->addWidget(Interlaced);
     options->addLayout(transparent);
     options->addWidget(clabel);
+    options->addWidget(ReduceColors);
     auto *comment = new QHBoxLayout;
     comment->addStretch();
     comment->addWidget(Commentb);
@@ -135,7 +140,19 @@ QWidget *TImgFormat::bmpPage()
     return page;
 }
 
-void TImgFormat::FormCreate() { TransColor = NoColor; }
+void TImgFormat::FormCreate()
+{
+    TransColor = NoColor;
+    ReduceColors->setChecked(LoadGifOptions().ReduceColors);
+}
+
+void TImgFormat::Button1Click()
+{
+    GifOptions stored = LoadGifOptions(); // values of the group this dialog does not show stay
+    stored.ReduceColors = ReduceColors->isChecked();
+    SaveGifOptions(stored);
+    done(1);
+}
 
 void TImgFormat::TranspClick()
 {

@@ -35,6 +35,7 @@ public:
     QPushButton *Colorb;
     QLabel *clabel;
     QPushButton *Commentb;
+    QCheckBox *ReduceColors; // "Reduce colors to fit"; kept in the GIF options' settings group
     // "JPEG"
     QSpinBox *CQ;
     RadioGroup *ColorGrp; // 0 "Color mode", 1 "Grayscale mode"
@@ -49,7 +50,7 @@ public:
     void TranspClick();
     void ColorbClick();
     void CommentbClick();
-    void Button1Click() { done(1); }
+    void Button1Click();
 
 protected:
     void reject() override { done(2); } // the close box and Esc

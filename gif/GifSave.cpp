@@ -1,10 +1,13 @@
 #include "gif/GifSave.h"
 
 #include "platform/FileErrors.h"
+#include "gif/core/ColorReducer.h"
 #include "gif/core/GifWriter.h"
 #include "platform/Errors.h"
 
 #include <algorithm>
+#include <memory>
+#include <optional>
 
 namespace kaptiv {
 
@@ -31,7 +34,116 @@ gif::GifFrameInput writerFrame(const TFrameInfo &frame, QImage &image)
 // A frame the writer refused while the file was being written.
 struct FrameRefused {};
 
+gif::BgrxPixels bgrxOf(const QImage &rgb32)
+{
+    return {rgb32.constBits(), rgb32.width(), rgb32.height(), rgb32.bytesPerLine()};
+}
+
+// The colour (0xRRGGBB) a transparent frame keeps exactly; none for an opaque frame.
+std::optional<std::uint32_t> keptColorOf(const TFrameInfo &frame)
+{
+    if (!frame.Transparent)
+        return std::nullopt;
+    // The writer takes "no colour" as white.
+    const QRgb rgb = frame.TransparentColor == NoColor ? qRgb(255, 255, 255) : rgbOfColorValue(frame.TransparentColor);
+    return std::uint32_t(rgb) & 0xFFFFFF;
+}
+
+// How the frames of a save with ReduceColors get their colours, decided from one look at every
+// frame: nothing when each frame fits a table of its own (the file is then as without the
+// option); else one adaptive table for all frames when they share one, or a table for each frame
+// of more than 256 colours. A frame whose colours are in the table keeps them, since a colour that
+// is an entry is never dithered.
+class FrameReduction {
+public:
+    FrameReduction(const TGIFSaveInfo &info, int count, const std::function<TFrameInfo(int)> &frameAt)
+        : dither_(info.Dither)
+    {
+        if (!info.ReduceColors)
+            return;
+        bool shared = info.GlobalColors && count > 1;
+        std::optional<std::uint32_t> kept;
+        gif::ColorHistogram histogram;
+        own_.resize(std::size_t(std::max(count, 0)));
+        for (int n = 0; n < count; ++n) {
+            const TFrameInfo frame = frameAt(n);
+            if (!frame.Bitmap || frame.Bitmap->isNull())
+                continue; // refused later, as without the option
+            const QImage image = frame.Bitmap->toRgb32();
+            const std::optional<std::uint32_t> keep = keptColorOf(frame);
+            // One table keeps one transparent colour exactly; frames transparent in different
+            // colours get a table each.
+            if (keep && kept && *kept != *keep)
+                shared = false;
+            if (keep)
+                kept = keep;
+            gif::PaletteBuilder colours;
+            if (!gif::FitsColors(bgrxOf(image), colours)) {
+                gif::ColorHistogram own;
+                own.Add(bgrxOf(image), keep);
+                own_[std::size_t(n)] = gif::ChoosePalette(own, 256, 3, keep);
+            }
+            if (shared)
+                histogram.Add(bgrxOf(image), kept);
+        }
+        if (std::none_of(own_.begin(), own_.end(), [](const auto &p) { return p.has_value(); })) {
+            own_.clear();
+            return;
+        }
+        if (shared) {
+            shared_ = std::make_unique<gif::PaletteMapper>(gif::ChoosePalette(histogram, 256, 3, kept));
+            own_.clear();
+        }
+    }
+
+    // Gives frame `n`'s 32-bit picture the colours it is to be written with; `input` then points
+    // at them.
+    void Apply(int n, const TFrameInfo &frame, QImage &image, gif::GifFrameInput &input) const
+    {
+        std::unique_ptr<gif::PaletteMapper> own;
+        gif::PaletteMapper *mapper = shared_.get();
+        if (!mapper && std::size_t(n) < own_.size() && own_[std::size_t(n)]) {
+            own = std::make_unique<gif::PaletteMapper>(*own_[std::size_t(n)]);
+            mapper = own.get();
+        }
+        if (!mapper)
+            return;
+        uchar *bits = image.bits(); // detaches: the window's own picture stays as it is
+        mapper->Reduce(bgrxOf(image), dither_, bits, image.bytesPerLine(), frame.Left, frame.Top);
+        input.Pixels = bgrxOf(image);
+    }
+
+private:
+    bool dither_;
+    std::unique_ptr<gif::PaletteMapper> shared_;
+    std::vector<std::optional<gif::Palette>> own_;
+};
+
 } // namespace
+
+Bitmap bitmapWithAdaptiveColors(const Bitmap &picture, bool dither)
+{
+    const QImage rgb32 = picture.toRgb32();
+    const gif::BgrxPixels pixels = bgrxOf(rgb32);
+    gif::PaletteBuilder exact;
+    gif::Palette palette;
+    if (gif::FitsColors(pixels, exact)) {
+        palette.Colors = exact.Table();
+        palette.Count = std::max(exact.Count(), 1);
+        dither = false;
+    } else {
+        gif::ColorHistogram histogram;
+        histogram.Add(pixels);
+        palette = gif::ChoosePalette(histogram);
+    }
+    QVector<QRgb> table;
+    for (int i = 0; i < palette.Count; ++i)
+        table << (0xFF000000u | palette.Rgb(i));
+    Bitmap reduced = Bitmap::create(rgb32.width(), rgb32.height(), 8, table);
+    QImage &image = reduced.image();
+    gif::PaletteMapper(palette).Map(pixels, dither, image.bits(), image.bytesPerLine());
+    return reduced;
+}
 
 bool EncodeGIF(TGIFSaveInfo &info, std::vector<uint8_t> &bytes)
 {
@@ -40,11 +152,13 @@ bool EncodeGIF(TGIFSaveInfo &info, std::vector<uint8_t> &bytes)
     save.GlobalColors = info.GlobalColors;
     save.Optimize = info.Optimize;
     std::vector<QImage> pixels(info.Frames.size()); // each frame's 32-bit copy, while the writer reads it
+    const FrameReduction reduction(info, info.Count(), [&](int n) { return info.Frames[size_t(n)]; });
     for (size_t i = 0; i < info.Frames.size(); ++i) {
         const TFrameInfo &frame = info.Frames[i];
         if (!frame.Bitmap || frame.Bitmap->isNull())
             return false;
         save.Frames.push_back(writerFrame(frame, pixels[i]));
+        reduction.Apply(int(i), frame, pixels[i], save.Frames.back());
     }
     bytes.clear();
     const bool written = gif::WriteGIFStream(save, bytes);
@@ -71,6 +185,7 @@ bool SaveGIF(const QString &fileName, int count, const std::function<TFrameInfo(
         info.Frames.clear();
         if (count <= 0)
             return false;
+        const FrameReduction reduction(info, count, frameAt);
         // The shared table must be whole before the file starts, so each frame's colours are
         // gathered first (as WriteGIFStream does), keeping only the frame's place and size.
         gif::PaletteBuilder palette;
@@ -84,7 +199,8 @@ bool SaveGIF(const QString &fileName, int count, const std::function<TFrameInfo(
                 readable = false;
             else if (info.GlobalColors || i == 0) {
                 QImage image;
-                const gif::GifFrameInput input = writerFrame(frame, image);
+                gif::GifFrameInput input = writerFrame(frame, image);
+                reduction.Apply(i, frame, image, input);
                 width = image.width();
                 height = image.height();
                 scratch.resize(size_t(image.width()) * size_t(image.height()));
@@ -129,7 +245,9 @@ bool SaveGIF(const QString &fileName, int count, const std::function<TFrameInfo(
                         if (!frame.Bitmap || frame.Bitmap->isNull())
                             throw FrameRefused{};
                         QImage image;
-                        if (!writer.AddFrame(writerFrame(frame, image)))
+                        gif::GifFrameInput input = writerFrame(frame, image);
+                        reduction.Apply(next, frame, image, input);
+                        if (!writer.AddFrame(input))
                             throw FrameRefused{};
                     } else {
                         writer.Finish();

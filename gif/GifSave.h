@@ -15,12 +15,21 @@ struct TGIFSaveInfo {
     quint16 Loop = 0;               // 0 repeats for ever
     bool GlobalColors = false;      // share one colour table; cleared when the frames do not fit one
     bool Optimize = false;          // store each frame as what it changes on screen
+    // Frames of more than 256 colours get an adaptive table (one shared by all frames with
+    // GlobalColors, else one each) instead of being refused; a frame whose colours fit the table
+    // in use keeps them exactly. Dither applies to reduced frames only.
+    bool ReduceColors = false;
+    bool Dither = true;
     int Count() const { return int(Frames.size()); }
 };
 
 // The whole GIF file for the frames, in `bytes`. False when a frame needs more than 256 colours
 // (alone, or the first frame of a shared table) or has no picture, or there are no frames.
 bool EncodeGIF(TGIFSaveInfo &info, std::vector<uint8_t> &bytes);
+
+// The picture with at most 256 colours as an 8-bit bitmap: its own colours when they are that
+// few, else an adaptive table (dithered when asked). Raises EOutOfMemory.
+Bitmap bitmapWithAdaptiveColors(const Bitmap &picture, bool dither);
 
 // Writes the frames to `fileName`. False when EncodeGIF is; the file is then left as it was. A
 // file that cannot be created raises EOpenFile with the reason.

@@ -8,6 +8,7 @@
 #include "platform/PixelFormats.h"
 
 #include <QDir>
+#include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -103,7 +104,11 @@ TEST(ConvertCommand, WhatCannotBeDoneIsRefusedAndNothingIsWritten)
         {{in, out + ".bmp", "--transparent", "FFFFFF"}, 2, "--transparent does not apply to the output format"},
         {{in, out + ".jpg", "--quality", "0"}, 2, "--quality takes 1 to 100, not 0"},
         {{in, out + ".jpg", "--quality", "101"}, 2, "--quality takes a whole number from 0 to 100, not '101'"},
-        {{in, out + ".bmp", "--colors", "65536"}, 2, "--colors must be mono, 16, 256 or as-is, not '65536'"},
+        {{in, out + ".bmp", "--colors", "65536"}, 2, "--colors must be mono, 16, 256, as-is or adaptive, not '65536'"},
+        {{in, out + ".bmp", "--dither"}, 2, "--dither goes with --colors adaptive"},
+        {{in, out + ".gif", "--colors", "256", "--no-dither"}, 2, "--no-dither goes with --colors adaptive"},
+        {{in, out + ".ico", "--colors", "adaptive"}, 2, "--colors adaptive applies to GIF, BMP and PNG output"},
+        {{in, out + ".jpg", "--colors", "adaptive", "--dither"}, 2, "does not apply to the output format"},
         {{in, out + ".tif"}, 2, "cannot tell the output file's format from"},
         {{in}, 2, "convert takes an input file and an output file"},
         {{in, out + ".bmp", "--frame", "2"}, 2, "--frame applies to a GIF input file"},
@@ -138,6 +143,60 @@ TEST(ConvertCommand, WhatCannotBeDoneIsRefusedAndNothingIsWritten)
     const Result grab = kaptiv({"grab", "screen", "--output", out + ".jpg"});
     EXPECT_EQ(grab.status, 2);
     EXPECT_NE(grab.err.find("grab writes .bmp or .png files"), std::string::npos) << grab.err;
+}
+
+TEST(ConvertCommand, AdaptiveColoursFitAFullColourPictureInto256AndKeepAFewColourOneExact)
+{
+    QTemporaryDir dir;
+    // A smooth gradient of 9,600 colours.
+    QImage many(120, 80, QImage::Format_RGB32);
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 120; ++x)
+            many.setPixel(x, y, qRgb(x * 2, y * 3, (x + y) & 0xFF));
+    const QString manyIn = dir.filePath(QStringLiteral("many.bmp"));
+    saveBmp(Bitmap(many, 24), manyIn);
+    const QString fewIn = dir.filePath(QStringLiteral("few.bmp"));
+    saveBmp(Bitmap(picture(), 24), fewIn);
+    const auto gifFrame = [](const QString &p) { return *GetFrameInfo(loadGif(p), 1).Bitmap; };
+    struct Case {
+        const char *out;
+        std::function<Bitmap(const QString &)> load;
+        const char *report;
+    } cases[] = {
+        {"a.gif", gifFrame, "GIF"},
+        {"a.bmp", loadBmp, "8 bits per pixel"},
+        {"a.png", loadPng, "8 bits per pixel"},
+    };
+    QImage first;
+    for (const bool dither : {true, false})
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(c.out) + (dither ? " dithered" : ""));
+            const QString out = dir.filePath(QLatin1String(c.out));
+            const Result r = kaptiv({"convert", manyIn, out, "--colors", "adaptive", dither ? "--dither" : "--no-dither"});
+            ASSERT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(r.out, out.toStdString() + ": 120 x 80, " + c.report + "\n");
+            const QImage back = c.load(out).toRgb32();
+            // Every format gets the same pixels, each within a few levels of the original.
+            if (c.out == cases[0].out)
+                first = back;
+            EXPECT_EQ(back, first);
+            double error = 0;
+            QSet<QRgb> colours;
+            for (int y = 0; y < 80; ++y)
+                for (int x = 0; x < 120; ++x) {
+                    const QRgb a = many.pixel(x, y), b = back.pixel(x, y);
+                    error += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+                    colours.insert(b);
+                }
+            EXPECT_LT(error / (3 * 80 * 120), dither ? 4.5 : 4.0); // 3.7 and 3.2 when written
+            EXPECT_GT(colours.size(), 200);
+            EXPECT_LE(colours.size(), 256);
+        }
+    // Few colours come through as they are, in 8 bits for a bitmap.
+    const QString few = dir.filePath(QStringLiteral("few.bmp.bmp"));
+    ASSERT_EQ(kaptiv({"convert", fewIn, few, "--colors", "adaptive"}).status, 0);
+    EXPECT_EQ(loadBmp(few).depth(), 8);
+    EXPECT_EQ(loadBmp(few).toRgb32(), picture());
 }
 
 } // namespace

@@ -123,6 +123,58 @@ TEST_F(GifCommands, LocalTablesWhenAskedOrWhenTheColoursDoNotShareOneTable)
         << info;
 }
 
+TEST_F(GifCommands, AdaptiveColoursReduceOnlyWhatDoesNotFitAndKeepStillAreasStill)
+{
+    // Full-colour frames: a gradient, and the same with a 10 x 6 rectangle of other colours.
+    QImage one(64, 48, QImage::Format_RGB32);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x)
+            one.setPixel(x, y, qRgb(x * 4, y * 5, 2 * (x + y)));
+    QImage two = one;
+    for (int y = 20; y < 26; ++y)
+        for (int x = 30; x < 40; ++x)
+            two.setPixel(x, y, qRgb(255 - x, 3 * y, 99));
+    const QString f1 = bitmap("1.bmp", Bitmap(one, 24)), f2 = bitmap("2.bmp", Bitmap(two, 24));
+    const QString few = bitmap("few.bmp", quarters(64, 48, {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(9, 9, 9)}));
+
+    // Frames that fit make the same file with and without the option.
+    const auto bytes = [this](const QString &name) {
+        QFile f(file(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    ASSERT_EQ(kaptiv({"gif-make", "-o", file("plain.gif"), few, few}).status, 0);
+    ASSERT_EQ(kaptiv({"gif-make", "-o", file("as-is.gif"), "--colors", "as-is", few, few}).status, 0);
+    ASSERT_EQ(kaptiv({"gif-make", "-o", file("fits.gif"), "--colors", "adaptive", few, few}).status, 0);
+    EXPECT_EQ(bytes("as-is.gif"), bytes("plain.gif"));
+    EXPECT_EQ(bytes("fits.gif"), bytes("plain.gif"));
+
+    const Result shared = kaptiv({"gif-make", "-o", file("s.gif"), "--colors", "adaptive", f1, f2});
+    ASSERT_EQ(shared.status, 0) << shared.err;
+    EXPECT_EQ(shared.out, file("s.gif").toStdString() + ": 2 frames, one shared colour table\n");
+    const gif::GifImage image = loadGif(file("s.gif"));
+    const QImage back1 = GetFrameInfo(image, 1).Bitmap->toRgb32(), back2 = GetFrameInfo(image, 2).Bitmap->toRgb32();
+    int changed = 0;
+    double error = 0;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const bool inside = x >= 30 && x < 40 && y >= 20 && y < 26;
+            if (!inside)
+                ASSERT_EQ(back1.pixel(x, y), back2.pixel(x, y)) << x << "," << y << ": a still pixel changed";
+            changed += back1.pixel(x, y) != back2.pixel(x, y);
+            const QRgb a = one.pixel(x, y), b = back1.pixel(x, y);
+            error += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+        }
+    EXPECT_GT(changed, 30);
+    EXPECT_LT(error / (3 * 64 * 48), 4.0);
+
+    // A table each: the frame of four colours keeps them exactly.
+    const Result local = kaptiv({"gif-make", "-o", file("l.gif"), "--colors", "adaptive", "--no-dither", "--local-colors", f1, few});
+    ASSERT_EQ(local.status, 0) << local.err;
+    EXPECT_NE(local.out.find("a colour table per frame"), std::string::npos);
+    EXPECT_EQ(GetFrameInfo(loadGif(file("l.gif")), 2).Bitmap->toRgb32(),
+              quarters(64, 48, {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(9, 9, 9)}).toRgb32());
+}
+
 TEST_F(GifCommands, TooManyColoursFailsAndLeavesTheOldFile)
 {
     QImage many(300, 1, QImage::Format_RGB32);
@@ -162,6 +214,9 @@ TEST_F(GifCommands, BadInputIsRefusedClearly)
         {{"gif-make", "-o", file("o.gif"), "--delay", "-1", bmp}, 2, "--delay takes a whole number"},
         {{"gif-make", "-o", file("o.gif"), "--loop", "70000", bmp}, 2, "--loop takes a whole number from 0 to 65535"},
         {{"gif-make", "-o", file("o.gif"), "--transparent", "red", bmp}, 2, "--transparent takes a colour as RRGGBB"},
+        {{"gif-make", "-o", file("o.gif"), "--dither", bmp}, 2, "--dither goes with --colors adaptive"},
+        {{"gif-make", "-o", file("o.gif"), "--colors", "as-is", "--no-dither", bmp}, 2, "--no-dither goes with --colors adaptive"},
+        {{"gif-make", "-o", file("o.gif"), "--colors", "256", bmp}, 2, "--colors must be as-is or adaptive, not '256'"},
         {{"gif-make", "-o", file("o.gif"), bmp, file("not.gif")}, 1, "kaptiv: " + file("not.gif").toStdString() + ": Bitmap image is not valid.\n"},
         {{"gif-make", "-o", file("no/such/dir/o.gif"), bmp}, 1, "o.gif"},
     };

@@ -2,6 +2,7 @@
 #include "TestFiles.h"
 #include "TestPixels.h"
 
+#include "gif/core/ColorReducer.h"
 #include "gif/core/GifReader.h"
 #include "gif/core/GifWriter.h"
 
@@ -112,6 +113,7 @@ TEST(GiflibDifferential, OurFilesDecodeInGiflibToThePixelsPutIn)
         const char *what;
         int frames, width, height, colors;
         bool interlaced, global, transparent;
+        bool reduced = false; // full-colour frames given one adaptive table, dithered
     } cases[] = {
         {"one colour", 1, 7, 3, 1, false, false, false},
         {"two colours, interlaced", 1, 31, 29, 2, true, false, true},
@@ -120,6 +122,7 @@ TEST(GiflibDifferential, OurFilesDecodeInGiflibToThePixelsPutIn)
         {"animation, overflowing shared table", 5, 120, 90, 200, false, true, false},
         {"animation, local tables", 4, 255, 3, 129, true, false, true},
         {"a long frame clearing its table", 1, 1000, 700, 256, false, false, false},
+        {"full colour reduced to a shared table", 3, 150, 100, 0, true, true, true, true},
     };
     for (const Case &c : cases) {
         std::vector<TestBitmap> bitmaps;
@@ -129,8 +132,16 @@ TEST(GiflibDifferential, OurFilesDecodeInGiflibToThePixelsPutIn)
                 color = random() & 0xFFFFFF;
             std::vector<std::uint32_t> pixels(static_cast<std::size_t>(c.width) * static_cast<std::size_t>(c.height));
             for (std::size_t i = 0; i < pixels.size(); ++i)
-                pixels[i] = palette[i < palette.size() ? i : random() % palette.size()];
+                pixels[i] = c.reduced ? random() & 0xFFFFFF : palette[i < palette.size() ? i : random() % palette.size()];
             bitmaps.emplace_back(c.width, c.height, pixels);
+        }
+        if (c.reduced) {
+            ColorHistogram histogram;
+            for (const TestBitmap &b : bitmaps)
+                histogram.Add(b.View());
+            PaletteMapper mapper(ChoosePalette(histogram));
+            for (TestBitmap &b : bitmaps)
+                mapper.Reduce(b.View(), true, b.bgrx.data(), 4 * b.width);
         }
         GifSaveInfo info;
         info.GlobalColors = c.global;
@@ -144,6 +155,8 @@ TEST(GiflibDifferential, OurFilesDecodeInGiflibToThePixelsPutIn)
         }
         std::vector<std::uint8_t> file;
         ASSERT_TRUE(WriteGIFStream(info, file)) << c.what;
+        if (c.reduced)
+            EXPECT_TRUE(info.GlobalColors) << "the reduced frames share one table";
         const auto theirs = oracle::Read(file);
         ASSERT_TRUE(theirs) << c.what;
         ASSERT_EQ(theirs->frames.size(), bitmaps.size());

@@ -1,0 +1,54 @@
+#include "settings/GifOptions.h"
+
+#include "platform/Errors.h"
+
+namespace kaptiv {
+
+namespace {
+
+const QString ReduceColorsValue = QStringLiteral("Reduce Colors");
+const QString AnimationReduceColorsValue = QStringLiteral("Animation Reduce Colors");
+
+bool readFlag(const Registry &access, const QString &name, bool absent)
+{
+    try {
+        return access.readInteger(name) != 0;
+    } catch (const ERegistryError &) {
+        return absent; // not there yet, or not a number: the default stands
+    }
+}
+
+} // namespace
+
+GifOptions LoadGifOptions(Registry &access)
+{
+    GifOptions options;
+    if (!access.openKey(GifOptionsKey, false))
+        return options;
+    options.ReduceColors = readFlag(access, ReduceColorsValue, options.ReduceColors);
+    options.AnimationReduceColors = readFlag(access, AnimationReduceColorsValue, options.AnimationReduceColors);
+    access.closeKey();
+    return options;
+}
+
+GifOptions LoadGifOptions()
+{
+    Registry access;
+    return LoadGifOptions(access);
+}
+
+void SaveGifOptions(Registry &access, const GifOptions &options)
+{
+    access.openKey(GifOptionsKey, true);
+    access.writeInteger(ReduceColorsValue, options.ReduceColors ? 1 : 0);
+    access.writeInteger(AnimationReduceColorsValue, options.AnimationReduceColors ? 1 : 0);
+    access.closeKey();
+}
+
+void SaveGifOptions(const GifOptions &options)
+{
+    Registry access;
+    SaveGifOptions(access, options);
+}
+
+} // namespace kaptiv
