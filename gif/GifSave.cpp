@@ -64,35 +64,37 @@ public:
         bool shared = info.GlobalColors && count > 1;
         std::optional<std::uint32_t> kept;
         gif::ColorHistogram histogram;
-        own_.resize(std::size_t(std::max(count, 0)));
+        std::vector<int> tooMany; // the frames of more than 256 colours
         for (int n = 0; n < count; ++n) {
             const TFrameInfo frame = frameAt(n);
             if (!frame.Bitmap || frame.Bitmap->isNull())
                 continue; // refused later, as without the option
             const QImage image = frame.Bitmap->toRgb32();
-            const std::optional<std::uint32_t> keep = keptColorOf(frame);
             // One table keeps one transparent colour exactly; frames transparent in different
             // colours get a table each.
-            if (keep && kept && *kept != *keep)
-                shared = false;
-            if (keep)
+            if (const auto keep = keptColorOf(frame)) {
+                shared = shared && (!kept || *kept == *keep);
                 kept = keep;
-            gif::PaletteBuilder colours;
-            if (!gif::FitsColors(bgrxOf(image), colours)) {
-                gif::ColorHistogram own;
-                own.Add(bgrxOf(image), keep);
-                own_[std::size_t(n)] = gif::ChoosePalette(own, 256, 3, keep);
             }
+            gif::PaletteBuilder colours;
+            if (!gif::FitsColors(bgrxOf(image), colours))
+                tooMany.push_back(n);
             if (shared)
                 histogram.Add(bgrxOf(image), kept);
         }
-        if (std::none_of(own_.begin(), own_.end(), [](const auto &p) { return p.has_value(); })) {
-            own_.clear();
+        if (tooMany.empty())
             return;
-        }
         if (shared) {
             shared_ = std::make_unique<gif::PaletteMapper>(gif::ChoosePalette(histogram, 256, 3, kept));
-            own_.clear();
+            return;
+        }
+        own_.resize(std::size_t(count));
+        for (const int n : tooMany) {
+            const TFrameInfo frame = frameAt(n);
+            const std::optional<std::uint32_t> keep = keptColorOf(frame);
+            gif::ColorHistogram own;
+            own.Add(bgrxOf(frame.Bitmap->toRgb32()), keep);
+            own_[std::size_t(n)] = gif::ChoosePalette(own, 256, 3, keep);
         }
     }
 
