@@ -6,11 +6,14 @@
 #include "formats/BmpCodec.h"
 #include "formats/JpegCodec.h"
 #include "formats/PngCodec.h"
+#include "gif/GifFrames.h"
 #include "gif/GifSave.h"
+#include "settings/GifOptions.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QSet>
 #include <QtEndian>
 
 namespace kaptiv::testing {
@@ -357,6 +360,37 @@ TEST_F(ImageFileCommands, SaveAsGifShowsTheFileReadBackWithTheChosenOptions)
     EXPECT_EQ(active()->GifInfo.Comment, QStringLiteral("hello"));
     EXPECT_EQ(active()->FrameDefs.Bitmap, active()->GifInfo.Bitmap);
     EXPECT_TRUE(contents(path).contains("hello"));
+}
+
+// With "Reduce colors to fit" ticked, a full-colour capture is saved with 256 colours chosen for
+// it, and the window shows them as read back; OK stores the choice for the next start.
+TEST_F(ImageFileCommands, SaveAsGifReducesAFullColourPictureWhenAsked)
+{
+    fake.screen = positionalScreen(640, 480);
+    main->GrabScreenClick(main->GrabScreen);
+    const QImage captured = active()->Image->picture().toRgb32();
+    EXPECT_FALSE(options().ReduceColors->isChecked()) << "off by default";
+    options().ReduceColors->setChecked(true);
+    options().Button1->click();
+    EXPECT_TRUE(LoadGifOptions().ReduceColors);
+    runWithFileName(main->GIFgif1, file(QStringLiteral("full")));
+    const QString path = file(QStringLiteral("full.gif"));
+    EXPECT_TRUE(dialogs.shown.empty()) << dialogs.shown[0].text.toStdString();
+    EXPECT_EQ(active()->caption(), path);
+    EXPECT_EQ(active()->ColorCount, 256);
+    const QImage shown = active()->Image->picture().toRgb32();
+    EXPECT_EQ(shown, GetFrameInfo(loadGif(path), 1).Bitmap->toRgb32()) << "the window shows what the file holds";
+    ASSERT_EQ(shown.size(), captured.size());
+    QSet<QRgb> colours;
+    double error = 0;
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x) {
+            const QRgb a = captured.pixel(x, y), b = shown.pixel(x, y);
+            colours.insert(b);
+            error += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+        }
+    EXPECT_LE(colours.size(), 256);
+    EXPECT_LT(error / (3 * 640 * 480), 6.0);
 }
 
 } // namespace
