@@ -12,14 +12,24 @@ constexpr int MaxField = 65535;
 constexpr std::uint32_t Clear = 0x01000000;
 constexpr std::uint32_t Keeps = 0x02000000;
 
-struct Box {
+} // namespace
+
+// The colour count a frame's codes must cover: one past its highest index. Codes need only be
+// wide enough for the indices used, not for the whole table, and narrower codes are fewer bytes.
+static int IndicesUpTo(std::span<const std::uint8_t> indices)
+{
+    std::uint8_t highest = 0;
+    for (const std::uint8_t i : indices)
+        highest = std::max(highest, i);
+    return highest + 1;
+}
+
+struct FrameOptimizer::Box {
     int X0 = 0, Y0 = 0, X1 = 0, Y1 = 0;  // X1, Y1 one past
     bool Empty() const { return X1 <= X0 || Y1 <= Y0; }
     int Width() const { return X1 - X0; }
     int Height() const { return Y1 - Y0; }
 };
-
-} // namespace
 
 FrameOptimizer::FrameOptimizer(int screenWidth, int screenHeight, const ColorTable *shared, int sharedCount,
                                Emit emit)
@@ -102,7 +112,7 @@ void FrameOptimizer::Add(const GifIndexedFrame &frame)
         out.TransparentIndex = 0;
         out.Indices = crop_;
         first_.clear();
-        CompressIndexedFrame(out, count, first_, scratch_);
+        CompressIndexedFrame(out, 1, first_, scratch_);
         Hold(out, first_);
         return;
     }
@@ -131,35 +141,29 @@ void FrameOptimizer::Add(const GifIndexedFrame &frame)
     out.TransparentIndex = transparent;
     out.Indices = crop_;
     first_.clear();
-    CompressIndexedFrame(out, count, first_, scratch_);
+    CompressIndexedFrame(out, IndicesUpTo(crop_), first_, scratch_);
 
     // The same with every pixel that keeps its colour made transparent, when an index is free
     // for that: the frame's own transparent index, else one past the colours, else one unused.
+    // (The lowest free one: codes are as narrow as the highest index a frame uses allows.)
     int free = transparent < tableSize ? transparent : NoTransparentIndex;
-    for (int i = count; free < 0 && i < tableSize; ++i)
-        free = i;
     for (int i = 0; free < 0 && i < tableSize; ++i)
         if (!used[static_cast<std::size_t>(i)])
             free = i;
     if (same > 0 && free >= 0) {
-        std::vector<std::uint8_t> &holes = scratch_;
-        holes.resize(crop_.size());
-        for (int y = stored.Y0; y < stored.Y1; ++y)
-            for (int x = stored.X0; x < stored.X1; ++x) {
-                const std::size_t n = static_cast<std::size_t>(y - stored.Y0) * static_cast<std::size_t>(out.Width) +
-                                      static_cast<std::size_t>(x - stored.X0);
-                const std::uint32_t c = colors[crop_[n]];
-                holes[n] = c == Keeps || c == screenAt(x, y) ? static_cast<std::uint8_t>(free) : crop_[n];
+        const auto t = static_cast<std::uint8_t>(free);
+        for (const Hiding hiding : {Hiding::All, Hiding::AfterOtherColour, Hiding::InsideHoles, Hiding::FewestRunsHoles,
+                                    Hiding::FewestRunsColours}) {
+            Hide(stored, colors, t, hiding);
+            GifIndexedFrame variant = out;
+            variant.TransparentIndex = free;
+            variant.Indices = holes_;
+            second_.clear();
+            CompressIndexedFrame(variant, IndicesUpTo(holes_), second_, scratch_);
+            if (second_.size() < first_.size()) {
+                first_.swap(second_);
+                out.TransparentIndex = free;
             }
-        crop_.swap(holes);
-        GifIndexedFrame transparentVariant = out;
-        transparentVariant.TransparentIndex = free;
-        transparentVariant.Indices = crop_;
-        second_.clear();
-        CompressIndexedFrame(transparentVariant, count, second_, scratch_);
-        if (second_.size() < first_.size()) {
-            first_.swap(second_);
-            out.TransparentIndex = free;
         }
     }
 
@@ -176,6 +180,79 @@ void FrameOptimizer::Add(const GifIndexedFrame &frame)
             }
     }
     Hold(out, first_);
+}
+
+void FrameOptimizer::Hide(const Box &box, const std::array<std::uint32_t, 256> &colors, std::uint8_t t, Hiding hiding)
+{
+    holes_.resize(crop_.size());
+    if (hiding == Hiding::FewestRunsHoles || hiding == Hiding::FewestRunsColours) {
+        FewestRuns(box, colors, t, hiding == Hiding::FewestRunsHoles);
+        return;
+    }
+    std::size_t n = 0;
+    for (int y = box.Y0; y < box.Y1; ++y) {
+        std::uint8_t before = t;
+        for (int x = box.X0; x < box.X1; ++x, ++n) {
+            const std::uint8_t index = crop_[n];
+            const std::uint32_t c = colors[index];
+            std::uint8_t chosen = index;
+            if (c == Keeps)
+                chosen = t;
+            else if (c == screen_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x)])
+                chosen = hiding == Hiding::All                ? t
+                         : hiding == Hiding::AfterOtherColour ? (before == index ? index : t)
+                                                              : (before == t ? t : index);
+            holes_[n] = before = chosen;
+        }
+    }
+}
+
+// Chooses, for each pixel that may be either transparent or its own colour, the one that makes
+// the fewest changes from one index to the next along the rows (a shortest path over the two
+// choices per pixel), so runs are as long as they can be.
+void FrameOptimizer::FewestRuns(const Box &box, const std::array<std::uint32_t, 256> &colors, std::uint8_t t,
+                                bool preferTransparent)
+{
+    const std::size_t count = crop_.size();
+    choice_.resize(count);  // per pixel: which choice the best path to its other choice came from
+    // cost[0]: ending in the pixel's own index, cost[1]: ending transparent.
+    constexpr int Never = 1 << 30;
+    int cost[2] = {Never, 0};
+    std::uint8_t lastIndex = t;
+    std::size_t n = 0;
+    for (int y = box.Y0; y < box.Y1; ++y)
+        for (int x = box.X0; x < box.X1; ++x, ++n) {
+            const std::uint8_t index = crop_[n];
+            const std::uint32_t c = colors[index];
+            const bool mayOwn = c != Keeps;
+            const bool mayHide = c == Keeps || c == screen_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x)];
+            int next[2] = {Never, Never};
+            std::uint8_t from = 0;
+            if (mayOwn) {
+                const int viaOwn = cost[0] + (lastIndex != index);
+                const int viaHide = cost[1] + (t != index);
+                const bool hide = viaHide < viaOwn || (viaHide == viaOwn && preferTransparent);
+                next[0] = std::min(viaOwn, viaHide);
+                from |= hide ? 1 : 0;
+            }
+            if (mayHide) {
+                const int viaOwn = cost[0] + (lastIndex != t);
+                const int viaHide = cost[1];
+                const bool hide = viaHide < viaOwn || (viaHide == viaOwn && preferTransparent);
+                next[1] = std::min(viaOwn, viaHide);
+                from |= hide ? 2 : 0;
+            }
+            choice_[n] = from;
+            cost[0] = next[0];
+            cost[1] = next[1];
+            lastIndex = index;
+        }
+    // Back from the cheaper end.
+    int state = cost[1] < cost[0] || (cost[1] == cost[0] && preferTransparent) ? 1 : 0;
+    for (std::size_t k = count; k-- > 0;) {
+        holes_[k] = state == 1 ? t : crop_[k];
+        state = (choice_[k] >> state) & 1;
+    }
 }
 
 void FrameOptimizer::Hold(const GifIndexedFrame &frame, std::vector<std::uint8_t> &data)

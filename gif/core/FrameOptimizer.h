@@ -2,6 +2,7 @@
 
 #include "gif/core/GifWriter.h"
 
+#include <array>
 #include <functional>
 #include <span>
 #include <string>
@@ -11,7 +12,8 @@ namespace kaptiv::gif {
 
 // Makes a file smaller without changing what it shows: each frame is stored as the rectangle
 // that changes what is on screen, and inside it the pixels that stay as they are become
-// transparent when that compresses better (both are encoded, the smaller kept). A frame that
+// transparent, all or some of them, when that compresses better (every way is encoded, the
+// smallest kept), with codes only as wide as the frame's highest index needs. A frame that
 // changes nothing and carries no comment lengthens the delay of the frame before it instead.
 // Only positions, sizes, disposal and transparency change; colour tables, indices of the pixels
 // drawn, delays (but for such merging), interlacing and comments stay.
@@ -44,6 +46,15 @@ private:
         std::vector<std::uint8_t> Data;
     };
 
+    struct Box;
+    // Which pixels that keep their colour become the transparent index: all of them (long runs
+    // of it), those after a pixel of another colour (so runs of a colour go on through them),
+    // those inside a run of it, or those that make the fewest changes of index along the rows
+    // (ties going to transparent, or to the colour).
+    enum class Hiding { All, AfterOtherColour, InsideHoles, FewestRunsHoles, FewestRunsColours };
+    void Hide(const Box &box, const std::array<std::uint32_t, 256> &colors, std::uint8_t t, Hiding hiding);
+    void FewestRuns(const Box &box, const std::array<std::uint32_t, 256> &colors, std::uint8_t t,
+                    bool preferTransparent);
     void Hold(const GifIndexedFrame &frame, std::vector<std::uint8_t> &data);
     void Release();
 
@@ -56,7 +67,7 @@ private:
     std::vector<std::uint32_t> screen_;
     bool hasPending_ = false;
     Pending pending_;
-    std::vector<std::uint8_t> crop_, scratch_, first_, second_;
+    std::vector<std::uint8_t> crop_, holes_, choice_, scratch_, first_, second_;
 };
 
 } // namespace kaptiv::gif
