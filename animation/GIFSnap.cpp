@@ -83,6 +83,7 @@ TGIFSaveInfo TAnimationfrm::AnimationInfo() const
             frames[size_t(entry)] = window->FrameDefs;
     TGIFSaveInfo info = AnimationRecord(std::move(frames), LoopAnim->isChecked() ? 0 : NumLoop->value());
     info.ReduceColors = ReduceColorscb->isChecked();
+    info.Optimize = Optimizecb->isChecked();
     return info;
 }
 
@@ -226,6 +227,7 @@ void TAnimationfrm::SaveAnimbClick()
 {
     GifOptions stored = LoadGifOptions();
     stored.AnimationReduceColors = ReduceColorscb->isChecked();
+    stored.AnimationOptimize = Optimizecb->isChecked();
     SaveGifOptions(stored);
     TGIFSaveInfo info = AnimationInfo(); // what the file cannot hold is refused before a name is asked for
     if (!Execute(Save, this))

@@ -58,6 +58,7 @@ public:
     QCheckBox *LoopAnim;
     QSpinBox *NumLoop;
     QCheckBox *ReduceColorscb; // "Reduce colors to fit", remembered in the GIF options' settings group
+    QCheckBox *Optimizecb;     // "Optimize file size", remembered there too
     QPushButton *ViewAnimb;
     QPushButton *SaveAnimb;
     QPushButton *Close;

@@ -74,6 +74,7 @@ TAnimationfrm::TAnimationfrm(Links links, QWidget *parent)
       LoopAnim(new QCheckBox(QStringLiteral("Loop Animation"))),
       NumLoop(spinBox("NumLoop", 1, MaxLoopCount, 1)),
       ReduceColorscb(new QCheckBox(QStringLiteral("Reduce colors to fit"))),
+      Optimizecb(new QCheckBox(QStringLiteral("Optimize file size"))),
       ViewAnimb(new QPushButton(QStringLiteral("View Animation"))),
       SaveAnimb(new QPushButton(QStringLiteral("Save..."))),
       Close(new QPushButton(QStringLiteral("Close"))),
@@ -215,6 +216,10 @@ QWidget *TAnimationfrm::animationPropertiesGroup()
     ReduceColorscb->setToolTip(QStringLiteral("Images of more than 256 colors get 256 colors chosen for the animation"));
     ReduceColorscb->setChecked(LoadGifOptions().AnimationReduceColors);
     layout->addWidget(ReduceColorscb);
+    Optimizecb->setObjectName(QStringLiteral("Optimizecb"));
+    Optimizecb->setToolTip(QStringLiteral("Each frame keeps only what changes on screen; the animation looks the same"));
+    Optimizecb->setChecked(LoadGifOptions().AnimationOptimize);
+    layout->addWidget(Optimizecb);
     layout->addStretch();
     return AnimProps;
 }

@@ -8,6 +8,7 @@ namespace {
 
 const QString ReduceColorsValue = QStringLiteral("Reduce Colors");
 const QString AnimationReduceColorsValue = QStringLiteral("Animation Reduce Colors");
+const QString AnimationOptimizeValue = QStringLiteral("Animation Optimize");
 
 bool readFlag(const Registry &access, const QString &name, bool absent)
 {
@@ -27,6 +28,7 @@ GifOptions LoadGifOptions(Registry &access)
         return options;
     options.ReduceColors = readFlag(access, ReduceColorsValue, options.ReduceColors);
     options.AnimationReduceColors = readFlag(access, AnimationReduceColorsValue, options.AnimationReduceColors);
+    options.AnimationOptimize = readFlag(access, AnimationOptimizeValue, options.AnimationOptimize);
     access.closeKey();
     return options;
 }
@@ -42,6 +44,7 @@ void SaveGifOptions(Registry &access, const GifOptions &options)
     access.openKey(GifOptionsKey, true);
     access.writeInteger(ReduceColorsValue, options.ReduceColors ? 1 : 0);
     access.writeInteger(AnimationReduceColorsValue, options.AnimationReduceColors ? 1 : 0);
+    access.writeInteger(AnimationOptimizeValue, options.AnimationOptimize ? 1 : 0);
     access.closeKey();
 }
 

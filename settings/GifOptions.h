@@ -17,6 +17,8 @@ struct GifOptions {
     // dithering) instead of being refused.
     bool ReduceColors = false;          // Save As GIF, from the image format options
     bool AnimationReduceColors = false; // the animation builder's
+    // "Optimize file size": the builder stores each frame as what it changes on screen.
+    bool AnimationOptimize = false;
 };
 
 // The stored options; defaults for any value absent or not a number.

@@ -6,6 +6,10 @@
 #include "gif/GifFrames.h"
 #include "platform/Errors.h"
 #include "settings/GifOptions.h"
+#include "gif/GifAnimation.h"
+
+#include <QFileInfo>
+#include <map>
 
 namespace kaptiv::testing {
 namespace {
@@ -244,6 +248,56 @@ TEST_F(AnimationBuilder, SaveWritesTheListedFramesOrSaysWhyItCannot)
                 EXPECT_LE(std::abs(qRed(back.pixel(x, 0)) - qRed(listed.pixel(x, 0))), 4) << x;
         }
     }
+}
+
+// "Optimize file size" makes a smaller file that shows the same pictures for the same time, and
+// Save remembers the box.
+TEST_F(AnimationBuilder, OptimizeFileSizeShowsTheSamePicturesInFewerBytes)
+{
+    QImage moved = solid(64, 48, qRgb(20, 60, 140));
+    for (int y = 10; y < 20; ++y)
+        for (int x = 30; x < 42; ++x)
+            moved.setPixel(x, y, qRgb(250, 250, 250));
+    capture(moved);
+    capture(moved); // the same picture again: no change to store
+    capture(solid(64, 48, qRgb(20, 60, 140)));
+    // Each composited picture of a file, with how long it shows; a picture repeated is one.
+    auto pictures = [](const QString &path) {
+        GifAnimation animation = loadGifAnimation(path);
+        std::vector<std::pair<QImage, int>> shown;
+        for (int i = 1; i <= animation.FrameCount(); ++i) {
+            animation.DisposeFrame(i - 1);
+            animation.DrawFrame(i);
+            const QImage picture = animation.CanvasOver(qRgb(255, 0, 255));
+            const int delay = animation.Frame(i).Delay;
+            if (!shown.empty() && shown.back().first == picture)
+                shown.back().second += delay;
+            else
+                shown.emplace_back(picture, delay);
+        }
+        return std::pair(animation.FrameCount(), shown);
+    };
+    std::map<bool, std::pair<int, std::vector<std::pair<QImage, int>>>> made;
+    std::map<bool, qint64> bytes;
+    for (const bool optimize : {true, false}) {
+        const QString path = files.filePath(optimize ? QStringLiteral("optimized.gif") : QStringLiteral("whole.gif"));
+        dialogs.fileNames = {path};
+        runBuilder([&] {
+            TAnimationfrm &b = builder();
+            EXPECT_EQ(b.Optimizecb->text(), QStringLiteral("Optimize file size"));
+            b.Optimizecb->setChecked(optimize);
+            b.SaveAnimb->click();
+        });
+        EXPECT_TRUE(dialogs.shown.empty());
+        EXPECT_EQ(LoadGifOptions().AnimationOptimize, optimize) << "Save stores the box";
+        made[optimize] = pictures(path);
+        bytes[optimize] = QFileInfo(path).size();
+    }
+    EXPECT_EQ(made[false].first, 3);
+    EXPECT_EQ(made[true].first, 2) << "the unchanged frame lengthens the one before";
+    ASSERT_EQ(made[true].second.size(), 2u);
+    EXPECT_TRUE(made[true].second == made[false].second);
+    EXPECT_LT(bytes[true], bytes[false]);
 }
 
 // A list the file cannot hold is refused when Save is pressed, before the user picks a file name.

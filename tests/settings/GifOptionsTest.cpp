@@ -25,6 +25,7 @@ TEST(GifOptions, AbsentGroupOrValuesGiveTheDefaultsAndWritingAddsOnlyTheGroup)
     GifOptions none = LoadGifOptions(); // no file at all
     EXPECT_FALSE(none.ReduceColors);
     EXPECT_FALSE(none.AnimationReduceColors);
+    EXPECT_FALSE(none.AnimationOptimize);
 
     // A file from before the group, and one whose group lacks a value or holds a word.
     const QByteArray before = "[General]\nHideprog=1\nConfirm=0\nCoords=1\nTime=1500\n";
@@ -47,4 +48,7 @@ TEST(GifOptions, AbsentGroupOrValuesGiveTheDefaultsAndWritingAddsOnlyTheGroup)
     const GifOptions back = LoadGifOptions();
     EXPECT_TRUE(back.ReduceColors);
     EXPECT_FALSE(back.AnimationReduceColors);
+    EXPECT_FALSE(back.AnimationOptimize);
+    home.writeStore(before + "[GIF Options]\nAnimation Optimize=1\n");
+    EXPECT_TRUE(LoadGifOptions().AnimationOptimize);
 }
