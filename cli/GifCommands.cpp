@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <ostream>
+#include <string>
 
 namespace kaptiv {
 
@@ -56,7 +57,12 @@ std::string printableComment(const std::string &bytes)
     return shown.toStdString();
 }
 
-const char *const BeyondLimit = " (the file holds more; Kaptiv reads the first 256)";
+// What every command that counts a file's frames adds when the reader stopped at its limit.
+std::string beyondLimit(bool framesBeyondLimit)
+{
+    return framesBeyondLimit ? " (the file holds more; Kaptiv reads the first " + std::to_string(gif::MaxFrames) + ")"
+                             : std::string();
+}
 
 QString onlyFile(const QStringList &arguments, const char *command)
 {
@@ -78,7 +84,7 @@ int runGifInfo(const QStringList &arguments, std::ostream &out)
     auto yesNo = [](bool b) { return b ? "yes" : "no"; };
     out << "File: " << terminalText(path) << "\n"
         << "Canvas: " << image.ImageWidth << " x " << image.ImageHeight << "\n"
-        << "Frames: " << image.FrameCount() << (image.FramesBeyondLimit ? BeyondLimit : "") << "\n"
+        << "Frames: " << image.FrameCount() << beyondLimit(image.FramesBeyondLimit) << "\n"
         << "Colour depth: " << image.ColorDepth << " bits (" << (image.ColorDepth ? 1 << image.ColorDepth : 0)
         << " colours)\n"
         << "Loop count: " << image.LoopCount << (image.LoopCount == 0 ? " (for ever)" : "") << "\n"
@@ -137,7 +143,8 @@ int runGifFrames(const QStringList &arguments, std::ostream &out)
             animation.DrawFrame(i);
             saveBmp(Bitmap(animation.CanvasOver(background), 24), frameFile(i));
         }
-        out << animation.FrameCount() << " composited frames written to " << terminalText(directory) << "\n";
+        out << animation.FrameCount() << " composited frames written to " << terminalText(directory)
+            << beyondLimit(animation.FramesBeyondLimit()) << "\n";
         return 0;
     }
     // The whole file is checked first, so that a file the reader refuses leaves nothing behind;
@@ -167,7 +174,7 @@ int runGifFrames(const QStringList &arguments, std::ostream &out)
     out << (facts.FrameCount() == 1 ? " frame" : " frames") << " written to " << terminalText(directory);
     if (!withoutPixels.isEmpty())
         out << "; without pixels: frame " << withoutPixels.join(QStringLiteral(", ")).toStdString();
-    out << (facts.FramesBeyondLimit ? BeyondLimit : "") << "\n";
+    out << beyondLimit(facts.FramesBeyondLimit) << "\n";
     return 0;
 }
 

@@ -27,6 +27,7 @@ bool GifAnimation::Load(std::span<const uint8_t> file, const gif::ParseOptions &
     colorDepth_ = image.ColorDepth;
     loopCount_ = image.LoopCount;
     isTransparent_ = image.IsTransparent;
+    framesBeyondLimit_ = image.FramesBeyondLimit;
     globalTable_ = image.GlobalTable;
     canvas_ = QImage(imageWidth_, imageHeight_, QImage::Format_ARGB32_Premultiplied);
     if (canvas_.isNull() && imageWidth_ > 0 && imageHeight_ > 0) {
@@ -46,6 +47,7 @@ void GifAnimation::Clear()
     imageWidth_ = imageHeight_ = colorDepth_ = 0;
     loopCount_ = 1;
     isTransparent_ = false;
+    framesBeyondLimit_ = false;
     globalTable_.fill(0);
     canvas_ = QImage();
     firstFrame_ = Bitmap();

@@ -30,6 +30,8 @@ public:
     int LoopCount() const { return loopCount_; }
     bool IsTransparent() const { return isTransparent_; }
     bool IsAnimated() const { return FrameCount() > 1; }
+    // The file holds more than gif::MaxFrames images; only the first ones were read.
+    bool FramesBeyondLimit() const { return framesBeyondLimit_; }
     const gif::ColorTable &GlobalTable() const { return globalTable_; }
 
     // The canvas, premultiplied ARGB: a pixel where nothing opaque has been drawn (the background
@@ -63,6 +65,7 @@ private:
     int colorDepth_ = 0;
     int loopCount_ = 1;
     bool isTransparent_ = false;
+    bool framesBeyondLimit_ = false;
     gif::ColorTable globalTable_{};
     QImage canvas_;
     Bitmap firstFrame_;

@@ -6,20 +6,49 @@
 #include "platform/Errors.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
+#include <new>
 #include <optional>
 
 namespace kaptiv {
 
 namespace {
 
-// The writer's view of a record; `image` keeps the 32-bit copy of its picture the view points at.
-// Format_RGB32 in memory is blue, green, red and one spare byte per pixel, top row first.
-gif::GifFrameInput writerFrame(const TFrameInfo &frame, QImage &image)
+// The frame's pixels as the writer reads them. Format_RGB32 in memory is blue, green, red and one
+// spare byte per pixel, top row first, and is read where it lies; any other form is converted a
+// row at a time as the writer asks, so that a large frame is not held twice (a 1-bit frame of
+// 16384 x 16384 would take 1 GiB more as 32-bit pixels). The view keeps the bitmap alive.
+gif::BgrxPixels bgrxPixels(const std::shared_ptr<Bitmap> &bitmap)
 {
-    image = frame.Bitmap->toRgb32();
+    const QImage &image = bitmap->image();
+    gif::BgrxPixels pixels{nullptr, image.width(), image.height(), 4 * std::ptrdiff_t(image.width()), {}};
+    if (image.format() == QImage::Format_RGB32) {
+        pixels.Data = image.constBits();
+        pixels.Stride = image.bytesPerLine();
+        pixels.FillRow = nullptr;
+    } else if (image.format() == QImage::Format_Indexed8) {
+        pixels.FillRow = [bitmap, table = image.colorTable()](int y, std::uint8_t *row) {
+            const uchar *indices = bitmap->image().constScanLine(y);
+            QRgb *out = reinterpret_cast<QRgb *>(row);
+            for (int x = 0; x < bitmap->width(); ++x)
+                out[x] = indices[x] < table.size() ? table[indices[x]] : 0;
+        };
+    } else {
+        pixels.FillRow = [bitmap](int y, std::uint8_t *row) {
+            const QImage &image = bitmap->image();
+            const QImage one = convertImage(image.copy(0, y, image.width(), 1), QImage::Format_RGB32);
+            std::memcpy(row, one.constBits(), 4 * std::size_t(image.width()));
+        };
+    }
+    return pixels;
+}
+
+// The writer's view of a record.
+gif::GifFrameInput writerFrame(const TFrameInfo &frame)
+{
     gif::GifFrameInput input;
-    input.Pixels = {image.constBits(), image.width(), image.height(), image.bytesPerLine()};
+    input.Pixels = bgrxPixels(frame.Bitmap);
     input.Left = frame.Left;
     input.Top = frame.Top;
     input.Delay = frame.Delay;
@@ -98,8 +127,8 @@ public:
         }
     }
 
-    // Gives frame `n`'s 32-bit picture the colours it is to be written with; `input` then points
-    // at them.
+    // When frame `n` is to be written with other colours, makes `image` its 32-bit picture in
+    // those colours and points `input` at it.
     void Apply(int n, const TFrameInfo &frame, QImage &image, gif::GifFrameInput &input) const
     {
         std::unique_ptr<gif::PaletteMapper> own;
@@ -110,6 +139,7 @@ public:
         }
         if (!mapper)
             return;
+        image = frame.Bitmap->toRgb32();
         uchar *bits = image.bits(); // detaches: the window's own picture stays as it is
         mapper->Reduce(bgrxOf(image), dither_, bits, image.bytesPerLine(), frame.Left, frame.Top);
         input.Pixels = bgrxOf(image);
@@ -153,17 +183,27 @@ bool EncodeGIF(TGIFSaveInfo &info, std::vector<uint8_t> &bytes)
     save.Loop = info.Loop;
     save.GlobalColors = info.GlobalColors;
     save.Optimize = info.Optimize;
-    std::vector<QImage> pixels(info.Frames.size()); // each frame's 32-bit copy, while the writer reads it
+    std::vector<QImage> pixels(info.Frames.size()); // the frames' reduced copies, while the writer reads them
     const FrameReduction reduction(info, info.Count(), [&](int n) { return info.Frames[size_t(n)]; });
     for (size_t i = 0; i < info.Frames.size(); ++i) {
         const TFrameInfo &frame = info.Frames[i];
         if (!frame.Bitmap || frame.Bitmap->isNull())
             return false;
-        save.Frames.push_back(writerFrame(frame, pixels[i]));
+        save.Frames.push_back(writerFrame(frame));
         reduction.Apply(int(i), frame, pixels[i], save.Frames.back());
     }
     bytes.clear();
-    const bool written = gif::WriteGIFStream(save, bytes);
+    bool written = false;
+    try {
+        written = gif::WriteGIFStream(save, bytes);
+    } catch (const std::bad_alloc &) { // the frames' colour indices, a byte a pixel, did not fit
+        const auto largest = std::max_element(info.Frames.begin(), info.Frames.end(), [](const auto &a, const auto &b) {
+            return qint64(a.Bitmap->width()) * a.Bitmap->height() < qint64(b.Bitmap->width()) * b.Bitmap->height();
+        });
+        throw EOutOfMemory(QStringLiteral("Not enough memory for a picture of %1 x %2 pixels.")
+                               .arg(largest->Bitmap->width())
+                               .arg(largest->Bitmap->height()));
+    }
     info.GlobalColors = save.GlobalColors;
     return written;
 }
@@ -201,11 +241,11 @@ bool SaveGIF(const QString &fileName, int count, const std::function<TFrameInfo(
                 readable = false;
             else if (info.GlobalColors || i == 0) {
                 QImage image;
-                gif::GifFrameInput input = writerFrame(frame, image);
+                gif::GifFrameInput input = writerFrame(frame);
                 reduction.Apply(i, frame, image, input);
-                width = image.width();
-                height = image.height();
-                scratch.resize(size_t(image.width()) * size_t(image.height()));
+                width = frame.Bitmap->width();
+                height = frame.Bitmap->height();
+                scratch.resize(size_t(width) * size_t(height));
                 int transparentIndex = gif::NoTransparentIndex;
                 if (!gif::ReadFramePixels(input, palette, scratch, transparentIndex)) {
                     if (info.GlobalColors && palette.Count() > gif::PaletteBuilder::MaxColors && i > 0)
@@ -247,7 +287,7 @@ bool SaveGIF(const QString &fileName, int count, const std::function<TFrameInfo(
                         if (!frame.Bitmap || frame.Bitmap->isNull())
                             throw FrameRefused{};
                         QImage image;
-                        gif::GifFrameInput input = writerFrame(frame, image);
+                        gif::GifFrameInput input = writerFrame(frame);
                         reduction.Apply(next, frame, image, input);
                         if (!writer.AddFrame(input))
                             throw FrameRefused{};

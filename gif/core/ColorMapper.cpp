@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <vector>
 
 namespace kaptiv::gif {
 
@@ -97,8 +98,13 @@ bool MapFramePixels(const BgrxPixels &pixels, bool interlaced, std::int32_t tran
     const RowOrder rows(pixels.Height, interlaced);
     std::uint8_t *out = indices.data();
     const int width = pixels.Width;     // a local: the index stores could alias the struct
+    std::vector<std::uint8_t> filled(pixels.FillRow ? 4 * static_cast<std::size_t>(width) : 0);
     for (int n = 0; n < pixels.Height; ++n) {
-        const std::uint8_t *p = pixels.Data + static_cast<std::ptrdiff_t>(rows.RowAt(n)) * pixels.Stride;
+        const std::uint8_t *p = filled.data();
+        if (pixels.FillRow)
+            pixels.FillRow(rows.RowAt(n), filled.data());
+        else
+            p = pixels.Data + static_cast<std::ptrdiff_t>(rows.RowAt(n)) * pixels.Stride;
         for (int x = 0; x < width; ++x, p += 4) {
             const int index = palette.IndexOf(PixelColor(p));
             if (index < 0)

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 
 namespace kaptiv::gif {
@@ -15,6 +16,10 @@ struct BgrxPixels {
     int Width = 0;
     int Height = 0;
     std::ptrdiff_t Stride = 0;  // bytes from one row to the next
+    // In place of Data: writes row `y` (Width x 4 bytes) into `row`, for a picture held in another
+    // form, which then needs no 32-bit copy of the whole of it. Only the frame mapping and the
+    // writer take it; the colour reducer reads Data.
+    std::function<void(int y, std::uint8_t *row)> FillRow = nullptr;
 };
 
 // Bits per index for a table of that many colours: 1 to 8; 0 for more than 256.

@@ -72,7 +72,7 @@ bool ReadFramePixels(const GifFrameInput &frame, PaletteBuilder &palette, std::s
 {
     const BgrxPixels &p = frame.Pixels;
     const bool empty = p.Width == 0 || p.Height == 0;
-    if (!empty && (!p.Data || std::abs(p.Stride) < 4 * static_cast<std::ptrdiff_t>(p.Width)))
+    if (!empty && !p.FillRow && (!p.Data || std::abs(p.Stride) < 4 * static_cast<std::ptrdiff_t>(p.Width)))
         return false;
     return MapFramePixels(p, frame.Interlaced, frame.TransparentColor, palette, indices, transparentIndex);
 }

@@ -5,6 +5,7 @@
 #include "gif/GifAnimation.h"
 #include "gif/GifSave.h"
 #include "platform/Errors.h"
+#include "platform/PixelFormats.h"
 
 #include <QDir>
 #include <QFile>
@@ -100,6 +101,33 @@ TEST_F(GifCommands, MadeFramesReadBackWithTheirSettingsAndPixels)
               quarters(30, 20, {qRgb(0, 255, 255), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(9, 9, 9)}).toRgb32());
     EXPECT_EQ(loadBmp(file("shown/frame-002.bmp")).toRgb32(),
               quarters(30, 20, {qRgb(9, 9, 9), qRgb(0, 255, 0), qRgb(1, 2, 3), qRgb(0, 255, 0)}).toRgb32());
+}
+
+// Each bitmap is read at its own depth and made into a frame of the same pixels, interlaced or not
+// (the writer reads the pixels of a bitmap that is not 32-bit a row at a time, in the frame's order).
+TEST_F(GifCommands, BitmapsOfEveryDepthBecomeFramesOfTheirPixels)
+{
+    QImage source(9, 7, QImage::Format_ARGB32);
+    for (int y = 0; y < 7; ++y)
+        for (int x = 0; x < 9; ++x)
+            source.setPixel(x, y, qRgba(x * 28, y * 36, (x * y * 5) & 255, 255));
+    const Bitmap bitmaps[] = {
+        convertToColors(source, 24, CaptureColors::Monochrome), convertToColors(source, 24, CaptureColors::Colors16),
+        convertToColors(source, 24, CaptureColors::Colors256), Bitmap(source.convertToFormat(QImage::Format_RGB16), 16),
+        Bitmap(source.convertToFormat(QImage::Format_RGB32), 24), Bitmap(source, 32)};
+    for (const Bitmap &b : bitmaps) {
+        for (const bool interlaced : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << b.depth() << " bits" << (interlaced ? ", interlaced" : ""));
+            const QString input = bitmap(QStringLiteral("in.bmp"), b);
+            QStringList make{"gif-make", "-o", file("d.gif"), input};
+            if (interlaced)
+                make << QStringLiteral("--interlaced");
+            const Result made = kaptiv(make);
+            ASSERT_EQ(made.status, 0) << made.err;
+            ASSERT_EQ(kaptiv({"gif-frames", file("d.gif"), "-o", file("d")}).status, 0);
+            EXPECT_EQ(loadBmp(file("d/frame-001.bmp")).toRgb32(), loadBmp(input).toRgb32());
+        }
+    }
 }
 
 TEST_F(GifCommands, LocalTablesWhenAskedOrWhenTheColoursDoNotShareOneTable)
@@ -319,6 +347,20 @@ TEST_F(GifCommands, CountsAndLimitsAreTold)
     const QString muybridge = QStringLiteral(KAPTIV_GIF_CORPUS) + QStringLiteral("/real/gifplayer-muybridge.gif");
     EXPECT_NE(kaptiv({"gif-info", muybridge}).out.find("Frames: 256 (the file holds more; Kaptiv reads the first 256)\n"),
               std::string::npos);
+    // Every command that counts the frames of such a file says so, in the same words.
+    const QString many = gifFile("300-frames.gif", gifOfFrames(std::vector<std::pair<int, int>>(300, {1, 1})));
+    const std::string more = " (the file holds more; Kaptiv reads the first 256)\n";
+    const std::pair<QStringList, std::string> counts[] = {
+        {{"gif-info", many}, "\nFrames: 256" + more},
+        {{"gif-frames", many, "-o", file("plain")}, "256 frames written to " + file("plain").toStdString() + more},
+        {{"gif-frames", "--composited", many, "-o", file("composited")},
+         "256 composited frames written to " + file("composited").toStdString() + more},
+    };
+    for (const auto &[arguments, said] : counts) {
+        const Result run = kaptiv(arguments);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find(said), std::string::npos) << run.out;
+    }
 
     const QString bmp = bitmap("x.bmp", quarters(2, 2, {0, 0, 0, 0}));
     QStringList tooMany{"gif-make", "-o", file("many.gif")};
