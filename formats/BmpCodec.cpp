@@ -7,6 +7,7 @@
 
 #include <QtEndian>
 
+#include <algorithm>
 #include <cstring>
 
 namespace kaptiv {
@@ -79,21 +80,18 @@ namespace {
 
 // Fills an indexed picture, bottom row first, from run-length codes (8 bits: a byte a pixel; 4 bits:
 // two pixels a byte, high nibble first). Pixels the codes never reach keep index 0; codes that
-// would draw outside the picture are clipped. Codes cut off in the middle make the file invalid.
+// would draw outside the picture are clipped: the column stops at the row's end, however long the
+// runs, and the codes end at the top row. Codes cut off in the middle make the file invalid.
 void decodeRunLengths(const Reader &r, qint64 offset, int depth, QImage &image)
 {
     const int width = image.width(), height = image.height();
-    int x = 0, y = 0; // y counts rows from the bottom
-    auto put = [&](uchar index) {
-        if (x < width && y < height)
-            image.scanLine(height - 1 - y)[x] = index;
-        ++x;
-    };
+    int x = 0, y = 0; // y counts rows from the bottom; 0 <= x <= width
+    auto put = [&](uchar index) { image.scanLine(height - 1 - y)[x++] = index; };
     while (y < height && r.has(offset, 2)) {
         const int count = *r.at(offset), code = *r.at(offset + 1);
         offset += 2;
         if (count > 0) { // a run of one index, or of two alternating nibbles
-            for (int i = 0; i < count; ++i)
+            for (int i = 0; i < count && x < width; ++i)
                 put(depth == 8 ? uchar(code) : uchar((i & 1) ? code & 0x0F : code >> 4));
         } else if (code == 0) { // end of line
             x = 0;
@@ -103,14 +101,14 @@ void decodeRunLengths(const Reader &r, qint64 offset, int depth, QImage &image)
         } else if (code == 2) { // move right and up
             if (!r.has(offset, 2))
                 invalid();
-            x += *r.at(offset);
+            x = std::min(width, x + *r.at(offset));
             y += *r.at(offset + 1);
             offset += 2;
         } else { // `code` pixels given one by one, padded to a whole number of 16-bit words
             const qint64 size = depth == 8 ? code : (code + 1) / 2;
             if (!r.has(offset, size))
                 invalid();
-            for (int i = 0; i < code; ++i) {
+            for (int i = 0; i < code && x < width; ++i) {
                 const uchar b = *r.at(offset + (depth == 8 ? i : i / 2));
                 put(depth == 8 ? b : uchar((i & 1) ? b & 0x0F : b >> 4));
             }

@@ -8,6 +8,7 @@
 
 #include <QtEndian>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -51,6 +52,25 @@ int ownBits(const QByteArray &bytes, quint32 offset, quint32 size)
     return 0;
 }
 
+// Whether the image's own header declares more than 256 pixels either way, the most an icon or
+// cursor image can be: such an entry is no icon image (and could make the reader decode a huge
+// picture to draw a small one).
+bool beyondIconSize(const QByteArray &bytes, quint32 offset, quint32 size)
+{
+    constexpr qint64 MaxSide = 256;
+    const qint64 end = qint64(offset) + std::min<qint64>(size, 24);
+    if (end > bytes.size())
+        return false; // too short to tell; read as it is, when chosen
+    const char *at = bytes.constData() + offset;
+    if (size >= 4 && std::memcmp(at, "\x89PNG", 4) == 0) // the IHDR chunk's width and height
+        return size >= 24 && (qFromBigEndian<quint32>(at + 16) > MaxSide || qFromBigEndian<quint32>(at + 20) > MaxSide);
+    if (size >= 16) { // a bitmap's header: the height counts the colour rows and the mask rows
+        const qint64 width = qFromLittleEndian<qint32>(at + 4), height = qFromLittleEndian<qint32>(at + 8);
+        return std::abs(width) > MaxSide || std::abs(height) / 2 > MaxSide;
+    }
+    return false;
+}
+
 // The image the desktop would pick for a place of `size` x `size`: the nearest size, then the
 // most colours.
 Entry nearestEntry(const QByteArray &bytes, int size)
@@ -68,12 +88,16 @@ Entry nearestEntry(const QByteArray &bytes, int size)
         entry.bits = cursor ? ownBits(bytes, entry.offset, entry.size) : u16(bytes, at + 6);
         if (cursor)
             entry.hotSpot = QPoint(u16(bytes, at + 4), u16(bytes, at + 6));
+        if (beyondIconSize(bytes, entry.offset, entry.size))
+            continue;
         const int distance = std::abs(entry.width - size) + std::abs(entry.height - size);
         if (bestDistance < 0 || distance < bestDistance || (distance == bestDistance && entry.bits > best.bits)) {
             best = entry;
             bestDistance = distance;
         }
     }
+    if (bestDistance < 0) // every entry was too large
+        invalid();
     if (best.offset > quint64(bytes.size()) || best.size > quint64(bytes.size()) - best.offset)
         invalid();
     return best;

@@ -3,8 +3,10 @@
 #include "formats/ImageFileIo.h"
 #include "platform/Errors.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -36,18 +38,39 @@ extern "C" void trapError(j_common_ptr info)
 
 extern "C" void ignoreMessage(j_common_ptr) {} // warnings of damaged data: the picture still shows
 
-// A progressive file may hold any number of scans, each decoded over the whole picture; beyond
-// this many it is a file made to keep the reader busy, not a picture.
+// A progressive file may hold any number of scans, each decoded over the part of the picture it
+// covers. Beyond this many scans, or when its scans would decode the picture more than this many
+// times over, it is a file made to keep the reader busy, not a picture. (An ordinary progressive
+// file decodes it about 5 to 10 times over.)
 constexpr int MaxScans = 1000;
+constexpr int MaxDecodes = 64;
+
+struct ScanLimit {
+    jpeg_progress_mgr manager{};
+    int scan = 0;                // the last scan counted
+    std::uint64_t blocks = 0;    // blocks decoded by the scans counted
+    std::uint64_t budget = 0;    // MaxDecodes x the blocks of the whole picture
+};
 
 extern "C" void limitScans(j_common_ptr info)
 {
     auto *decompress = reinterpret_cast<j_decompress_ptr>(info);
-    if (decompress->input_scan_number > MaxScans) {
-        std::snprintf(reinterpret_cast<ErrorTrap *>(info->err)->message, JMSG_LENGTH_MAX,
-                      "more than %d scans", MaxScans);
-        std::longjmp(reinterpret_cast<ErrorTrap *>(info->err)->jump, 1);
+    auto *limit = reinterpret_cast<ScanLimit *>(info->progress);
+    if (decompress->input_scan_number == limit->scan)
+        return;
+    limit->scan = decompress->input_scan_number;
+    for (int i = 0; i < decompress->comps_in_scan; ++i) {
+        const jpeg_component_info *component = decompress->cur_comp_info[i];
+        limit->blocks += std::uint64_t(component->width_in_blocks) * component->height_in_blocks;
     }
+    char *message = reinterpret_cast<ErrorTrap *>(info->err)->message;
+    if (decompress->input_scan_number > MaxScans)
+        std::snprintf(message, JMSG_LENGTH_MAX, "more than %d scans", MaxScans);
+    else if (limit->blocks > limit->budget)
+        std::snprintf(message, JMSG_LENGTH_MAX, "its scans would decode the picture more than %d times over", MaxDecodes);
+    else
+        return;
+    std::longjmp(reinterpret_cast<ErrorTrap *>(info->err)->jump, 1);
 }
 
 jpeg_error_mgr *installTrap(ErrorTrap &trap)
@@ -129,18 +152,29 @@ struct Compressor {
 struct Decompressor {
     jpeg_decompress_struct info{};
     ErrorTrap trap;
-    jpeg_progress_mgr progress{};
+    ScanLimit limit;
     Decompressor()
     {
         info.err = installTrap(trap);
         auto create = [&] { jpeg_create_decompress(&info); };
         if (!runGuarded(trap, create))
             throw EOutOfMemory(outOfMemoryMessage());
-        progress.progress_monitor = limitScans;
-        info.progress = &progress;
+        limit.manager.progress_monitor = limitScans;
+        info.progress = &limit.manager;
+    }
+    // Sets the scans' budget from the picture's blocks, once the header is read.
+    void limitDecoding()
+    {
+        for (int i = 0; i < info.num_components; ++i)
+            limit.budget += std::uint64_t(info.comp_info[i].width_in_blocks) * info.comp_info[i].height_in_blocks;
+        limit.budget *= MaxDecodes;
     }
     ~Decompressor() { jpeg_destroy_decompress(&info); }
 };
+
+// The most pixels a byte of scan data may stand for. Even a picture of one colour takes a bit or
+// more for each 8 x 8 block of its first scan: 512 pixels a byte.
+constexpr std::uint64_t MaxPixelsPerScanByte = 4096;
 
 // Adobe's CMYK JPEG files store the inks inverted: 255 means none.
 void cmykRowToRgb(const JSAMPLE *cmyk, QRgb *out, int width, bool inverted)
@@ -214,12 +248,31 @@ Bitmap decodeJpeg(const QByteArray &bytes, std::uint64_t maxPixels)
     const int width = int(d.info.image_width), height = int(d.info.image_height);
     if (std::uint64_t(width) * std::uint64_t(height) > maxPixels)
         throw EOpenFile(QStringLiteral("%1 (%2 x %3 pixels is more than Kaptiv reads).").arg(notValid).arg(width).arg(height));
+    // The header ends where the first scan's data begins: what follows is all the picture data
+    // there is. A file cut inside its scans still shows what it holds, but a few bytes cannot
+    // hold a huge picture: the rest would be made up.
+    qint64 scanBytes = qint64(d.info.src->bytes_in_buffer);
+    if (bytes.endsWith("\xFF\xD9"))
+        scanBytes = std::max<qint64>(0, scanBytes - 2);
+    if (scanBytes == 0)
+        throw EOpenFile(QStringLiteral("%1 (the file ends before its picture data).").arg(notValid));
+    if (std::uint64_t(width) * std::uint64_t(height) > MaxPixelsPerScanByte * std::uint64_t(scanBytes))
+        throw EOpenFile(QStringLiteral("%1 (%2 x %3 pixels cannot come from %4 bytes of picture data).")
+                            .arg(notValid)
+                            .arg(width)
+                            .arg(height)
+                            .arg(scanBytes));
+    d.limitDecoding();
 
+    // A file of several scans is read whole by the start, within the scans' budget, before the
+    // picture's memory is taken.
+    auto start = [&] { jpeg_start_decompress(&d.info); };
+    if (!runGuarded(d.trap, start))
+        fail(d.trap, notValid);
     QImage image = allocateImage(width, height, QImage::Format_RGB32);
     std::vector<JSAMPLE> cmykRow(cmyk ? size_t(width) * 4 : 0);
     const bool inverted = d.info.saw_Adobe_marker;
     auto decompress = [&] {
-        jpeg_start_decompress(&d.info);
         while (d.info.output_scanline < d.info.output_height) {
             const int y = int(d.info.output_scanline);
             JSAMPROW row = cmyk ? cmykRow.data() : image.scanLine(y);

@@ -1,9 +1,11 @@
 // The kaptiv executable run as a script runs it, with the inputs a hostile or unlucky user gives
 // it: names that are not UTF-8, devices, a full disk, too little memory.
+#include "HostileFiles.h"
 #include "ProgramRun.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -232,6 +234,48 @@ TEST_F(FileCommands, TheLongestLegalNameIsWrittenAndReplaced)
         EXPECT_EQ(workEntries(), (std::vector<std::string>{"a.bmp", name}));
     }
     EXPECT_TRUE(fileContents(work(name)) == fileContents(bitmap));
+}
+
+// Files made to hurt the reader, at full size: each is read as far as it is sound (exit 0) or
+// refused with a message naming it (exit 1), within 10 s and 1 GiB of address space.
+TEST_F(FileCommands, HostileFilesAreReadAsFarAsSoundOrRefusedWithinTimeAndMemory)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address-space limit cannot be used under the address sanitizer";
+#endif
+    using namespace kaptiv::testing::hostile;
+    const struct {
+        const char *name;
+        std::string bytes;
+        int status;
+        std::string said; // the end of what it wrote: to standard output on success, else the message
+    } cases[] = {
+        {"runs8.bmp", runsPastTheColumnCounter(8), 0, ": 4 x 2, 8 bits per pixel\n"},
+        {"runs4.bmp", runsPastTheColumnCounter(4), 0, ": 4 x 2, 4 bits per pixel\n"},
+        {"png-16384.ico", iconFile({blackPng(16384, 16384), blueIconImage()}), 0, ": 32 x 32, 4 bits per pixel\n"},
+        {"only-png-16384.ico", iconFile({blackPng(16384, 16384)}), 1, ": Icon image is not valid.\n"},
+        {"scans.jpg", greyJpeg(8192, 16384, 990), 1,
+         ": JPEG image is not valid (its scans would decode the picture more than 64 times over).\n"},
+        {"no-scan.jpg", greyJpeg(16384, 16384, 0, 0), 1,
+         ": JPEG image is not valid (the file ends before its picture data).\n"},
+        {"thin-scan.jpg", greyJpeg(16384, 16384, 0, 4096), 1,
+         ": JPEG image is not valid (16384 x 16384 pixels cannot come from 4096 bytes of picture data).\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path file = work(c.name), output = work("out.bmp");
+        std::ofstream(file, std::ios::binary) << c.bytes;
+        const auto start = std::chrono::steady_clock::now();
+        const Outcome run = kaptiv({"convert", file.string(), output.string()}, "ulimit -v 1048576");
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+        EXPECT_EQ(run.status, c.status) << run.err;
+        const std::string &said = c.status == 0 ? run.out : run.err;
+        const std::string whole = c.status == 0 ? output.string() + c.said : "kaptiv: " + file.string() + c.said;
+        EXPECT_EQ(said.substr(said.size() - std::min(said.size(), whole.size())), whole) << said;
+        EXPECT_EQ(fs::exists(output), c.status == 0);
+        fs::remove(output);
+        fs::remove(file);
+    }
 }
 
 } // namespace

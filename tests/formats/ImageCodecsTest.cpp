@@ -5,15 +5,18 @@
 #include "formats/IconCodec.h"
 #include "formats/JpegCodec.h"
 #include "formats/PngCodec.h"
+#include "HostileFiles.h"
 #include "platform/Errors.h"
 #include "platform/PixelFormats.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QtEndian>
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 
 namespace kaptiv {
 namespace {
@@ -143,6 +146,77 @@ TEST(ImageCodecs, CutFilesAndOversizedPicturesAreRefusedWithTheFormatsMessage)
     const QByteArray jpeg = encodeJpeg(picture);
     EXPECT_EQ(decodeJpeg(jpeg.left(jpeg.size() - 40)).height(), 13);
     EXPECT_THROW(encodeJpeg(picture, {0, false, false}), std::invalid_argument);
+}
+
+// Files made to hurt the readers (a huge picture declared in few bytes, or few bytes that make the
+// reader work far beyond their size) are read as far as they are sound, or refused with the
+// format's message, in well under a second each.
+TEST(ImageCodecs, HostileFilesReadAsFarAsTheyAreSoundOrAreRefused)
+{
+    using namespace testing::hostile;
+    const auto bytes = [](const std::string &s) { return QByteArray(s.data(), qsizetype(s.size())); };
+    const auto indexRows = [](const Bitmap &b) { // top row first
+        QString rows;
+        for (int y = 0; y < b.height(); ++y) {
+            for (int x = 0; x < b.width(); ++x)
+                rows += QStringLiteral("%1 ").arg(int(b.image().constScanLine(y)[x]), 2, 16, QLatin1Char('0'));
+            rows += QLatin1Char('/');
+        }
+        return rows;
+    };
+    const auto colours = [](const Bitmap &b) { // the colours the picture shows
+        const QImage rgb = b.toRgb32();
+        std::set<QRgb> seen;
+        for (int y = 0; y < rgb.height(); ++y)
+            for (int x = 0; x < rgb.width(); ++x)
+                seen.insert(rgb.pixel(x, y) & 0xFFFFFF);
+        QString said;
+        for (const QRgb c : seen)
+            said += QStringLiteral("#%1 ").arg(c, 6, 16, QLatin1Char('0'));
+        return said + QStringLiteral("%1 x %2").arg(b.width()).arg(b.height());
+    };
+    struct Case {
+        const char *what;
+        QByteArray file;
+        Bitmap (*decode)(const QByteArray &, std::uint64_t);
+        std::function<QString(const Bitmap &)> shown;
+        QString expected; // what the picture shows, or the message refusing it
+    };
+    const Case cases[] = {
+        {"RLE8 runs of more than 2^31 pixels on one row", bytes(runsPastTheColumnCounter(8)), decodeBmp, indexRows,
+         QStringLiteral("55 55 55 00 /01 01 01 01 /")},
+        {"RLE4 runs of more than 2^31 pixels on one row", bytes(runsPastTheColumnCounter(4)), decodeBmp, indexRows,
+         QStringLiteral("05 05 05 00 /01 02 01 02 /")},
+        {"icon: a PNG of 300 x 300 listed as 32 x 32, before a 32 x 32 image",
+         bytes(iconFile({blackPng(300, 300), blueIconImage()})), decodeIcon, colours, QStringLiteral("#0000ff 32 x 32")},
+        {"icon: only a PNG of 300 x 300", bytes(iconFile({blackPng(300, 300)})), decodeIcon, colours,
+         QStringLiteral("Icon image is not valid.")},
+        {"icon: a PNG of 256 x 256 is an icon's image", bytes(iconFile({blackPng(256, 256)})), decodeIcon, colours,
+         QStringLiteral("#000000 32 x 32")},
+        {"JPEG: 990 scans over the whole picture", bytes(greyJpeg(1024, 1024, 990)), decodeJpeg, colours,
+         QStringLiteral("JPEG image is not valid (its scans would decode the picture more than 64 times over).")},
+        {"JPEG: 64 scans over the whole picture", bytes(greyJpeg(1024, 1024, 64)), decodeJpeg, colours,
+         QStringLiteral("#808080 1024 x 1024")},
+        {"JPEG: no scan data", bytes(greyJpeg(4096, 4096, 0, 0)), decodeJpeg, colours,
+         QStringLiteral("JPEG image is not valid (the file ends before its picture data).")},
+        {"JPEG: 1024 bytes of scan data for 4096 x 4096", bytes(greyJpeg(4096, 4096, 0, 1024)), decodeJpeg, colours,
+         QStringLiteral("JPEG image is not valid (4096 x 4096 pixels cannot come from 1024 bytes of picture data).")},
+        {"JPEG: cut after 256 bytes of scan data for 1024 x 1024", bytes(greyJpeg(1024, 1024, 0, 256)), decodeJpeg,
+         colours, QStringLiteral("#808080 1024 x 1024")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QElapsedTimer timer;
+        timer.start();
+        QString result;
+        try {
+            result = c.shown(c.decode(c.file, MaxPicturePixels));
+        } catch (const EOpenFile &e) {
+            result = e.message();
+        }
+        EXPECT_EQ(result, c.expected);
+        EXPECT_LT(timer.elapsed(), 5000);
+    }
 }
 
 // Every seed of the JPEG, icon and cursor fuzzers and every input that ever broke those readers,
