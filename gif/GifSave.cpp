@@ -151,6 +151,14 @@ private:
     std::vector<std::optional<gif::Palette>> own_;
 };
 
+// Memory for a frame's colour indices (a byte a pixel) or the writer's other work on it ran out.
+[[noreturn]] void noMemoryFor(const Bitmap &picture)
+{
+    throw EOutOfMemory(QStringLiteral("Not enough memory for a picture of %1 x %2 pixels.")
+                           .arg(picture.width())
+                           .arg(picture.height()));
+}
+
 } // namespace
 
 Bitmap bitmapWithAdaptiveColors(const Bitmap &picture, bool dither)
@@ -196,13 +204,11 @@ bool EncodeGIF(TGIFSaveInfo &info, std::vector<uint8_t> &bytes)
     bool written = false;
     try {
         written = gif::WriteGIFStream(save, bytes);
-    } catch (const std::bad_alloc &) { // the frames' colour indices, a byte a pixel, did not fit
+    } catch (const std::bad_alloc &) {
         const auto largest = std::max_element(info.Frames.begin(), info.Frames.end(), [](const auto &a, const auto &b) {
             return qint64(a.Bitmap->width()) * a.Bitmap->height() < qint64(b.Bitmap->width()) * b.Bitmap->height();
         });
-        throw EOutOfMemory(QStringLiteral("Not enough memory for a picture of %1 x %2 pixels.")
-                               .arg(largest->Bitmap->width())
-                               .arg(largest->Bitmap->height()));
+        noMemoryFor(*largest->Bitmap);
     }
     info.GlobalColors = save.GlobalColors;
     return written;
@@ -245,9 +251,15 @@ bool SaveGIF(const QString &fileName, int count, const std::function<TFrameInfo(
                 reduction.Apply(i, frame, image, input);
                 width = frame.Bitmap->width();
                 height = frame.Bitmap->height();
-                scratch.resize(size_t(width) * size_t(height));
                 int transparentIndex = gif::NoTransparentIndex;
-                if (!gif::ReadFramePixels(input, palette, scratch, transparentIndex)) {
+                bool mapped = false;
+                try {
+                    scratch.resize(size_t(width) * size_t(height));
+                    mapped = gif::ReadFramePixels(input, palette, scratch, transparentIndex);
+                } catch (const std::bad_alloc &) {
+                    noMemoryFor(*frame.Bitmap);
+                }
+                if (!mapped) {
                     if (info.GlobalColors && palette.Count() > gif::PaletteBuilder::MaxColors && i > 0)
                         info.GlobalColors = false;
                     else
@@ -266,7 +278,7 @@ bool SaveGIF(const QString &fileName, int count, const std::function<TFrameInfo(
         }
         if (!readable)
             return false;
-        scratch = {};
+        std::vector<std::uint8_t>().swap(scratch); // "= {}" would keep its memory
         start.SharedColors = count > 1 && !info.GlobalColors ? nullptr : &palette;
         start.Looping = count > 1;
         start.Loop = info.Loop;
@@ -288,8 +300,14 @@ bool SaveGIF(const QString &fileName, int count, const std::function<TFrameInfo(
                             throw FrameRefused{};
                         QImage image;
                         gif::GifFrameInput input = writerFrame(frame);
-                        reduction.Apply(next, frame, image, input);
-                        if (!writer.AddFrame(input))
+                        bool added = false;
+                        try {
+                            reduction.Apply(next, frame, image, input);
+                            added = writer.AddFrame(input);
+                        } catch (const std::bad_alloc &) {
+                            noMemoryFor(*frame.Bitmap);
+                        }
+                        if (!added)
                             throw FrameRefused{};
                     } else {
                         writer.Finish();
