@@ -2,10 +2,10 @@
 
 #include "platform/Errors.h"
 #include "platform/FileDialog.h"
+#include "platform/ToolkitFileDialog.h"
 
 #include <QApplication>
 #include <QDialog>
-#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QScreen>
@@ -39,20 +39,7 @@ public:
 
     bool executeFileDialog(QWidget *parent, FileDialog &dialog) override
     {
-        const bool save = dialog.kind == FileDialog::Save;
-        // The toolkit's own dialog looks and behaves the same on every desktop.
-        QFileDialog box(parent, save ? QStringLiteral("Save As") : QStringLiteral("Open"));
-        box.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
-        box.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-        box.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-        box.setNameFilters(toolkitNameFilters(dialog.Filter));
-        box.setDefaultSuffix(dialog.DefaultExt);
-        if (!dialog.FileName.isEmpty())
-            box.selectFile(dialog.FileName);
-        if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty())
-            return false;
-        dialog.FileName = box.selectedFiles().constFirst();
-        return true;
+        return runToolkitFileDialog(parent, dialog);
     }
 
     bool inputQuery(QWidget *parent, const QString &caption, const QString &prompt, QString &value) override

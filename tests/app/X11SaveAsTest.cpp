@@ -7,6 +7,7 @@
 #include "gif/GifFrames.h"
 
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QTimer>
 
 namespace kaptiv::testing {
@@ -24,6 +25,8 @@ public:
         poll_.start();
     }
     bool typed() const { return typed_; }
+    // The folder the dialog opened in and the name it offered.
+    QString openedIn, offered;
 
 private:
     void typeWhenReady()
@@ -33,6 +36,9 @@ private:
             return;
         typed_ = true;
         poll_.stop();
+        openedIn = box->directory().absolutePath();
+        if (const auto *edit = box->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+            offered = edit->text();
         xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(box->winId())});
         xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a")});
         xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), name_});
@@ -77,6 +83,33 @@ TEST_F(SaveAsOnX11, ACaptureSavedThroughTheFileDialogIsWhatTheFileHolds)
         EXPECT_EQ(active()->caption(), path);
         EXPECT_TRUE(c.read(path) == captured) << "the file does not hold the capture";
     }
+}
+
+TEST_F(SaveAsOnX11, AFailedSaveIntoProcLeavesTheNextSaveAsInTheHomeFolder)
+{
+    dialogs.realFileDialogs = true;
+    main->GrabScreenClick(main->GrabScreen);
+    {
+        TypeIntoFileDialog user(QStringLiteral("/proc/x.bmp"));
+        main->Bitmapbmp1->trigger();
+        ASSERT_TRUE(user.typed()) << "the file dialog never came up";
+    }
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_TRUE(dialogs.shown[0].text.startsWith(QLatin1String("Cannot create file \"/proc/x.bmp\"")))
+        << dialogs.shown[0].text.toStdString();
+
+    // The next Save As opens in the home folder with no name offered, and takes a name there.
+    const QString home = QDir::homePath();
+    const QString saved = QDir(home).filePath(QStringLiteral("after-proc.bmp"));
+    QFile::remove(saved);
+    TypeIntoFileDialog user(QStringLiteral("after-proc"));
+    main->Bitmapbmp1->trigger();
+    ASSERT_TRUE(user.typed()) << "the file dialog never came up";
+    EXPECT_EQ(user.openedIn, home);
+    EXPECT_EQ(user.offered, QString());
+    EXPECT_EQ(active()->caption(), saved);
+    EXPECT_TRUE(QFile::exists(saved));
+    QFile::remove(saved);
 }
 
 } // namespace
