@@ -10,6 +10,8 @@
 #include "platform/Desktop.h"
 #include "platform/Errors.h"
 #include "platform/PixelFormats.h"
+#include "platform/ResponsiveWait.h"
+#include "platform/X11Clipboard.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -50,19 +52,15 @@ bool isPictureFormat(const QString &format)
     return toolkitTypes.contains(format.toLatin1());
 }
 
-// The picture in `format`, or nothing when the owner's data is not a picture of that type.
-std::optional<QImage> decodeFormat(const QMimeData &data, const QString &format)
+// The picture in `bytes` of type `format`, as Open would make it of a file holding those bytes
+// (transparency kept); nothing when they are not a picture of that type.
+std::optional<Bitmap> decodeBytes(const QByteArray &bytes, const QString &format)
 {
-    if (format == ToolkitImage) {
-        QImage image = qvariant_cast<QImage>(data.imageData());
-        return image.isNull() ? std::nullopt : std::optional(image);
-    }
-    const QByteArray bytes = data.data(format);
     if (bytes.isEmpty())
         return std::nullopt;
     if (const Decoder decoder = ownDecoderFor(format)) {
         try {
-            return decoder(bytes, MaxPicturePixels).toRgb32();
+            return decoder(bytes, MaxPicturePixels);
         } catch (const EOpenFile &) {
             return std::nullopt; // not what it says it is: another format may serve
         }
@@ -70,14 +68,84 @@ std::optional<QImage> decodeFormat(const QMimeData &data, const QString &format)
     QBuffer buffer;
     buffer.setData(bytes);
     QImageReader reader(&buffer);
-    QImage image = reader.read();
-    return image.isNull() ? std::nullopt : std::optional(image);
+    const QImage image = reader.read();
+    return image.isNull() ? std::nullopt : std::optional(Bitmap::fromImage(image));
+}
+
+// The picture in `format` of data the toolkit holds.
+std::optional<Bitmap> decodeFormat(const QMimeData &data, const QString &format)
+{
+    if (format == ToolkitImage) {
+        const QImage image = qvariant_cast<QImage>(data.imageData());
+        return image.isNull() ? std::nullopt : std::optional(Bitmap::fromImage(image));
+    }
+    return decodeBytes(data.data(format), format);
 }
 
 QClipboard &clipboard() { return *QGuiApplication::clipboard(); }
 
+// How long the clipboard's owner has, all its answers together, before we give up on it.
+constexpr std::chrono::seconds OwnerPatience{5};
+// The most a picture on the clipboard may take, as for a file.
+constexpr std::uint64_t MaxClipboardBytes = std::uint64_t(1) << 30;
+
+// Whether another program holds the clipboard on the X display: then we ask it ourselves,
+// under a deadline. What Kaptiv copied itself, or any clipboard without a display, the toolkit
+// has at hand.
+bool anotherProgramHoldsClipboard() { return runsOnX11Display() && !clipboard().ownsClipboard(); }
+
+ClipboardClock::time_point ownerDeadline() { return ClipboardClock::now() + OwnerPatience; }
+
+std::optional<QByteArrayList> ownerTargets()
+{
+    const ClipboardClock::time_point deadline = ownerDeadline();
+    const QByteArray display = x11DisplayName();
+    return whileResponsive([display, deadline] { return X11ClipboardReader(display, deadline).targets(); });
+}
+
+std::optional<Bitmap> pictureFromOwner()
+{
+    isPictureFormat(QString()); // the toolkit's list of types, made on this thread
+    const ClipboardClock::time_point deadline = ownerDeadline();
+    const QByteArray display = x11DisplayName();
+    return whileResponsive([display, deadline]() -> std::optional<Bitmap> {
+        X11ClipboardReader owner(display, deadline);
+        const std::optional<QByteArrayList> targets = owner.targets();
+        if (!targets)
+            return std::nullopt;
+        for (const QByteArray &target : *targets) {
+            const QString format = QString::fromLatin1(target);
+            if (!isPictureFormat(format))
+                continue;
+            if (const std::optional<QByteArray> bytes = owner.read(target, MaxClipboardBytes))
+                if (std::optional<Bitmap> picture = decodeBytes(*bytes, format))
+                    return picture;
+        }
+        return std::nullopt;
+    });
+}
+
+std::optional<Bitmap> pictureFromToolkit()
+{
+    if (const QMimeData *data = clipboard().mimeData()) {
+        for (const QString &format : data->formats()) {
+            if (!isPictureFormat(format))
+                continue;
+            if (std::optional<Bitmap> picture = decodeFormat(*data, format))
+                return picture;
+        }
+    }
+    return std::nullopt;
+}
+
 bool clipboardHoldsPicture()
 {
+    if (anotherProgramHoldsClipboard()) {
+        const std::optional<QByteArrayList> targets = ownerTargets();
+        return targets && std::any_of(targets->begin(), targets->end(), [](const QByteArray &target) {
+                   return isPictureFormat(QString::fromLatin1(target));
+               });
+    }
     const QMimeData *data = clipboard().mimeData();
     if (!data)
         return false;
@@ -107,19 +175,16 @@ void TScreenfrm::Copy1Click(QObject *)
 }
 
 // The first format on the clipboard, in its owner's order, that holds a picture is taken, at the
-// display's colour depth.
+// display's colour depth; a picture with transparency is kept as Open keeps it, to be shown over
+// the window's background.
 void TScreenfrm::Paste1Click(QObject *)
 {
-    std::optional<QImage> picture;
-    if (const QMimeData *data = clipboard().mimeData()) {
-        for (const QString &format : data->formats()) {
-            if (isPictureFormat(format) && (picture = decodeFormat(*data, format)))
-                break;
-        }
-    }
+    const std::optional<Bitmap> picture = anotherProgramHoldsClipboard() ? pictureFromOwner() : pictureFromToolkit();
     if (!picture)
         throw EClipboardPaste(QStringLiteral("Clipboard does not contain recognizable graphic data."));
-    const Bitmap shown = inDisplayFormat(*picture, desktop().displayDepth());
+    const Bitmap shown = picture->image().hasAlphaChannel()
+        ? *picture
+        : inDisplayFormat(picture->toRgb32(), desktop().displayDepth());
     TImagefrm *window = createImageWindow();
     window->setCaption(QStringLiteral("Untitled"));
     fillImageWindow(*window, shown);

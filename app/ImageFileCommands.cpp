@@ -153,6 +153,7 @@ void TScreenfrm::Iconico1Click(QObject *)
     }
     saveIcon(picture, path, transparent);
     showSaved(*window, path, loadIcon(path));
+    DisplayHint(window->hint()); // the description stays, and is shown again after the dialog
 }
 
 void TScreenfrm::Bitmapbmp1Click(QObject *)

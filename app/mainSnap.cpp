@@ -70,6 +70,11 @@ TScreenfrm::TScreenfrm(QWidget *parent) : QMainWindow(parent), mdi(new QMdiArea)
     mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdi->viewport()->setMouseTracking(true);
     mdi->viewport()->installEventFilter(this);
+    // The picture that becomes active is described at once, not only once the mouse moves over it.
+    connect(mdi, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow *window) {
+        if (auto *image = qobject_cast<TImagefrm *>(window))
+            DisplayHint(image->hint());
+    });
     buildMenus();
     buildToolBar();
     buildStatusBar();
@@ -431,6 +436,12 @@ void TScreenfrm::FormCloseQuery(bool &canClose)
 void TScreenfrm::FormMouseMove() { setStatusPanel(1, QString()); }
 
 void TScreenfrm::setStatusPanel(int panel, const QString &text) { infoPanels[panel]->setText(text); }
+
+void TScreenfrm::hintChanged(const QObject *window, const QString &hint)
+{
+    if (window == active())
+        DisplayHint(hint);
+}
 
 void TScreenfrm::setCopyEnabled(bool enabled)
 {

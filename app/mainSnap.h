@@ -113,6 +113,7 @@ public:
 
     // ImageHost
     void setStatusPanel(int panel, const QString &text) override;
+    void hintChanged(const QObject *window, const QString &hint) override;
     void setCopyEnabled(bool enabled) override;
     int imageWindowCount() const override;
     bool anyOtherImageWindow(const QObject *self) const override;

@@ -121,6 +121,7 @@ void TImagefrm::setHint(const QString &hint)
     Image->setToolTip(hint);
     Image->setStatusTip(hint);
     scroller_->setStatusTip(hint);
+    host_.hintChanged(this, hint);
 }
 
 bool TImagefrm::isUnsaved() const

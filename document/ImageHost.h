@@ -13,6 +13,8 @@ class ImageHost {
 public:
     virtual ~ImageHost() = default;
     virtual void setStatusPanel(int panel, const QString &text) = 0;
+    // `window` has a new description: shown at once in status panel 0 while it is the active one.
+    virtual void hintChanged(const QObject *window, const QString &hint) = 0;
     virtual void setCopyEnabled(bool enabled) = 0; // the Edit menu's Copy and the copyb button
     virtual int imageWindowCount() const = 0;
     // Whether an image window other than `self` is still open (self may already be off the list).

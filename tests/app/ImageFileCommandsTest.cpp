@@ -11,9 +11,12 @@
 #include "settings/GifOptions.h"
 
 #include <QBuffer>
+#include <QClipboard>
+#include <QMimeData>
 #include <QDir>
 #include <QFile>
 #include <QSet>
+#include <QStatusTipEvent>
 #include <QtEndian>
 
 namespace kaptiv::testing {
@@ -391,6 +394,74 @@ TEST_F(ImageFileCommands, SaveAsGifReducesAFullColourPictureWhenAsked)
         }
     EXPECT_LE(colours.size(), 256);
     EXPECT_LT(error / (3 * 640 * 480), 6.0);
+}
+
+// A picture with every kind of transparency: clear, half see-through red, opaque blue.
+QByteArray semiTransparentPng()
+{
+    QImage image(3, 1, QImage::Format_ARGB32);
+    image.setPixel(0, 0, qRgba(0, 0, 0, 0));
+    image.setPixel(1, 0, qRgba(255, 0, 0, 128));
+    image.setPixel(2, 0, qRgba(0, 0, 255, 255));
+    return encodePng(Bitmap::fromImage(image));
+}
+
+TEST_F(ImageFileCommands, APastedPictureKeepsItsTransparencyAsAnOpenedOneDoes)
+{
+    const QByteArray png = semiTransparentPng();
+    ASSERT_TRUE(put(file(QStringLiteral("see-through.png")), png));
+    runWithFileName(main->Open1, file(QStringLiteral("see-through.png")));
+    ASSERT_EQ(main->imageWindowCount(), 1);
+    const Bitmap opened = active()->Image->picture();
+    auto *data = new QMimeData;
+    data->setData(QStringLiteral("image/png"), png);
+    QGuiApplication::clipboard()->setMimeData(data);
+    main->Paste1->trigger();
+    ASSERT_EQ(main->imageWindowCount(), 2);
+    const Bitmap pasted = active()->Image->picture();
+    EXPECT_EQ(pasted.depth(), opened.depth());
+    EXPECT_EQ(pasted.image(), opened.image());
+    EXPECT_EQ(qAlpha(pasted.image().pixel(1, 0)), 128);
+    // Both are drawn the same way over the window's background.
+    EXPECT_EQ(active()->Image->grab().toImage(), main->imageWindows()[1]->Image->grab().toImage());
+}
+
+// What the status bar's first panel shows after each step, no mouse moving in between.
+TEST_F(ImageFileCommands, TheActivePicturesDescriptionIsShownAtOnce)
+{
+    main->GrabScreenClick(main->GrabScreen);
+    TImagefrm *first = active();
+    main->GrabScreenClick(main->GrabScreen);
+    TImagefrm *second = active();
+    auto *picture = new QMimeData;
+    picture->setImageData(bands(30, 20, 1).toRgb32());
+    QGuiApplication::clipboard()->setMimeData(picture);
+    const struct Step {
+        const char *what;
+        std::function<void()> run;
+        QString shown;
+    } steps[] = {
+        {"the first picture activated", [&] { main->mdi->setActiveSubWindow(first); },
+         QStringLiteral("Untitled1 - Width: 640, Height: 480, Colors: 16777216")},
+        {"a hint hovered", [&] { QStatusTipEvent hover(QStringLiteral("Copy to the clipboard"));
+                                 QApplication::sendEvent(main, &hover); },
+         QStringLiteral("Copy to the clipboard")},
+        {"saved as PNG", [&] { runWithFileName(main->PNGpng1, file(QStringLiteral("first.png"))); },
+         QStringLiteral("first.png - Width: 640, Height: 480, Colors: 16777216")},
+        {"the second picture activated", [&] { main->mdi->setActiveSubWindow(second); },
+         QStringLiteral("Untitled2 - Width: 640, Height: 480, Colors: 16777216")},
+        {"saved as JPEG", [&] { runWithFileName(main->JPEGjpg1, file(QStringLiteral("second.jpg"))); },
+         QStringLiteral("second.jpg - Width: 640, Height: 480, ")},
+        {"pasted", [&] { main->Paste1->trigger(); },
+         QStringLiteral("Untitled - Width: 30, Height: 20, Colors: 16777216")},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.what);
+        step.run();
+        settle();
+        EXPECT_TRUE(dialogs.shown.empty());
+        EXPECT_EQ(main->infoPanels[0]->text(), step.shown);
+    }
 }
 
 } // namespace

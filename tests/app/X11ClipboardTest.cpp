@@ -3,10 +3,16 @@
 #include "AppFixture.h"
 #include "XdoTool.h"
 
+#include "formats/PngCodec.h"
+#include "platform/X11Clipboard.h"
+
 #include <QBuffer>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QMimeData>
 #include <QProcess>
+#include <QRandomGenerator>
+#include <QTimer>
 
 namespace kaptiv::testing {
 namespace {
@@ -135,6 +141,81 @@ TEST_F(ClipboardOnX11, WithoutAPictureOnTheClipboardPasteSaysSoAndMakesNoWindow)
     ASSERT_TRUE(pressOn(*main, QStringLiteral("ctrl+c")));
     EXPECT_TRUE(waitUntil([&] { return main->pasteb->isEnabled(); }));
     EXPECT_TRUE(pasteEnabledWhenEditOpens());
+}
+
+TEST_F(ClipboardOnX11, AnOwnerThatNeverSendsItsPicturesIsGivenUpWithinFiveSecondsAndTheWindowStaysAlive)
+{
+    main->GrabScreenClick(main->GrabScreen);
+    const struct Case {
+        const char *owner;
+        QStringList arguments;
+        bool pasteEnabled; // what the Edit menu finds
+    } cases[] = {
+        {"lists twelve picture types, sends none", {}, true},
+        {"answers nothing at all", {QStringLiteral("--silent")}, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.owner);
+        stopOwner();
+        dialogs.shown.clear();
+        owner_.start(QStringLiteral(KAPTIV_HOSTILE_OWNER), c.arguments);
+        ASSERT_TRUE(waitUntil([&] { return owner_.canReadLine(); })) << "the owner never took the clipboard";
+        ASSERT_EQ(owner_.readLine(), QByteArray("owner\n"));
+        ASSERT_TRUE(main->Paste1->isEnabled()) << "from start-up, or from the Edit menu's last look";
+
+        // The window goes on handling events while Paste waits: a timer keeps ticking.
+        int ticks = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+        ticker.start(50);
+        QElapsedTimer clock;
+        clock.start();
+        ASSERT_TRUE(pressOn(*main, QStringLiteral("ctrl+v")));
+        ASSERT_TRUE(waitUntil([&] { return !dialogs.shown.empty(); }, 30000)) << "Paste never gave up";
+        const qint64 took = clock.elapsed();
+        EXPECT_LT(took, 7000) << "the owner held Paste for " << took << " ms";
+        EXPECT_GT(ticks, 30) << "the window stood still while Paste waited";
+        EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("Clipboard does not contain recognizable graphic data."));
+        EXPECT_EQ(captions(), QStringList{QStringLiteral("Untitled1")});
+        EXPECT_EQ(pasteEnabledWhenEditOpens(), c.pasteEnabled);
+    }
+}
+
+TEST_F(ClipboardOnX11, ALargePictureArrivesInPiecesAndPastesWhole)
+{
+    // Noise does not compress: several megabytes of PNG, which another program hands over in pieces.
+    QImage noise(1000, 1000, QImage::Format_RGB32);
+    QRandomGenerator random(20);
+    for (int y = 0; y < noise.height(); ++y)
+        random.fillRange(reinterpret_cast<quint32 *>(noise.scanLine(y)), noise.width());
+    noise = noise.convertToFormat(QImage::Format_RGB32); // the top bytes set to opaque
+    const QByteArray png = encodePng(Bitmap::fromImage(noise));
+    ASSERT_GT(png.size(), 2 << 20);
+    xclipOwns(QStringLiteral("image/png"), png);
+
+    X11ClipboardReader reader(x11DisplayName(), ClipboardClock::now() + std::chrono::seconds(5));
+    EXPECT_EQ(reader.read("image/png", 1u << 30), png);
+    EXPECT_EQ(reader.incrementalTransfers(), 1) << "xclip sent it in one piece: no INCR transfer was exercised";
+
+    ASSERT_TRUE(pressOn(*main, QStringLiteral("ctrl+v")));
+    ASSERT_TRUE(waitUntil([&] { return main->imageWindowCount() == 1; }, 20000)) << "nothing was pasted";
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(rgb(active()->Image->picture().toRgb32()), noise);
+}
+
+TEST_F(ClipboardOnX11, ASemiTransparentPictureFromAnotherProgramKeepsItsAlphaAsOpenDoes)
+{
+    QImage image(3, 1, QImage::Format_ARGB32);
+    image.setPixel(0, 0, qRgba(0, 0, 0, 0));
+    image.setPixel(1, 0, qRgba(255, 0, 0, 128));
+    image.setPixel(2, 0, qRgba(0, 0, 255, 255));
+    const QByteArray png = encodePng(Bitmap::fromImage(image));
+    xclipOwns(QStringLiteral("image/png"), png);
+    ASSERT_TRUE(pressOn(*main, QStringLiteral("ctrl+v")));
+    ASSERT_TRUE(waitUntil([&] { return main->imageWindowCount() == 1; })) << "nothing was pasted";
+    const Bitmap opened = decodePng(png);
+    EXPECT_EQ(active()->Image->picture().depth(), opened.depth());
+    EXPECT_EQ(active()->Image->picture().image(), opened.image());
 }
 
 } // namespace
