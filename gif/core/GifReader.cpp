@@ -93,7 +93,7 @@ private:
                 ReadExtension();
                 break;
             case ImageIntroducer:
-                if (framesRead_ == MaxFrames) {
+                if (framesRead_ >= options_.Limits.MaxFrames) {
                     image_.FramesBeyondLimit = true;
                     return ParseResult::Read;
                 }
@@ -266,6 +266,7 @@ ImageRead ReadImage(std::span<const std::uint8_t> file, std::size_t &readPos, co
     const std::uint8_t *descriptor = file.data() + readPos;
     if (descriptor[0] != ImageIntroducer)
         return ImageRead::NotAnImage;
+    frame.Offset = readPos;
     readPos += ImageDescriptorSize;
 
     frame.Left = Word(descriptor + 1);

@@ -22,11 +22,13 @@ struct Progress {
 // images above 100000 pixels. Leaving KeepOnProcessing false abandons the load.
 using ProgressHandler = std::function<void(const Progress &, bool &KeepOnProcessing)>;
 
-// Memory a file may make the reader take. A file with a frame beyond either limit is refused
-// rather than read in part.
+// Memory a file may make the reader take. A file with a frame beyond either pixel limit is refused
+// rather than read in part; of a file with more than MaxFrames images the first MaxFrames are read.
+// Readers that take one frame at a time (OnFrame, or no pixels) may lift the last two.
 struct ReadLimits {
     std::uint64_t MaxFramePixels = std::uint64_t{1} << 28;  // e.g. 16384 x 16384
     std::uint64_t MaxTotalPixels = std::uint64_t{1} << 30;  // all frames of one file together
+    int MaxFrames = gif::MaxFrames;
 };
 
 // Given every frame as soon as it is read, instead of keeping it in GifImage::Frames, so that a
@@ -53,8 +55,8 @@ enum class ParseResult {
 
 // Reads a whole GIF file held in memory. A file cut short or ending in a block this reader does
 // not know is read up to that point: a frame whose descriptor and colour table are complete
-// stays, with index 0 where its data does not reach. Of a file with more than MaxFrames images
-// the first MaxFrames are read (FramesBeyondLimit tells). A file that passes a memory limit is
+// stays, with index 0 where its data does not reach. Of a file with more than Limits.MaxFrames
+// images the first ones are read (FramesBeyondLimit tells). A file that passes a memory limit is
 // refused rather than read in part. After any result but Read the image is empty.
 ParseResult ReadGIF(std::span<const std::uint8_t> file, GifImage &image, const ParseOptions &options = {});
 

@@ -13,11 +13,13 @@ namespace kaptiv::gif {
 // 256 entries of red, green, blue; entries a file does not define stay 0, 0, 0.
 using ColorTable = std::array<std::uint8_t, 768>;
 
+// The most frames a whole file is read into memory with (ReadLimits::MaxFrames).
 constexpr int MaxFrames = 256;
 
 // One image of a GIF file as the reader leaves it: where it goes, how it is timed and disposed,
 // and its pixels as colour indices plus a transparency mask.
 struct GifFrame {
+    std::size_t Offset = 0; // where its image descriptor starts in the file
     int Left = 0;
     int Top = 0;
     int Width = 0;
@@ -52,14 +54,14 @@ struct GifFrame {
 
 // A whole file after reading.
 struct GifImage {
-    std::vector<GifFrame> Frames;   // at most MaxFrames
+    std::vector<GifFrame> Frames;   // at most ReadLimits::MaxFrames
     int ImageWidth = 0;             // screen size widened to hold every frame
     int ImageHeight = 0;
     int ColorDepth = 0;             // bits of the largest colour table in the file
     int LoopCount = 1;              // 0 = for ever; 1 when the file has no looping block
     bool IsTransparent = false;
     bool IsAnimated = false;
-    bool FramesBeyondLimit = false; // the file holds more than MaxFrames images; the rest are not read
+    bool FramesBeyondLimit = false; // the file holds more images than the limit; the rest are not read
     ColorTable GlobalTable{};
 
     int FrameCount() const { return static_cast<int>(Frames.size()); }

@@ -128,12 +128,17 @@ std::optional<Image> Read(std::span<const std::uint8_t> file)
     return image;
 }
 
-bool DecodeOnly(std::span<const std::uint8_t> file)
+std::int64_t DecodeOnly(std::span<const std::uint8_t> file)
 {
     Input input{file};
     int error = 0;
     Reader gif(DGifOpen(&input, ReadBytes, &error));
-    return gif && DGifSlurp(gif.get()) == GIF_OK;
+    if (!gif || DGifSlurp(gif.get()) != GIF_OK)
+        return -1;
+    std::int64_t pixels = 0;
+    for (int i = 0; i < gif->ImageCount; ++i)
+        pixels += std::int64_t{gif->SavedImages[i].ImageDesc.Width} * gif->SavedImages[i].ImageDesc.Height;
+    return pixels;
 }
 
 std::vector<std::uint8_t> Write(int screenWidth, int screenHeight, const std::vector<std::uint32_t> &globalTable,

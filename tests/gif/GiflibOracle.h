@@ -29,8 +29,9 @@ struct Image {
 // The file as giflib reads it; nothing when giflib refuses it.
 std::optional<Image> Read(std::span<const std::uint8_t> file);
 
-// Only giflib's decoding of the whole file (DGifSlurp), for timing; false when it refuses the file.
-bool DecodeOnly(std::span<const std::uint8_t> file);
+// Only giflib's decoding of the whole file (DGifSlurp), for timing: the pixels of every frame it
+// decoded together, or -1 when it refuses the file.
+std::int64_t DecodeOnly(std::span<const std::uint8_t> file);
 
 // A frame for giflib's writer; `pixels` in picture order (written in interlaced order if asked).
 struct FrameToWrite {
