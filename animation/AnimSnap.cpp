@@ -22,6 +22,7 @@ TAnimfrm::TAnimfrm(std::function<TAnimationfrm &()> builder, QWidget *parent)
     setWindowTitle(QStringLiteral("Animation Preview"));
     aGif->setObjectName(QStringLiteral("aGif"));
     aGif->setCenter(true);
+    aGif->setDecodeAsShown(true); // it plays: frames are decoded as shown
     aGif->OnProgress = [this](QObject *sender, int32_t processed, int32_t toProcess, int32_t percentage, bool &keepOn) {
         aGifProgress(sender, processed, toProcess, percentage, keepOn);
     };
@@ -78,7 +79,7 @@ QSize TAnimfrm::sizeForFrames() const
 {
     QSize client = SmallestClientSize.expandedTo(QSize(captionRoom(), 0));
     for (int n = 1; n <= aGif->FrameCount(); ++n) {
-        const TFrame &frame = aGif->Animation().Frame(n);
+        const gif::FrameFacts &frame = aGif->Animation().Facts(n);
         client = client.expandedTo(QSize(frame.Left + frame.Width, frame.Top + frame.Height));
     }
     // A frame placed far out would make a window wider than the screen, its close button out of

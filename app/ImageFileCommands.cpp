@@ -90,7 +90,7 @@ void TScreenfrm::openPicture(const QString &path, const Bitmap &picture)
 void TScreenfrm::openGifFrames(const QString &path)
 {
     if (!iGif->LoadGIFFile(path)) {
-        loadGifAnimation(path); // to tell the user why it cannot be read
+        loadGifAnimation(path, GifAnimation::Holding::EveryFrame); // to tell the user why it cannot be read
         return;
     }
     for (int n = iGif->FrameCount(); n >= 1; --n) {
@@ -111,6 +111,13 @@ void TScreenfrm::openGifFrames(const QString &path)
         describe(*window);
         CheckAutosize(*window);
     }
+    // A window per frame holds every frame: a longer animation opens its first 256 and says so.
+    if (iGif->FramesBeyondLimit())
+        dialogs().messageBox(this,
+                             QStringLiteral("\"%1\" has more than %2 frames; the first %2 are opened as image windows.")
+                                 .arg(path)
+                                 .arg(gif::MaxFrames),
+                             QStringLiteral("Kaptiv"), MessageIcon::Information, MessageButtons::Ok);
 }
 
 QString TScreenfrm::askSaveName(const QString &filter, const QString &defaultExt)
@@ -199,7 +206,7 @@ void TScreenfrm::GIFgif1Click(QObject *)
     // Read back as the player reads it, so the window shows what the file holds.
     TGIFImage &gif = window->gif();
     if (!gif.LoadGIFFile(path))
-        loadGifAnimation(path); // to tell the user why it cannot be read
+        loadGifAnimation(path, GifAnimation::Holding::EveryFrame); // to tell the user why it cannot be read
     const Bitmap *first = gif.FirstFrameBitmap();
     showSaved(*window, path, first ? *first : Bitmap(), QSize(gif.ImageWidth(), gif.ImageHeight()));
     window->ColorCount = 1 << gif.ColorDepth();

@@ -58,10 +58,19 @@ std::string printableComment(const std::string &bytes)
 }
 
 // What every command that counts a file's frames adds when the reader stopped at its limit.
-std::string beyondLimit(bool framesBeyondLimit)
+std::string beyondLimit(bool beyond, int read)
 {
-    return framesBeyondLimit ? " (the file holds more; Kaptiv reads the first " + std::to_string(gif::MaxFrames) + ")"
-                             : std::string();
+    return beyond ? " (the file holds more; Kaptiv reads the first " + std::to_string(read) + ")" : "";
+}
+
+// The commands take a file's frames one at a time, so they read as many as the player does.
+gif::ParseOptions frameByFrame(gif::FrameHandler onFrame)
+{
+    gif::ParseOptions options;
+    options.DecodePixels = false;
+    options.Limits = GifAnimation::OneFrameAtATime();
+    options.OnFrame = std::move(onFrame);
+    return options;
 }
 
 QString onlyFile(const QStringList &arguments, const char *command)
@@ -78,21 +87,21 @@ int runGifInfo(const QStringList &arguments, std::ostream &out)
     const QString path = onlyFile(arguments, "gif-info");
     if (arguments.size() > 1)
         throw UsageError{QStringLiteral("gif-info takes one file, not '%1'").arg(arguments.mid(1).join(' '))};
-    gif::ParseOptions factsOnly;
-    factsOnly.DecodePixels = false;
-    const gif::GifImage image = parseGif(path, readGifFile(path), factsOnly);
+    // Counted first, then listed as the frames come: no frame is held, however many there are.
+    const std::vector<std::uint8_t> bytes = readGifFile(path);
+    int frames = 0;
+    const gif::GifImage image = parseGif(path, bytes, frameByFrame([&](gif::GifFrame &, int) { return ++frames, true; }));
     auto yesNo = [](bool b) { return b ? "yes" : "no"; };
     out << "File: " << terminalText(path) << "\n"
         << "Canvas: " << image.ImageWidth << " x " << image.ImageHeight << "\n"
-        << "Frames: " << image.FrameCount() << beyondLimit(image.FramesBeyondLimit) << "\n"
+        << "Frames: " << frames << beyondLimit(image.FramesBeyondLimit, frames) << "\n"
         << "Colour depth: " << image.ColorDepth << " bits (" << (image.ColorDepth ? 1 << image.ColorDepth : 0)
         << " colours)\n"
         << "Loop count: " << image.LoopCount << (image.LoopCount == 0 ? " (for ever)" : "") << "\n"
         << "Transparent: " << yesNo(image.IsTransparent) << "\n"
         << "Animated: " << yesNo(image.IsAnimated) << "\n";
-    for (int i = 0; i < image.FrameCount(); ++i) {
-        const gif::GifFrame &f = image.Frames[size_t(i)];
-        out << "Frame " << i + 1 << ": position " << f.Left << "," << f.Top << "; size " << f.Width << " x "
+    parseGif(path, bytes, frameByFrame([&](const gif::GifFrame &f, int number) {
+        out << "Frame " << number << ": position " << f.Left << "," << f.Top << "; size " << f.Width << " x "
             << f.Height << "; delay " << f.Delay << " ms; disposal " << int(f.Disposal) << "; interlaced "
             << yesNo(f.Interlaced) << "; transparent ";
         if (f.Transparent)
@@ -105,7 +114,8 @@ int runGifInfo(const QStringList &arguments, std::ostream &out)
         else
             out << "none";
         out << "; comment \"" << printableComment(f.Comment) << "\"\n";
-    }
+        return true;
+    }));
     return 0;
 }
 
@@ -136,6 +146,7 @@ int runGifFrames(const QStringList &arguments, std::ostream &out)
         return directory + QStringLiteral("/frame-%1.bmp").arg(number, 3, 10, QLatin1Char('0'));
     };
     if (composited) {
+        // Checked whole at load; each frame is decoded as it is drawn.
         GifAnimation animation = loadGifAnimation(path);
         makeFolder(directory);
         for (int i = 1; i <= animation.FrameCount(); ++i) {
@@ -144,20 +155,18 @@ int runGifFrames(const QStringList &arguments, std::ostream &out)
             saveBmp(Bitmap(animation.CanvasOver(background), 24), frameFile(i));
         }
         out << animation.FrameCount() << " composited frames written to " << terminalText(directory)
-            << beyondLimit(animation.FramesBeyondLimit()) << "\n";
+            << beyondLimit(animation.FramesBeyondLimit(), animation.FrameCount()) << "\n";
         return 0;
     }
     // The whole file is checked first, so that a file the reader refuses leaves nothing behind;
     // then the frames are decoded and written one at a time, only one of them in memory.
     const std::vector<std::uint8_t> bytes = readGifFile(path);
-    gif::ParseOptions check;
-    check.DecodePixels = false;
-    const gif::GifImage facts = parseGif(path, bytes, check);
+    int frames = 0;
+    const gif::GifImage facts = parseGif(path, bytes, frameByFrame([&](gif::GifFrame &, int) { return ++frames, true; }));
     makeFolder(directory);
     int written = 0;
     QStringList withoutPixels;
-    gif::ParseOptions oneAtATime;
-    oneAtATime.OnFrame = [&](const gif::GifFrame &frame, int number) {
+    gif::ParseOptions oneAtATime = frameByFrame([&](const gif::GifFrame &frame, int number) {
         const TFrameInfo info = frameRecord(frame);
         if (info.Bitmap->isNull()) {
             withoutPixels << QString::number(number);
@@ -166,15 +175,16 @@ int runGifFrames(const QStringList &arguments, std::ostream &out)
         saveBmp(*info.Bitmap, frameFile(number));
         ++written;
         return true;
-    };
+    });
+    oneAtATime.DecodePixels = true;
     parseGif(path, bytes, oneAtATime);
     out << written;
     if (!withoutPixels.isEmpty())
-        out << " of " << facts.FrameCount();
-    out << (facts.FrameCount() == 1 ? " frame" : " frames") << " written to " << terminalText(directory);
+        out << " of " << frames;
+    out << (frames == 1 ? " frame" : " frames") << " written to " << terminalText(directory);
     if (!withoutPixels.isEmpty())
         out << "; without pixels: frame " << withoutPixels.join(QStringLiteral(", ")).toStdString();
-    out << beyondLimit(facts.FramesBeyondLimit) << "\n";
+    out << beyondLimit(facts.FramesBeyondLimit, frames) << "\n";
     return 0;
 }
 

@@ -93,6 +93,7 @@ int runPlayCommand(const QStringList &arguments)
     layout->setContentsMargins(0, 0, 0, 0);
     auto *player = new TGIFImage(&window);
     layout->addWidget(player);
+    player->setDecodeAsShown(true);
     if (!player->LoadGIFFile(options.file)) {
         std::error_code error;
         if (!std::filesystem::exists(nativePath(options.file), error))

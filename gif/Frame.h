@@ -50,8 +50,8 @@ public:
     // opaque pixels replace what is there; transparent ones leave it.
     void DrawOnto(QImage &canvas) const;
 
-    // Disposal 3: what the canvas held under the frame before it was drawn.
-    QImage SaveImage;
+    // Bytes its pixels take.
+    std::size_t MemorySize() const { return sizeof(*this) + decoded_.Indices.size() + decoded_.Mask.size(); }
 
 private:
     gif::GifFrame decoded_;

@@ -58,7 +58,6 @@ bool TGIFImage::LoadBytes(std::vector<uint8_t> bytes)
 bool TGIFImage::ParseGIF(std::vector<uint8_t> bytes)
 {
     ClearFrames();
-    dataBytes_ = std::move(bytes);
     gif::ParseOptions options;
     if (OnProgress)
         options.OnProgress = [this](const gif::Progress &progress, bool &keepOnProcessing) {
@@ -66,7 +65,8 @@ bool TGIFImage::ParseGIF(std::vector<uint8_t> bytes)
             OnProgress(this, progress.BytesProcessed, progress.BytesToProcess, progress.PercentageProcessed,
                        keepOnProcessing);
         };
-    if (!animation_.Load(dataBytes_, options))
+    if (!animation_.Load(std::move(bytes), options,
+                         decodeAsShown_ ? GifAnimation::Holding::AsShown : GifAnimation::Holding::EveryFrame))
         return false;
     if (autoSize_)
         resize(ImageWidth(), ImageHeight());
@@ -83,7 +83,6 @@ void TGIFImage::ClearFrames()
 {
     timer_->setEnabled(false);
     animation_.Clear();
-    dataBytes_.clear();
     currentFrame_ = 1;
     shownFrame_ = 0;
     loopsDone_ = 1;
@@ -110,7 +109,7 @@ uint32_t TGIFImage::FrameInterval(int frame) const
 {
     if (frame < 1 || frame > FrameCount())
         frame = FrameCount(); // the loops are used up: the last frame stands in
-    const int delay = std::max(animation_.Frame(frame).Delay, MinimumDelay);
+    const int delay = std::max(animation_.Facts(frame).Delay, MinimumDelay);
     return uint32_t(std::max(delay * 100 / speed_, 1));
 }
 
@@ -314,7 +313,7 @@ void TGIFImage::paintEvent(QPaintEvent *)
         // The canvas is transparent where nothing opaque has been drawn, so the toolkit's backing
         // store shows what lies behind there. When the first frame is opaque the picture is
         // copied as it stands instead: black there.
-        const bool copied = !animation_.Frame(1).Transparent;
+        const bool copied = !animation_.Facts(1).Transparent;
         for (const QRect &area : PictureRects()) {
             if (copied)
                 painter.fillRect(area, Qt::black);

@@ -63,6 +63,11 @@ public:
     void setThreaded(bool threaded) { timer_->setThreaded(threaded); }
     TThreadPriority ThreadPriority() const { return timer_->ThreadPriority(); }
     void setThreadPriority(TThreadPriority priority) { timer_->setThreadPriority(priority); }
+    // Decode each frame when it is shown instead of every frame at load (GifAnimation::Holding):
+    // memory then follows the canvas and the file, and a file of more than 256 frames plays whole.
+    // Takes effect at the next load; off by default.
+    bool DecodeAsShown() const { return decodeAsShown_; }
+    void setDecodeAsShown(bool asShown) { decodeAsShown_ = asShown; }
     // The control's own visibility: invisible, it paints nothing but loads and answers as usual.
     bool Visible() const { return visible_; }
     void setVisible(bool visible) override;
@@ -80,11 +85,13 @@ public:
     bool IsTransparent() const { return animation_.IsTransparent(); }
     bool IsAnimated() const { return animation_.IsAnimated(); }
     int LoopCount() const { return animation_.LoopCount(); }
+    // The file holds more frames than were read (256 unless DecodeAsShown).
+    bool FramesBeyondLimit() const { return animation_.FramesBeyondLimit(); }
     const gif::ColorTable &GlobalTable() const { return animation_.GlobalTable(); }
     const GifAnimation &Animation() const { return animation_; }
     const TTimerEx &Timer() const { return *timer_; }
     // The bytes of the file last loaded.
-    const std::vector<uint8_t> &DataBytes() const { return dataBytes_; }
+    const std::vector<uint8_t> &DataBytes() const { return animation_.FileBytes(); }
 
     // Where the picture is drawn in the control: one rectangle, or one per tile.
     QVector<QRect> PictureRects() const;
@@ -96,7 +103,7 @@ protected:
 
 private:
     bool LoadBytes(std::vector<uint8_t> bytes);
-    bool ParseGIF(std::vector<uint8_t> bytes); // keeps the bytes as DataBytes
+    bool ParseGIF(std::vector<uint8_t> bytes); // the animation keeps the bytes as DataBytes
     void ClearFrames();
     void ShowFrame(int frame); // disposes the frame on show, draws `frame`
     uint32_t FrameInterval(int frame) const;
@@ -108,7 +115,7 @@ private:
     void Change();
 
     GifAnimation animation_;
-    std::vector<uint8_t> dataBytes_;
+    bool decodeAsShown_ = false;
     QString fileName_;
     bool animate_ = false;
     bool autoSize_ = false;

@@ -68,13 +68,17 @@ gif::GifImage loadGif(const QString &path)
     return parseGif(path, readGifFile(path));
 }
 
-GifAnimation loadGifAnimation(const QString &path)
+GifAnimation loadGifAnimation(const QString &path, GifAnimation::Holding holding)
 {
-    const std::vector<std::uint8_t> bytes = readGifFile(path);
+    std::vector<std::uint8_t> bytes = readGifFile(path);
     GifAnimation animation;
-    if (!animation.Load(bytes)) {
+    if (!animation.Load(bytes, {}, holding)) {
         gif::ParseOptions factsOnly; // to tell why: the reader's verdict, else the canvas was too large
         factsOnly.DecodePixels = false;
+        if (holding == GifAnimation::Holding::AsShown) {
+            factsOnly.Limits = GifAnimation::OneFrameAtATime();
+            factsOnly.OnFrame = [](gif::GifFrame &, int) { return true; };
+        }
         const gif::GifImage facts = parseGif(path, bytes, factsOnly);
         throw EGIFError(QStringLiteral("\"%1\" has a canvas of %2 x %3 pixels, more than the %4 pixels Kaptiv shows.")
                             .arg(path)

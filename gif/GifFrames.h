@@ -21,8 +21,9 @@ gif::GifImage parseGif(const QString &path, std::span<const std::uint8_t> bytes,
 
 // Reads a whole GIF file with every frame's pixels; raises EOpenFile or EGIFError as above.
 gif::GifImage loadGif(const QString &path);
-// The same, as frames composed on a canvas.
-GifAnimation loadGifAnimation(const QString &path);
+// The same, as frames composed on a canvas, held as asked (as shown: the file is checked whole and
+// its frames are decoded when drawn).
+GifAnimation loadGifAnimation(const QString &path, GifAnimation::Holding holding = GifAnimation::Holding::AsShown);
 
 // The record of frame `index` (from 1): position, size, timing, transparency and a new 24-bit
 // picture of the frame's own pixels, where transparent pixels show the transparent colour. An

@@ -55,7 +55,7 @@ TEST_F(AnimationPreview, PlaysTheBuildersStateInAWindowThatHoldsEveryFrameAndLea
                 if (c.refused)
                     return;
                 EXPECT_EQ(p.aGif->Speed(), c.speed);
-                const TFrame &first = p.aGif->Animation().Frame(1), &second = p.aGif->Animation().Frame(2);
+                const gif::FrameFacts &first = p.aGif->Animation().Facts(1), &second = p.aGif->Animation().Facts(2);
                 EXPECT_EQ(first.Delay, c.delay);
                 EXPECT_EQ(QRect(second.Left, second.Top, second.Width, second.Height), QRect(c.left, c.top, 100, 20));
             };

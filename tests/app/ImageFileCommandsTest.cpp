@@ -136,6 +136,26 @@ TEST_F(ImageFileCommands, AnAnimatedGifOpensAsOneWindowPerFrameLastFirst)
     EXPECT_EQ(main->infoPanels[1]->text(), QStringLiteral("Interlaced -  Transparent - 12x6"));
 }
 
+// A window per frame holds every frame, so a longer animation opens its first 256, and says so.
+TEST_F(ImageFileCommands, AGifOfMoreThan256FramesOpensItsFirst256AndSaysSo)
+{
+    const QString path = file(QStringLiteral("long.gif"));
+    TGIFSaveInfo info;
+    for (int i = 0; i < 257; ++i) {
+        TFrameInfo frame;
+        frame.Bitmap = std::make_shared<Bitmap>(bands(2, 2, i % 6));
+        frame.Width = frame.Height = 2;
+        info.Frames.push_back(frame);
+    }
+    ASSERT_TRUE(SaveGIF(path, info));
+    runWithFileName(main->Open1, path);
+    EXPECT_EQ(main->imageWindows().size(), 256);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text,
+              QStringLiteral("\"%1\" has more than 256 frames; the first 256 are opened as image windows.").arg(path));
+    EXPECT_EQ(captions().front(), QStringLiteral("long[1]"));
+}
+
 TEST_F(ImageFileCommands, ASingleImageGifIsTitledByItsPath)
 {
     const QString path = file(QStringLiteral("one.gif"));

@@ -7,6 +7,7 @@
 #include "TestFiles.h"
 
 #include "gif/GifAnimation.h"
+#include "gif/core/LzwEncoder.h"
 
 #include <QDir>
 #include <QImage>
@@ -14,6 +15,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
+#include <iostream>
+#include <malloc.h>
 #include <map>
 #include <set>
 #include <string>
@@ -46,12 +50,14 @@ std::string Letters(const GifAnimation &animation)
     return text;
 }
 
-GifAnimation Loaded(const Bytes &file)
+GifAnimation Loaded(const Bytes &file, GifAnimation::Holding holding = GifAnimation::Holding::EveryFrame)
 {
     GifAnimation animation;
-    EXPECT_TRUE(animation.Load(file));
+    EXPECT_TRUE(animation.Load(file, {}, holding));
     return animation;
 }
+
+constexpr GifAnimation::Holding BothHoldings[] = {GifAnimation::Holding::EveryFrame, GifAnimation::Holding::AsShown};
 
 // True when Composite and CompositeMask are the canvas's two halves: black and white where nothing
 // opaque was drawn, the colour and black elsewhere (no mask at all without transparency).
@@ -119,10 +125,11 @@ TEST(FrameComposition, EveryDisposalWithAndWithoutTransparency)
              .Trailer().Data(),
          {"RRR", "BRW", "RRW", "RRR"}},
     };
-    for (const Case &c : cases) {
-        GifAnimation animation = Loaded(c.file);
-        EXPECT_EQ(Played(animation), c.expected) << c.what;
-    }
+    for (const Case &c : cases)
+        for (const auto holding : BothHoldings) {
+            GifAnimation animation = Loaded(c.file, holding);
+            EXPECT_EQ(Played(animation), c.expected) << c.what << (holding == GifAnimation::Holding::AsShown ? ", as shown" : "");
+        }
 }
 
 TEST(FrameComposition, FrameRecordsBitmapsAndPalettes)
@@ -146,16 +153,16 @@ TEST(FrameComposition, FrameRecordsBitmapsAndPalettes)
     const QImage picture = info.Bitmap->toRgb32();
     EXPECT_EQ(picture.pixel(0, 0), qRgb(0, 255, 0));
     EXPECT_EQ(picture.pixel(1, 0), qRgb(255, 0, 0)); // transparent: shown in the transparent colour
-    const TFrame &first = animation.Frame(1);
-    EXPECT_EQ(first.Raster().image().pixel(1, 0), qRgb(0, 0, 0)); // transparent pixels of Raster are black
-    EXPECT_EQ(first.Mask().image().pixel(1, 0), qRgb(255, 255, 255));
-    EXPECT_EQ(first.Mask().image().pixel(0, 0), qRgb(0, 0, 0));
+    const auto first = animation.Frame(1);
+    EXPECT_EQ(first->Raster().image().pixel(1, 0), qRgb(0, 0, 0)); // transparent pixels of Raster are black
+    EXPECT_EQ(first->Mask().image().pixel(1, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(first->Mask().image().pixel(0, 0), qRgb(0, 0, 0));
     EXPECT_EQ(animation.FirstFrameBitmap()->toRgb32(), picture);
 
     // The third frame has no table of its own: its description is as large as the largest table
     // met so far (16), and index 15, past the global table, is black.
-    EXPECT_EQ(std::make_tuple(animation.Frame(1).Palette().size(), animation.Frame(2).Palette().size(),
-                              animation.Frame(3).Palette().size()),
+    EXPECT_EQ(std::make_tuple(animation.Frame(1)->Palette().size(), animation.Frame(2)->Palette().size(),
+                              animation.Frame(3)->Palette().size()),
               std::make_tuple(2, 16, 16));
     animation.GetFrameInfo(3, info);
     EXPECT_EQ(info.Bitmap->toRgb32().pixel(0, 0), qRgb(0, 0, 0));
@@ -273,33 +280,110 @@ TEST(FrameComposition, EveryAnimationAgreesWithAReferenceComposition)
     // ImageMagick fills a disposed area of a picture without transparency with the background
     // colour; here it is black.
     const std::set<std::string> coalesceDiffers = {"im_opaque_background.gif"};
-    int compared = 0, coalesceCompared = 0;
+    int compared = 0, comparedAsShown = 0, coalesceCompared = 0;
     for (const auto &file : files) {
         const Bytes bytes = gif::test::ReadBytes(file);
         const auto theirs = gif::oracle::Read(bytes);
         ASSERT_TRUE(theirs) << file;
-        GifAnimation ours;
-        ASSERT_TRUE(ours.Load(bytes)) << file;
-        const size_t frames = std::min<size_t>(theirs->frames.size(), gif::MaxFrames);
-        ASSERT_EQ(size_t(ours.FrameCount()), frames) << file;
         const bool withCoalesce = file.parent_path().filename() == "composite" && !coalesceDiffers.count(file.filename().string());
         const std::vector<QImage> coalesced = withCoalesce ? Coalesced(file) : std::vector<QImage>();
-        ReferenceComposer reference(*theirs);
-        for (size_t n = 0; n < frames; ++n) {
-            ours.DisposeFrame(int(n));
-            ours.DrawFrame(int(n) + 1);
-            reference.Show(n);
-            ASSERT_EQ(FirstDifference(ours, reference), "") << file << " frame " << n + 1;
-            if (withCoalesce) {
-                ASSERT_LT(n, coalesced.size()) << file;
-                ASSERT_EQ(DifferenceFromCoalesced(ours, coalesced[n]), "") << file << " frame " << n + 1;
-                ++coalesceCompared;
+        for (const auto holding : BothHoldings) {
+            // Held as shown, every frame of the file is played, also past 256.
+            const bool asShown = holding == GifAnimation::Holding::AsShown;
+            GifAnimation ours;
+            ASSERT_TRUE(ours.Load(bytes, {}, holding)) << file;
+            const size_t frames = asShown ? theirs->frames.size() : std::min<size_t>(theirs->frames.size(), gif::MaxFrames);
+            ASSERT_EQ(size_t(ours.FrameCount()), frames) << file;
+            ASSERT_EQ(ours.FramesBeyondLimit(), frames < theirs->frames.size()) << file;
+            ReferenceComposer reference(*theirs);
+            for (size_t n = 0; n < frames; ++n) {
+                ours.DisposeFrame(int(n));
+                ours.DrawFrame(int(n) + 1);
+                reference.Show(n);
+                ASSERT_EQ(FirstDifference(ours, reference), "") << file << " frame " << n + 1 << (asShown ? " as shown" : "");
+                if (withCoalesce) {
+                    ASSERT_LT(n, coalesced.size()) << file;
+                    ASSERT_EQ(DifferenceFromCoalesced(ours, coalesced[n]), "") << file << " frame " << n + 1;
+                    ++coalesceCompared;
+                }
+                ++(asShown ? comparedAsShown : compared);
             }
-            ++compared;
         }
     }
     EXPECT_GT(compared, 300);
-    EXPECT_GE(coalesceCompared, 8);
+    EXPECT_GT(comparedAsShown, compared + 100) << "the frames past 256 were played";
+    EXPECT_GE(coalesceCompared, 16);
+}
+
+// Heap in use now, whether taken in small pieces or mapped whole.
+std::size_t HeapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+// A screen recording of 100 whole 1920 x 1080 frames: a desktop with a window that a box crosses,
+// every tenth frame disposed by restoring what it covered.
+Bytes FullHdRecording()
+{
+    const int width = 1920, height = 1080;
+    GifBuilder file(width, height);
+    file.GlobalTable({0x3A6EA5, 0x000000, 0xECE9D8, 0xFF0000});
+    std::vector<uint8_t> indices(size_t(width) * size_t(height));
+    for (int f = 0; f < 100; ++f) {
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                uint8_t c = 0;
+                if (x > 200 && x < 1400 && y > 100 && y < 900)
+                    c = (x / 9 + y / 17) % 13 == 0 ? 1 : 2;
+                if (x > 300 + 12 * f && x < 500 + 12 * f && y > 600 && y < 800)
+                    c = 3;
+                indices[size_t(y) * width + size_t(x)] = c;
+            }
+        Bytes data;
+        gif::CompressFrame(indices, 4, data);
+        file.Control(f % 10 == 9 ? 3 : 1, 4).Image(0, 0, width, height, data);
+    }
+    return file.Trailer().Data();
+}
+
+// Held as shown, a long full-screen animation costs about its canvas, a saved area and its file,
+// not a byte or more for every pixel of every frame; and it plays exactly as held whole.
+TEST(FrameComposition, AsShownAHundredFullHdFramesPlayInBoundedMemory)
+{
+    Bytes file = FullHdRecording();
+    const std::size_t fileSize = file.size();
+    // Two passes, the second from frame 1 again over the last frame's disposal.
+    const auto play = [](GifAnimation &animation, const std::function<void(int)> &shown) {
+        for (int pass = 0; pass < 2; ++pass)
+            for (int n = 1; n <= animation.FrameCount(); ++n) {
+                animation.DisposeFrame(n == 1 ? animation.FrameCount() : n - 1);
+                animation.DrawFrame(n);
+                shown(n);
+            }
+    };
+    const auto canvasHash = [](const GifAnimation &animation) {
+        return qHash(QByteArrayView(animation.Canvas().constBits(), animation.Canvas().sizeInBytes()));
+    };
+    std::vector<size_t> expected;
+    {
+        GifAnimation whole = Loaded(file);
+        ASSERT_EQ(whole.FrameCount(), 100);
+        ASSERT_EQ(QSize(whole.ImageWidth(), whole.ImageHeight()), QSize(1920, 1080));
+        play(whole, [&](int) { expected.push_back(canvasHash(whole)); });
+    }
+
+    const std::size_t before = HeapInUse();
+    GifAnimation shown;
+    ASSERT_TRUE(shown.Load(std::move(file), {}, GifAnimation::Holding::AsShown));
+    std::size_t peak = HeapInUse(), drawn = 0;
+    play(shown, [&](int n) {
+        peak = std::max(peak, HeapInUse());
+        EXPECT_EQ(canvasHash(shown), expected[drawn++]) << "frame " << n;
+    });
+    const std::size_t used = peak - before;
+    EXPECT_LT(used, std::size_t(40) << 20) << used << " bytes for a file of " << fileSize;
+    std::cout << "held as shown: " << used / 1024 << " KiB at most for a file of " << fileSize / 1024 << " KiB\n";
 }
 
 } // namespace
