@@ -92,7 +92,7 @@ std::shared_ptr<const TFrame> GifAnimation::Frame(int number) const
     if (const auto kept = cache_.find(number); kept != cache_.end())
         return kept->second;
     gif::GifFrame decoded;
-    if (!gif::DecodeIndexedFrame(file_, index_, size_t(number - 1), decoded))
+    if (!gif::DecodeIndexedFrame(file_, index_, size_t(number - 1), decoded, &tables_))
         throw std::runtime_error("a GIF frame checked at load cannot be read again");
     auto frame = std::make_shared<const TFrame>(std::move(decoded));
     // The first frames that fit stay for good: a looping animation finds them again, where a cache

@@ -105,6 +105,7 @@ private:
     mutable std::unordered_map<int, std::shared_ptr<const TFrame>> cache_;
     mutable std::size_t cacheBytes_ = 0;
     mutable std::shared_ptr<const TFrame> last_;
+    mutable gif::LzwTables tables_;
     mutable int lastNumber_ = 0;
     bool empty_ = true;
     int imageWidth_ = 0;

@@ -116,6 +116,31 @@ void DecodeOurs(benchmark::State &state, const std::string &name)
     SetPixelRate(state, pixels);
 }
 
+// Every frame of the file handed over as it is decoded and dropped, as the player and gif-frames
+// take them: the like of a decoder writing into one canvas.
+void DecodeOursFrameByFrame(benchmark::State &state, const std::string &name)
+{
+    const Sample &s = Get(name);
+    std::int64_t pixels = 0;
+    ParseOptions frameByFrame;
+    frameByFrame.Limits.MaxFrames = std::numeric_limits<int>::max();
+    frameByFrame.Limits.MaxTotalPixels = std::numeric_limits<std::uint64_t>::max();
+    frameByFrame.OnFrame = [&pixels](GifFrame &frame, int) {
+        benchmark::DoNotOptimize(frame.Indices.data());
+        pixels += static_cast<std::int64_t>(frame.Width) * frame.Height;
+        return true;
+    };
+    std::int64_t decoded = 0;
+    for (auto _ : state) {
+        pixels = 0;
+        GifImage image;
+        if (!ParseGIF(s.file, image, frameByFrame))
+            state.SkipWithError("not read");
+        decoded = pixels;
+    }
+    SetPixelRate(state, decoded);
+}
+
 void DecodeGiflib(benchmark::State &state, const std::string &name)
 {
     const Sample &s = Get(name);
@@ -242,6 +267,7 @@ const char *const EncodeSamples[] = {"screen_1920x1080.gif", "photo_1024x768.gif
 const bool Registered = [] {
     for (const char *name : DecodeSamples) {
         benchmark::RegisterBenchmark((std::string("Decode/ours/") + name).c_str(), DecodeOurs, name)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((std::string("Decode/ours-frame-by-frame/") + name).c_str(), DecodeOursFrameByFrame, name)->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark((std::string("Decode/giflib/") + name).c_str(), DecodeGiflib, name)->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark((std::string("Decode/wuffs-indices/") + name).c_str(), DecodeWuffs, name, WuffsIndices)->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark((std::string("Decode/wuffs-bgra/") + name).c_str(), DecodeWuffs, name, WuffsBgra)->Unit(benchmark::kMillisecond);

@@ -46,7 +46,7 @@ ParseResult IndexGIF(std::span<const std::uint8_t> file, FrameIndex &index, cons
 }
 
 bool DecodeIndexedFrame(std::span<const std::uint8_t> file, const FrameIndex &index, std::size_t number,
-                        GifFrame &frame)
+                        GifFrame &frame, LzwTables *tables)
 {
     frame = GifFrame();
     if (number >= index.Frames.size())
@@ -58,7 +58,7 @@ bool DecodeIndexedFrame(std::span<const std::uint8_t> file, const FrameIndex &in
                                static_cast<std::uint8_t>(hundredths & 0xFF), static_cast<std::uint8_t>(hundredths >> 8),
                                facts.TransparentIndex, 0};
     const ImageContext context{index.Image.GlobalTable, facts.HasLocalColors ? 0 : facts.PaletteBits, control,
-                               std::numeric_limits<std::uint64_t>::max(), true, {}, nullptr};
+                               std::numeric_limits<std::uint64_t>::max(), true, {}, nullptr, tables};
     std::size_t pos = facts.Offset;
     if (ReadImage(file, pos, context, frame) != ImageRead::Read || frame.Width != facts.Width ||
         frame.Height != facts.Height) {

@@ -46,8 +46,8 @@ ParseResult IndexGIF(std::span<const std::uint8_t> file, FrameIndex &index, cons
 
 // Frame `number` (from 0) of the file the index was made from, with its pixels, exactly as ReadGIF
 // reads it. False when it cannot be read again (the bytes are not those indexed). May raise
-// std::bad_alloc.
+// std::bad_alloc. `tables` may be shared by the frames decoded one after another.
 bool DecodeIndexedFrame(std::span<const std::uint8_t> file, const FrameIndex &index, std::size_t number,
-                        GifFrame &frame);
+                        GifFrame &frame, LzwTables *tables = nullptr);
 
 } // namespace kaptiv::gif

@@ -184,9 +184,11 @@ private:
     {
         GifFrame frame;
         const std::uint64_t remaining = pixelsAllowed_;
+        // Frames handed over one at a time are dropped before the next: calloc gives their memory
+        // again, where the arena would take fresh pages for every one.
         ImageContext context{image_.GlobalTable, image_.ColorDepth, pendingControl_,
                              std::min(options_.Limits.MaxFramePixels, remaining), options_.DecodePixels, {},
-                             &memory_};
+                             options_.OnFrame ? nullptr : &memory_, &tables_};
         if (options_.OnProgress)
             context.Progress = [this](std::size_t pos) { return Report(pos); };
         switch (ReadImage(file_, pos_, context, frame)) {
@@ -245,6 +247,7 @@ private:
     std::string pendingComment_;
     std::uint64_t pixelsAllowed_;
     ZeroedArena memory_;
+    LzwTables tables_;
     int framesRead_ = 0;
 };
 
@@ -317,13 +320,15 @@ ImageRead ReadImage(std::span<const std::uint8_t> file, std::size_t &readPos, co
     target.Indices = frame.Indices.data();
     target.IndexStride = frame.IndexStride;
     if (frame.Transparent) {
-        frame.MaskStride = (static_cast<std::size_t>(frame.Width) + 31) / 32 * 4;
-        frame.Mask = zeroed(frame.MaskStride * static_cast<std::size_t>(frame.Height));
-        target.Mask = frame.Mask.data();
-        target.MaskStride = frame.MaskStride;
+        target.MaskStride = (static_cast<std::size_t>(frame.Width) + 31) / 32 * 4;
         target.TransparentIndex = frame.TransparentIndex;
+        target.NewMask = [&] {
+            frame.MaskStride = target.MaskStride;
+            frame.Mask = zeroed(frame.MaskStride * static_cast<std::size_t>(frame.Height));
+            return frame.Mask.data();
+        };
     }
-    if (DecodeRaster(file, readPos, target, context.Progress) == RasterResult::Abandoned)
+    if (DecodeRaster(file, readPos, target, context.Progress, context.Tables) == RasterResult::Abandoned)
         return ImageRead::Abandoned;
     return ImageRead::Read;
 }

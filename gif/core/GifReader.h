@@ -83,10 +83,12 @@ struct ImageContext {
     bool DecodePixels = true;
     RowProgress Progress;           // may be empty
     ZeroedArena *Memory = nullptr;  // where the frame's buffers come from; calloc without one
+    LzwTables *Tables = nullptr;    // the decoder's table, shared with the file's other images
 };
 
 // Reads one image (descriptor, local colour table, image data) starting at readPos on its 0x2C
-// byte, leaving readPos after its data. Without DecodePixels the frame gets no buffers.
+// byte, leaving readPos after its data. Without DecodePixels the frame gets no buffers; a frame
+// whose transparent index occurs nowhere among its decoded pixels gets no mask.
 ImageRead ReadImage(std::span<const std::uint8_t> file, std::size_t &readPos, const ImageContext &context,
                     GifFrame &frame);
 

@@ -40,8 +40,10 @@ struct GifFrame {
     // Empty when the frame has no pixels.
     ZeroedBuffer Indices;
     std::size_t IndexStride = 0;
-    // Only when Transparent: one bit per pixel, set where the pixel is transparent; the leftmost
-    // pixel of a byte is its bit 7; rows MaskStride bytes apart (a multiple of 4).
+    // Only when Transparent and the transparent index occurs among the decoded pixels: one bit per
+    // pixel, set where the pixel is transparent; the leftmost pixel of a byte is its bit 7; rows
+    // MaskStride bytes apart (a multiple of 4). Empty when no pixel is transparent (a damaged image
+    // may have one with no bit set).
     ZeroedBuffer Mask;
     std::size_t MaskStride = 0;
 

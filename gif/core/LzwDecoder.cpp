@@ -146,7 +146,9 @@ constexpr auto SingleIndices = [] {
     return all;
 }();
 
-struct StringTable {
+} // namespace
+
+struct detail::StringTable {
     // The chain form every GIF decoder knows: a string is its prefix code's string plus a suffix.
     std::array<std::uint16_t, TableSize> prefix{};
     std::array<std::uint16_t, TableSize> suffix{};
@@ -156,6 +158,36 @@ struct StringTable {
     std::array<std::uint16_t, TableSize> length{};
     std::array<std::uint16_t, StackSize> stack{};
 };
+
+LzwTables::LzwTables() = default;
+LzwTables::~LzwTables() = default;
+LzwTables::LzwTables(LzwTables &&) noexcept = default;
+LzwTables &LzwTables::operator=(LzwTables &&) noexcept = default;
+
+// Decoding never changes the entries below the first free code, so a table set up for the same
+// clear code is ready as it stands; entries above are written before they are read.
+detail::StringTable &LzwTables::Table(int clearCode)
+{
+    if (!table_)
+        table_ = std::make_unique<detail::StringTable>();
+    if (setUpFor_ != clearCode) {
+        detail::StringTable &t = *table_;
+        for (int i = 0; i < clearCode; ++i) {
+            t.suffix[i] = static_cast<std::uint16_t>(i);
+            t.source[i] = i < 256 ? SingleIndices.data() + i : nullptr;
+            t.length[i] = i < 256 ? 1 : 0;
+        }
+        // Length 0 marks the clear and end codes.
+        t.source[clearCode] = t.source[clearCode + 1] = nullptr;
+        t.length[clearCode] = t.length[clearCode + 1] = 0;
+        setUpFor_ = clearCode;
+    }
+    return *table_;
+}
+
+namespace {
+
+using detail::StringTable;
 
 // Decodes into the pixels in stored order (one contiguous run of Width x Height indices).
 //
@@ -169,20 +201,14 @@ public:
     enum class Outcome { Complete, DataEnded, Abandoned };
 
     RasterDecoder(std::span<const std::uint8_t> file, std::size_t &readPos, int minCodeSize,
-                  std::uint8_t *out, const RasterTarget &target, const RowProgress &progress)
-        : bits_(file, readPos), target_(target), rows_(target.Height, target.Interlaced),
+                  std::uint8_t *out, const RasterTarget &target, std::uint8_t *mask, const RowProgress &progress,
+                  LzwTables &tables)
+        : bits_(file, readPos), target_(target), rows_(target.Height, target.Interlaced), mask_(mask),
           progress_(progress), out_(out),
           total_(static_cast<std::size_t>(target.Width) * static_cast<std::size_t>(target.Height)),
           minCodeSize_(minCodeSize), clear_(1 << minCodeSize), endCode_(clear_ + 1),
-          table_(std::make_unique<StringTable>())
+          table_(&tables.Table(clear_))
     {
-        for (int i = 0; i < clear_; ++i) {
-            table_->suffix[i] = static_cast<std::uint16_t>(i);
-            if (i < 256) {
-                table_->source[i] = SingleIndices.data() + i;
-                table_->length[i] = 1;
-            }
-        }
         ResetCodes();
         reporting_ = progress_ && total_ > ReportedAbove;
         rowStep_ = target.Width > 320 ? 32 : 64;
@@ -200,6 +226,7 @@ public:
 
     std::size_t Placed() const { return pos_; }
     std::size_t PlacedFast() const { return fastEnd_; }
+    std::uint8_t *Mask() const { return mask_; }
 
 private:
     static constexpr int EndOfImage = -2;
@@ -357,6 +384,10 @@ private:
     void EnterSlow()
     {
         fastEnd_ = pos_;
+        // Damaged data may place indices above 255 here, stored as their low byte but not the
+        // transparent index: the pixels placed from now on are marked as they are placed.
+        if (!mask_ && target_.NewMask)
+            mask_ = target_.NewMask();
         StringTable &t = *table_;
         // The chain form of entries beyond the next free one must read as the empty table does.
         std::fill(t.prefix.begin() + nextFree_, t.prefix.end(), 0);
@@ -381,11 +412,11 @@ private:
     void Place(int index)
     {
         out_[pos_] = static_cast<std::uint8_t>(index);
-        if (target_.Mask && index == target_.TransparentIndex) {
+        if (mask_ && index == target_.TransparentIndex) {
             const std::size_t row = pos_ / target_.Width;
             const std::size_t x = pos_ % target_.Width;
             const std::size_t y = rows_.RowAt(static_cast<int>(row));
-            target_.Mask[y * target_.MaskStride + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+            mask_[y * target_.MaskStride + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
         }
         ++pos_;
     }
@@ -479,6 +510,7 @@ private:
     CodeReader bits_;
     const RasterTarget &target_;
     RowOrder rows_;
+    std::uint8_t *mask_;
     const RowProgress &progress_;
     std::uint8_t *out_;
     std::size_t total_;
@@ -500,7 +532,7 @@ private:
     std::size_t prevStart_ = 0;     // where the previous code's string lies, and its length
     std::size_t prevLen_ = 0;
     int sp_ = 0;
-    std::unique_ptr<StringTable> table_;
+    StringTable *table_;
 };
 
 // The mask byte of eight indices: bit 7 for the first, set where the index is `transparent`.
@@ -537,15 +569,15 @@ void PutTransparentBits16(const std::uint8_t *indices, std::uint8_t transparent,
 }
 #endif
 
-// Marks the transparent pixels among the first `placed` stored pixels.
-void MarkTransparent(const RasterTarget &t, std::size_t placed)
+// Marks the transparent pixels among the first `placed` stored pixels in `mask`.
+void MarkTransparent(const RasterTarget &t, std::uint8_t *maskRows, std::size_t placed)
 {
     const RowOrder rows(t.Height, t.Interlaced);
     const std::size_t width = static_cast<std::size_t>(t.Width);
     for (std::size_t n = 0; n * width < placed; ++n) {
         const std::size_t y = static_cast<std::size_t>(rows.RowAt(static_cast<int>(n)));
         const std::uint8_t *row = t.Indices + y * t.IndexStride;
-        std::uint8_t *mask = t.Mask + y * t.MaskStride;
+        std::uint8_t *mask = maskRows + y * t.MaskStride;
         const std::size_t count = std::min(width, placed - n * width);
         std::size_t x = 0;
 #if defined(__SSE2__)
@@ -563,7 +595,7 @@ void MarkTransparent(const RasterTarget &t, std::size_t placed)
 } // namespace
 
 RasterResult DecodeRaster(std::span<const std::uint8_t> file, std::size_t &readPos,
-                          const RasterTarget &target, const RowProgress &progress)
+                          const RasterTarget &target, const RowProgress &progress, LzwTables *tables)
 {
     if (readPos >= file.size()) {
         readPos = file.size();
@@ -585,12 +617,19 @@ RasterResult DecodeRaster(std::span<const std::uint8_t> file, std::size_t &readP
         stream = stored.data();
     }
 
-    RasterDecoder decoder(file, readPos, minCodeSize, stream, target, progress);
+    LzwTables ownTables;
+    RasterDecoder decoder(file, readPos, minCodeSize, stream, target, target.Mask, progress,
+                          tables ? *tables : ownTables);
     if (decoder.Run() == RasterDecoder::Outcome::Abandoned)
         return RasterResult::Abandoned;
 
     const std::size_t placed = decoder.Placed();
     std::memset(stream + placed, 0, std::min(total, placed + CopySlack) - placed);
+    // Most frames that declare a transparent colour never use it, so a mask not yet needed is asked
+    // for only now, when the index is seen among the pixels.
+    std::uint8_t *mask = decoder.Mask();
+    if (!mask && target.NewMask && std::memchr(stream, target.TransparentIndex, placed))
+        mask = target.NewMask();
     const std::size_t rowsReached = (placed + width - 1) / width;
     if (target.Interlaced) {
         const RowOrder rows(target.Height, true);
@@ -603,8 +642,8 @@ RasterResult DecodeRaster(std::span<const std::uint8_t> file, std::size_t &readP
             std::memset(target.Indices + y * target.IndexStride + width, 0, target.IndexStride - width);
         }
     }
-    if (target.Mask)
-        MarkTransparent(target, std::min(placed, decoder.PlacedFast()));
+    if (mask)
+        MarkTransparent(target, mask, std::min(placed, decoder.PlacedFast()));  // the rest were marked as placed
     return RasterResult::Decoded;
 }
 

@@ -3,12 +3,36 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 
 namespace kaptiv::gif {
 
-// Where DecodeRaster puts the pixels of one image. Both buffers must be zero-filled; Mask is
-// null unless the image has a transparent colour.
+namespace detail {
+struct StringTable;
+}
+
+// The string table DecodeRaster works in (64 KiB), kept from image to image so that an animation of
+// many small frames does not allocate and clear one for each. Made when first used; one per
+// thread of decoding.
+class LzwTables {
+public:
+    LzwTables();
+    ~LzwTables();
+    LzwTables(LzwTables &&) noexcept;
+    LzwTables &operator=(LzwTables &&) noexcept;
+
+    detail::StringTable &Table(int clearCode);
+
+private:
+    std::unique_ptr<detail::StringTable> table_;
+    int setUpFor_ = 0;  // the clear code whose single-index entries the table holds, 0 for none
+};
+
+// Where DecodeRaster puts the pixels of one image. Both buffers must be zero-filled. The mask,
+// only for an image with a transparent colour, is either given (Mask) or asked for once the
+// indices are decoded, and only when the transparent index occurs among them or the data is
+// damaged (NewMask).
 struct RasterTarget {
     int Width = 0;      // both above 0
     int Height = 0;
@@ -18,6 +42,7 @@ struct RasterTarget {
     std::uint8_t *Mask = nullptr;       // MaskStride * Height bytes, leftmost pixel in bit 7
     std::size_t MaskStride = 0;
     std::uint8_t TransparentIndex = 0;
+    std::function<std::uint8_t *()> NewMask;  // when Mask is null: a zeroed MaskStride * Height buffer
 };
 
 // Told the read position after every completed row whose number is a multiple of 32 (of 64 for
@@ -29,8 +54,10 @@ enum class RasterResult { Decoded, Abandoned };
 // Decodes the image data that starts at readPos (the minimum code size byte) into the target and
 // leaves readPos after the terminator of the data, or at the end of the file when it is cut short.
 // Pixels the data does not reach keep index 0. Damaged data never reads or writes out of bounds.
+// `tables` may be shared by the images decoded one after another; without it the image gets its own.
 RasterResult DecodeRaster(std::span<const std::uint8_t> file, std::size_t &readPos,
-                          const RasterTarget &target, const RowProgress &progress = {});
+                          const RasterTarget &target, const RowProgress &progress = {},
+                          LzwTables *tables = nullptr);
 
 // Moves readPos past a sequence of data sub-blocks and its terminator (or to the end of the file).
 void SkipSubBlocks(std::span<const std::uint8_t> file, std::size_t &readPos);

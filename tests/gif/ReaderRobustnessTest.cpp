@@ -327,6 +327,7 @@ TEST(ReaderRobustness, DecoderAgreesWithThePlainRulesOnDamagedStreams)
 {
     std::mt19937 random(3);
     int slowStreams = 0;
+    LzwTables tables;
     for (int round = 0; round < 3000; ++round) {
         const int width = 1 + static_cast<int>(random() % 40), height = 1 + static_cast<int>(random() % 40);
         const int colors = 1 + static_cast<int>(random() % 256);
@@ -340,6 +341,7 @@ TEST(ReaderRobustness, DecoderAgreesWithThePlainRulesOnDamagedStreams)
         }
         Bytes data;
         CompressFrame(indices, colors, data);
+        const std::uint8_t minCodeSize = data[0];
         // Damage a few bytes of code data (and now and then the minimum code size).
         const int damage = static_cast<int>(random() % 4);
         for (int d = 0; d < damage; ++d) {
@@ -357,21 +359,36 @@ TEST(ReaderRobustness, DecoderAgreesWithThePlainRulesOnDamagedStreams)
         const ModelResult want = ModelDecode(data, width, height, interlaced, transparent);
         const std::size_t stride = (static_cast<std::size_t>(width) + 3) & ~std::size_t{3};
         const std::size_t maskStride = (static_cast<std::size_t>(width) + 31) / 32 * 4;
-        ZeroedBuffer out(stride * static_cast<std::size_t>(height)), mask(maskStride * static_cast<std::size_t>(height));
-        RasterTarget target{width, height, interlaced, out.data(), stride, mask.data(), maskStride,
-                            static_cast<std::uint8_t>(transparent)};
-        std::size_t pos = 0;
-        DecodeRaster(data, pos, target);
-        ASSERT_EQ(pos, want.readPos) << "round " << round;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                const std::size_t at = static_cast<std::size_t>(y * width + x);
-                ASSERT_EQ(out.data()[static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x)], want.pixels[at])
-                    << "round " << round << " at " << x << "," << y;
-                ASSERT_EQ((mask.data()[static_cast<std::size_t>(y) * maskStride + static_cast<std::size_t>(x) / 8] >> (7 - x % 8)) & 1,
-                          want.mask[at] ? 1 : 0)
-                    << "round " << round << " at " << x << "," << y;
-            }
+        // The mask given before decoding, or asked for only when needed (as the reader does); one
+        // string table for every round, as for the frames of one file.
+        for (const bool lazy : {false, true}) {
+            ZeroedBuffer out(stride * static_cast<std::size_t>(height)), mask;
+            RasterTarget target{width, height, interlaced, out.data(), stride, nullptr, maskStride,
+                                static_cast<std::uint8_t>(transparent)};
+            const auto newMask = [&] {
+                mask = ZeroedBuffer(maskStride * static_cast<std::size_t>(height));
+                return mask.data();
+            };
+            if (lazy)
+                target.NewMask = newMask;
+            else
+                target.Mask = newMask();
+            std::size_t pos = 0;
+            DecodeRaster(data, pos, target, {}, &tables);
+            ASSERT_EQ(pos, want.readPos) << "round " << round;
+            const bool anyTransparent = std::find(want.mask.begin(), want.mask.end(), true) != want.mask.end();
+            if (lazy && damage == 0 && !data.empty() && data[0] == minCodeSize)
+                ASSERT_EQ(mask.empty(), !anyTransparent) << "round " << round << ": a mask only where needed";
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x) {
+                    const std::size_t at = static_cast<std::size_t>(y * width + x);
+                    ASSERT_EQ(out.data()[static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x)], want.pixels[at])
+                        << "round " << round << " at " << x << "," << y;
+                    const int bit = mask.empty() ? 0
+                                                 : (mask.data()[static_cast<std::size_t>(y) * maskStride + static_cast<std::size_t>(x) / 8] >> (7 - x % 8)) & 1;
+                    ASSERT_EQ(bit, want.mask[at] ? 1 : 0) << "round " << round << " at " << x << "," << y << (lazy ? " (mask asked for)" : "");
+                }
+        }
     }
     EXPECT_GT(slowStreams, 1000);
 }
