@@ -1,6 +1,8 @@
-// Feeds arbitrary bytes to the GIF reader. Whatever it reads must be well formed, and the first
-// frame, written back out by the writer, must read back to the same colours.
+// Feeds arbitrary bytes to the GIF reader. Whatever it reads must be well formed, every frame
+// decoded again alone from the file's index must be the frame read whole, and the first frame,
+// written back out by the writer, must read back to the same colours.
 
+#include "gif/core/FrameIndex.h"
 #include "gif/core/GifReader.h"
 #include "gif/core/GifWriter.h"
 
@@ -27,7 +29,7 @@ void CheckWellFormed(const GifImage &image)
         if (f.Width == 0 || f.Height == 0)
             continue;
         Require(f.IndexStride % 4 == 0 && f.Indices.size() == f.IndexStride * static_cast<std::size_t>(f.Height));
-        Require(f.Mask.empty() != f.Transparent);
+        Require(f.Transparent || f.Mask.empty());  // a transparent frame may need no mask
         for (int y = 0; y < f.Height; ++y)
             for (int x = 0; x < f.Width; ++x)
                 Require(!f.MaskAt(x, y) || f.IndexAt(x, y) == f.TransparentIndex);
@@ -50,6 +52,39 @@ void CheckFactsOnly(std::span<const std::uint8_t> file, const ParseOptions &limi
     Require(facts.LoopCount == image.LoopCount && facts.FramesBeyondLimit == image.FramesBeyondLimit);
     for (int i = 0; i < facts.FrameCount(); ++i)
         Require(facts.Frames[i].Comment == image.Frames[i].Comment && facts.Frames[i].Indices.empty());
+}
+
+// The file indexed as the player holds it: the same facts, and each frame decoded alone (one
+// string table for all, as the player decodes them) the same as read whole.
+void CheckIndexed(std::span<const std::uint8_t> file, const ParseOptions &limits, ParseResult full,
+                  const GifImage &image)
+{
+    ParseOptions indexed;
+    indexed.Limits = limits.Limits;
+    FrameIndex index;
+    const ParseResult result = IndexGIF(file, index, indexed);
+    if (full == ParseResult::OutOfMemory || result == ParseResult::OutOfMemory)
+        return;
+    Require(result == full);
+    if (result != ParseResult::Read)
+        return;
+    Require(index.Frames.size() == image.Frames.size() && index.Image.ImageWidth == image.ImageWidth &&
+            index.Image.ImageHeight == image.ImageHeight && index.Image.ColorDepth == image.ColorDepth);
+    LzwTables tables;
+    for (std::size_t n = index.Frames.size(); n-- > 0;) {  // last first: frames need not come in order
+        const GifFrame &whole = image.Frames[n];
+        GifFrame alone;
+        Require(DecodeIndexedFrame(file, index, n, alone, &tables));
+        Require(alone.Left == whole.Left && alone.Top == whole.Top && alone.Width == whole.Width &&
+                alone.Height == whole.Height && alone.Delay == whole.Delay && alone.Disposal == whole.Disposal &&
+                alone.Transparent == whole.Transparent && alone.TransparentIndex == whole.TransparentIndex &&
+                alone.PaletteBits == whole.PaletteBits && alone.Colors == whole.Colors &&
+                alone.Comment == whole.Comment && alone.Interlaced == whole.Interlaced);
+        Require(alone.Indices.size() == whole.Indices.size() && alone.Mask.empty() == whole.Mask.empty());
+        for (int y = 0; y < whole.Height && !whole.Indices.empty(); ++y)
+            for (int x = 0; x < whole.Width; ++x)
+                Require(alone.IndexAt(x, y) == whole.IndexAt(x, y) && alone.MaskAt(x, y) == whole.MaskAt(x, y));
+    }
 }
 
 // The first frame's colours through the writer and back.
@@ -96,6 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     GifImage image;
     const ParseResult result = ReadGIF({data, size}, image, options);
     CheckFactsOnly({data, size}, options, result, image);
+    CheckIndexed({data, size}, options, result, image);
     if (result == ParseResult::Read) {
         CheckWellFormed(image);
         if (image.FrameCount() > 0)

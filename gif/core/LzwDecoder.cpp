@@ -32,7 +32,8 @@ constexpr int TableSize = 4096;
 constexpr int StackSize = 4096;
 constexpr int MaxMinCodeSize = 11;          // a 12th bit would leave no room for table entries
 constexpr std::uint64_t ReportedAbove = 100000;
-constexpr std::size_t CopySlack = 8;        // string copies may write this far past their end
+constexpr std::size_t CopySlack = 16;       // strings are placed whole words: this far past their end
+constexpr std::uint16_t RunBit = 0x8000;    // in a string's length: it is one index repeated
 
 std::uint64_t LoadLittleEndian64(const std::uint8_t *p)
 {
@@ -148,15 +149,19 @@ constexpr auto SingleIndices = [] {
 
 } // namespace
 
+// Left unset when made (64 KiB cleared would be most of the work of a small image): every entry is
+// written before it is read.
 struct detail::StringTable {
     // The chain form every GIF decoder knows: a string is its prefix code's string plus a suffix.
-    std::array<std::uint16_t, TableSize> prefix{};
-    std::array<std::uint16_t, TableSize> suffix{};
+    std::array<std::uint16_t, TableSize> prefix;
+    std::array<std::uint16_t, TableSize> suffix;
     // Where each string already lies (in the decoded pixels, or in SingleIndices), so that it can
-    // be copied whole; length 0 marks the clear and end codes.
-    std::array<const std::uint8_t *, TableSize> source{};
-    std::array<std::uint16_t, TableSize> length{};
-    std::array<std::uint16_t, StackSize> stack{};
+    // be copied whole; length 0 marks the clear and end codes. A string of one index repeated
+    // (RunBit in its length, the index its suffix) is written without reading it back: the long
+    // runs of screens and transparent areas would otherwise read bytes still on their way to memory.
+    std::array<const std::uint8_t *, TableSize> source;
+    std::array<std::uint16_t, TableSize> length;
+    std::array<std::uint16_t, StackSize> stack;
 };
 
 LzwTables::LzwTables() = default;
@@ -169,13 +174,13 @@ LzwTables &LzwTables::operator=(LzwTables &&) noexcept = default;
 detail::StringTable &LzwTables::Table(int clearCode)
 {
     if (!table_)
-        table_ = std::make_unique<detail::StringTable>();
+        table_.reset(new detail::StringTable);
     if (setUpFor_ != clearCode) {
         detail::StringTable &t = *table_;
         for (int i = 0; i < clearCode; ++i) {
             t.suffix[i] = static_cast<std::uint16_t>(i);
             t.source[i] = i < 256 ? SingleIndices.data() + i : nullptr;
-            t.length[i] = i < 256 ? 1 : 0;
+            t.length[i] = i < 256 ? (1 | RunBit) : 0;
         }
         // Length 0 marks the clear and end codes.
         t.source[clearCode] = t.source[clearCode + 1] = nullptr;
@@ -280,10 +285,13 @@ private:
         // pointer could alias a member, which would make the compiler reload them all.
         int bitPos, validBits, codeSize, limit, nextFree, oldCode;
         std::size_t pos, prevStart, prevLen, checkpoint;
+        bool prevRun;                   // the previous string is one index repeated: prevFirst
+        std::uint8_t prevFirst;
         const auto load = [&] {
             bitPos = bits_.BitPos(), validBits = bits_.ValidBits();
             codeSize = codeSize_, limit = limit_, nextFree = nextFree_, oldCode = oldCode_;
             pos = pos_, prevStart = prevStart_, prevLen = prevLen_, checkpoint = checkpoint_;
+            prevRun = (t.length[oldCode] & RunBit) != 0, prevFirst = out[prevStart];
         };
         const auto store = [&] {
             bits_.SetBitPos(bitPos);
@@ -306,13 +314,13 @@ private:
                     return Outcome::DataEnded;
                 }
             }
-            const std::uint8_t *src;
             std::size_t len;
             std::size_t placed;
+            std::uint8_t first;
+            bool run;
             if (code < nextFree) [[likely]] {
-                src = t.source[code];
-                len = t.length[code];
-                if (len == 0) [[unlikely]] {
+                const unsigned lengthAndRun = t.length[code];
+                if (lengthAndRun == 0) [[unlikely]] {
                     store();
                     if (code == endCode_)
                         return Outcome::DataEnded;
@@ -325,14 +333,29 @@ private:
                     load();
                     continue;
                 }
-                placed = Copy(out + pos, src, len, total - pos);
+                len = lengthAndRun & ~unsigned{RunBit};
+                run = (lengthAndRun & RunBit) != 0;
+                if (run) {
+                    first = static_cast<std::uint8_t>(t.suffix[code]);
+                    placed = Fill(out + pos, first, len, total - pos);
+                } else {
+                    const std::uint8_t *src = t.source[code];
+                    first = src[0];
+                    placed = Copy(out + pos, src, len, total - pos);
+                }
             } else if (code == nextFree) {
                 // The string being defined right now: the previous one plus its own first index.
-                src = out + prevStart;
                 len = prevLen + 1;
-                placed = Copy(out + pos, src, prevLen, total - pos);
-                if (placed == prevLen && pos + placed < total)
-                    out[pos + placed++] = src[0];
+                first = prevFirst;
+                run = prevRun;
+                if (run) {
+                    placed = Fill(out + pos, first, len, total - pos);
+                } else {
+                    const std::uint8_t *src = out + prevStart;
+                    placed = Copy(out + pos, src, prevLen, total - pos);
+                    if (placed == prevLen && pos + placed < total)
+                        out[pos + placed++] = first;
+                }
             } else {
                 store();
                 EnterSlow();
@@ -340,14 +363,16 @@ private:
             }
             if (nextFree < TableSize) {
                 t.source[nextFree] = out + prevStart;
-                t.length[nextFree] = static_cast<std::uint16_t>(prevLen + 1);
+                t.length[nextFree] = static_cast<std::uint16_t>((prevLen + 1) | (prevRun && first == prevFirst ? RunBit : 0));
                 t.prefix[nextFree] = static_cast<std::uint16_t>(oldCode);
-                t.suffix[nextFree] = src[0];
+                t.suffix[nextFree] = first;
                 if (++nextFree >= limit && limit < TableSize) {
                     limit *= 2;
                     ++codeSize;
                 }
             }
+            prevRun = run;
+            prevFirst = first;
             oldCode = code;
             prevStart = pos;
             prevLen = len;
@@ -359,6 +384,32 @@ private:
                 load();
             }
         }
+    }
+
+    // Writes a string of `len` times `index`; returns how much of it fits the room left.
+    static std::size_t Fill(std::uint8_t *dst, std::uint8_t index, std::size_t len, std::size_t room)
+    {
+        if (len + CopySlack <= room) [[likely]] {
+            // Whole words: the bytes past the end are overwritten by the strings that follow.
+            std::size_t i = 0;
+#if defined(__SSE2__)
+            const __m128i run = _mm_set1_epi8(static_cast<char>(index));
+            do {
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i), run);
+                i += 16;
+            } while (i < len);
+#else
+            const std::uint64_t run = 0x0101010101010101ull * index;
+            do {
+                std::memcpy(dst + i, &run, 8);
+                i += 8;
+            } while (i < len);
+#endif
+            return len;
+        }
+        const std::size_t n = std::min(len, room);
+        std::memset(dst, index, n);
+        return n;
     }
 
     // Copies a string that lies earlier in the output (or in SingleIndices); returns how much of
