@@ -34,6 +34,7 @@ constexpr int MaxMinCodeSize = 11;          // a 12th bit would leave no room fo
 constexpr std::uint64_t ReportedAbove = 100000;
 constexpr std::size_t CopySlack = 16;       // strings are placed whole words: this far past their end
 constexpr std::uint16_t RunBit = 0x8000;    // in a string's length: it is one index repeated
+constexpr unsigned ShortRun = 16;           // runs up to this long are copied like other strings
 
 std::uint64_t LoadLittleEndian64(const std::uint8_t *p)
 {
@@ -156,7 +157,7 @@ struct detail::StringTable {
     std::array<std::uint16_t, TableSize> prefix;
     std::array<std::uint16_t, TableSize> suffix;
     // Where each string already lies (in the decoded pixels, or in SingleIndices), so that it can
-    // be copied whole; length 0 marks the clear and end codes. A string of one index repeated
+    // be copied whole; length 0 marks the clear and end codes. A long string of one index repeated
     // (RunBit in its length, the index its suffix) is written without reading it back: the long
     // runs of screens and transparent areas would otherwise read bytes still on their way to memory.
     std::array<const std::uint8_t *, TableSize> source;
@@ -335,7 +336,9 @@ private:
                 }
                 len = lengthAndRun & ~unsigned{RunBit};
                 run = (lengthAndRun & RunBit) != 0;
-                if (run) {
+                // Only long runs take the other way: a branch on every run would be guessed wrong
+                // all the time in a photo, where short runs and other strings alternate.
+                if (lengthAndRun > (RunBit | ShortRun)) {
                     first = static_cast<std::uint8_t>(t.suffix[code]);
                     placed = Fill(out + pos, first, len, total - pos);
                 } else {
@@ -348,7 +351,7 @@ private:
                 len = prevLen + 1;
                 first = prevFirst;
                 run = prevRun;
-                if (run) {
+                if (run && len > ShortRun) {
                     placed = Fill(out + pos, first, len, total - pos);
                 } else {
                     const std::uint8_t *src = out + prevStart;
