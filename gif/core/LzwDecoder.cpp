@@ -286,13 +286,10 @@ private:
         // pointer could alias a member, which would make the compiler reload them all.
         int bitPos, validBits, codeSize, limit, nextFree, oldCode;
         std::size_t pos, prevStart, prevLen, checkpoint;
-        bool prevRun;                   // the previous string is one index repeated: prevFirst
-        std::uint8_t prevFirst;
         const auto load = [&] {
             bitPos = bits_.BitPos(), validBits = bits_.ValidBits();
             codeSize = codeSize_, limit = limit_, nextFree = nextFree_, oldCode = oldCode_;
             pos = pos_, prevStart = prevStart_, prevLen = prevLen_, checkpoint = checkpoint_;
-            prevRun = (t.length[oldCode] & RunBit) != 0, prevFirst = out[prevStart];
         };
         const auto store = [&] {
             bits_.SetBitPos(bitPos);
@@ -318,7 +315,6 @@ private:
             std::size_t len;
             std::size_t placed;
             std::uint8_t first;
-            bool run;
             if (code < nextFree) [[likely]] {
                 const unsigned lengthAndRun = t.length[code];
                 if (lengthAndRun == 0) [[unlikely]] {
@@ -335,7 +331,6 @@ private:
                     continue;
                 }
                 len = lengthAndRun & ~unsigned{RunBit};
-                run = (lengthAndRun & RunBit) != 0;
                 // Only long runs take the other way: a branch on every run would be guessed wrong
                 // all the time in a photo, where short runs and other strings alternate.
                 if (lengthAndRun > (RunBit | ShortRun)) {
@@ -349,9 +344,8 @@ private:
             } else if (code == nextFree) {
                 // The string being defined right now: the previous one plus its own first index.
                 len = prevLen + 1;
-                first = prevFirst;
-                run = prevRun;
-                if (run && len > ShortRun) {
+                first = out[prevStart];
+                if (t.length[oldCode] > (RunBit | ShortRun)) {
                     placed = Fill(out + pos, first, len, total - pos);
                 } else {
                     const std::uint8_t *src = out + prevStart;
@@ -366,7 +360,12 @@ private:
             }
             if (nextFree < TableSize) {
                 t.source[nextFree] = out + prevStart;
-                t.length[nextFree] = static_cast<std::uint16_t>((prevLen + 1) | (prevRun && first == prevFirst ? RunBit : 0));
+                // Only strings longer than ShortRun carry the run mark, so the short strings of a
+                // photo cost no more than one comparison that is rarely true.
+                unsigned lengthAndRun = static_cast<unsigned>(prevLen + 1);
+                if (prevLen >= ShortRun) [[unlikely]]
+                    lengthAndRun |= RunMark(out + prevStart, prevLen, t.length[oldCode], first);
+                t.length[nextFree] = static_cast<std::uint16_t>(lengthAndRun);
                 t.prefix[nextFree] = static_cast<std::uint16_t>(oldCode);
                 t.suffix[nextFree] = first;
                 if (++nextFree >= limit && limit < TableSize) {
@@ -374,8 +373,6 @@ private:
                     ++codeSize;
                 }
             }
-            prevRun = run;
-            prevFirst = first;
             oldCode = code;
             prevStart = pos;
             prevLen = len;
@@ -387,6 +384,21 @@ private:
                 load();
             }
         }
+    }
+
+    // RunBit for the string `previous` (of `length` indices, ShortRun or more; its table length
+    // word `marked`) followed by `next` when that is one index repeated, else 0. A previous string
+    // of exactly ShortRun indices carries no mark yet and is looked at.
+    static unsigned RunMark(const std::uint8_t *previous, std::size_t length, unsigned marked, std::uint8_t next)
+    {
+        if (previous[0] != next)
+            return 0;
+        if (length > ShortRun)
+            return marked & RunBit;
+        for (std::size_t i = 1; i < length; ++i)
+            if (previous[i] != next)
+                return 0;
+        return RunBit;
     }
 
     // Writes a string of `len` times `index`; returns how much of it fits the room left.
@@ -621,6 +633,23 @@ void PutTransparentBits16(const std::uint8_t *indices, std::uint8_t transparent,
     mask[0] = ReversedBits[bits & 0xFF];
     mask[1] = ReversedBits[bits >> 8];
 }
+
+// The mask bytes of sixty-four indices at once: the bits of each byte turned round in registers.
+void PutTransparentBits64(const std::uint8_t *indices, std::uint8_t transparent, std::uint8_t *mask)
+{
+    const __m128i wanted = _mm_set1_epi8(static_cast<char>(transparent));
+    std::uint64_t bits = 0;
+    for (int part = 3; part >= 0; --part) {
+        const __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i *>(indices + 16 * part));
+        bits = bits << 16 | static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, wanted)));
+    }
+    // Bit i for index i; the mask wants each byte's bits the other way round, the first in bit 7.
+    bits = (bits >> 1 & 0x5555555555555555ull) | (bits & 0x5555555555555555ull) << 1;
+    bits = (bits >> 2 & 0x3333333333333333ull) | (bits & 0x3333333333333333ull) << 2;
+    bits = (bits >> 4 & 0x0F0F0F0F0F0F0F0Full) | (bits & 0x0F0F0F0F0F0F0F0Full) << 4;
+    for (int i = 0; i < 8; ++i)
+        mask[i] = static_cast<std::uint8_t>(bits >> (8 * i));
+}
 #endif
 
 // Marks the transparent pixels among the first `placed` stored pixels in `mask`.
@@ -635,6 +664,8 @@ void MarkTransparent(const RasterTarget &t, std::uint8_t *maskRows, std::size_t 
         const std::size_t count = std::min(width, placed - n * width);
         std::size_t x = 0;
 #if defined(__SSE2__)
+        for (; x + 64 <= count; x += 64)
+            PutTransparentBits64(row + x, t.TransparentIndex, mask + x / 8);
         for (; x + 16 <= count; x += 16)
             PutTransparentBits16(row + x, t.TransparentIndex, mask + x / 8);
 #endif

@@ -26,7 +26,7 @@ Decoded Decode(const Bytes &data, int width, int height, bool interlaced = false
     const std::size_t maskStride = (static_cast<std::size_t>(width) + 31) / 32 * 4;
     ZeroedBuffer indices(stride * static_cast<std::size_t>(height));
     ZeroedBuffer mask(maskStride * static_cast<std::size_t>(height));
-    RasterTarget target{width, height, interlaced, indices.data(), stride, nullptr, maskStride, 0};
+    RasterTarget target{width, height, interlaced, indices.data(), stride, nullptr, maskStride, 0, {}};
     if (transparentIndex) {
         target.Mask = mask.data();
         target.TransparentIndex = *transparentIndex;

@@ -131,7 +131,7 @@ TEST(LzwEncoder, OutputDecodesToTheInput)
         const Bytes data = Compress(c.indices, c.colors);
         const std::size_t stride = (static_cast<std::size_t>(c.width) + 3) & ~std::size_t{3};
         ZeroedBuffer out(stride * static_cast<std::size_t>(c.height));
-        RasterTarget target{c.width, c.height, c.interlaced, out.data(), stride, nullptr, 0, 0};
+        RasterTarget target{c.width, c.height, c.interlaced, out.data(), stride, nullptr, 0, 0, {}};
         std::size_t pos = 0;
         DecodeRaster(data, pos, target);
         EXPECT_EQ(pos, data.size()) << c.what;
@@ -176,7 +176,7 @@ TEST(LzwEncoder, SubBlocksAreFullUpToTheLastOne)
 
             const int width = static_cast<int>(n);
             ZeroedBuffer out(n + 4);
-            RasterTarget target{width, 1, false, out.data(), n + 4, nullptr, 0, 0};
+            RasterTarget target{width, 1, false, out.data(), n + 4, nullptr, 0, 0, {}};
             std::size_t read = 0;
             DecodeRaster(data, read, target);
             EXPECT_TRUE(std::equal(indices.begin(), indices.end(), out.data())) << n << " indices";
