@@ -269,7 +269,7 @@ TEST_F(AnimationBuilder, OptimizeFileSizeShowsTheSamePicturesInFewerBytes)
             animation.DisposeFrame(i - 1);
             animation.DrawFrame(i);
             const QImage picture = animation.CanvasOver(qRgb(255, 0, 255));
-            const int delay = animation.Frame(i).Delay;
+            const int delay = animation.Facts(i).Delay;
             if (!shown.empty() && shown.back().first == picture)
                 shown.back().second += delay;
             else
