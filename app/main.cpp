@@ -2,6 +2,8 @@
 #include "app/StartCapture.h"
 #include "app/Startup.h"
 #include "cli/CommandLine.h"
+#include "platform/Desktop.h"
+#include "platform/Errors.h"
 
 #include <csignal>
 #include <iostream>
@@ -34,6 +36,12 @@ int main(int argc, char **argv)
         return 1;
     }
     kaptiv::KaptivApplication app(argc, argv);
+    try {
+        kaptiv::requireDisplayForWindows();
+    } catch (...) {
+        std::cerr << "kaptiv: " << kaptiv::terminalText(kaptiv::currentErrorMessage()) << "\n";
+        return 1;
+    }
     kaptiv::createApplicationWindows();
     if (startCapture)
         kaptiv::takeCaptureOnStart(*startCapture);

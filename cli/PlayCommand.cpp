@@ -2,6 +2,7 @@
 #include "cli/CommandLine.h"
 #include "gif/GIFImage.h"
 #include "gif/GifFrames.h"
+#include "platform/Desktop.h"
 #include "platform/Errors.h"
 #include "platform/NativeNames.h"
 
@@ -80,6 +81,7 @@ int runPlayCommand(const QStringList &arguments)
     std::unique_ptr<QApplication> ownApplication;
     if (!QApplication::instance())
         ownApplication = std::make_unique<QApplication>(argc, argv);
+    requireDisplayForWindows();
 
     QWidget window;
     window.setWindowTitle(QStringLiteral("%1 - Kaptiv").arg(QFileInfo(options.file).fileName()));

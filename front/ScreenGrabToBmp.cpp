@@ -140,6 +140,8 @@ bool grabScreenToBmp(const ScreenGrabRequest &request)
     if (!display)
         return false;
     const int screen = DefaultScreen(display);
+    if (DefaultDepth(display, screen) < 15) // a palette display: the full program refuses it
+        return false;
     const int width = DisplayWidth(display, screen), height = DisplayHeight(display, screen);
     const int depth = capturedDepthOfDisplay(DefaultDepth(display, screen));
     if (!bmp::fileSize(width, height, depth))

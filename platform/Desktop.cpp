@@ -2,6 +2,8 @@
 
 #include "platform/X11Desktop.h"
 
+#include <QGuiApplication>
+
 namespace kaptiv {
 
 namespace {
@@ -19,5 +21,11 @@ Desktop &desktop()
 }
 
 void setDesktopForTesting(Desktop *fake) { testDesktop = fake; }
+
+void requireDisplayForWindows()
+{
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        desktop(); // opening it refuses a display that cannot show true colour
+}
 
 } // namespace kaptiv

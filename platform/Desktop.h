@@ -86,4 +86,8 @@ Desktop &desktop();
 // Tests put a fake in its place; pass nullptr to go back to the real one.
 void setDesktopForTesting(Desktop *fake);
 
+// Raises EDisplayError when the toolkit shows its windows on an X display that cannot draw them
+// (a palette display): the program then refuses to start instead of opening a black window.
+void requireDisplayForWindows();
+
 } // namespace kaptiv

@@ -226,6 +226,14 @@ X11Desktop::X11Desktop(const QString &displayName) : d(std::make_unique<State>()
     d->screen = DefaultScreen(d->display);
     d->root = RootWindow(d->display, d->screen);
     d->depth = DefaultDepth(d->display, d->screen);
+    // A palette display (8 bits, say) has no true-colour visual: the toolkit cannot draw a window
+    // on it and its screen's pixels are palette entries, not colours. Refused, never shown black.
+    const int visualClass = DefaultVisual(d->display, d->screen)->c_class;
+    if (d->depth < 15 || (visualClass != TrueColor && visualClass != DirectColor))
+        throw EDisplayError(QStringLiteral("The display '%1' shows %2-bit colour through a palette; Kaptiv "
+                                           "needs a true-colour display of 15 bits or more.")
+                                .arg(QString::fromLocal8Bit(DisplayString(d->display)))
+                                .arg(d->depth));
     d->reader = std::make_unique<X11ScreenReader>(d->display);
     int eventBase = 0, errorBase = 0;
     d->xfixes = XFixesQueryExtension(d->display, &eventBase, &errorBase);

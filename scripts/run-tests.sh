@@ -5,6 +5,7 @@
 #   KAPTIV_DISPLAY_DEPTH16   Xvfb 1280x1024 at 16 bits without a window manager
 #   KAPTIV_DISPLAY_DEPTH15   Xvfb 1280x1024 at 15 bits without a window manager
 #   KAPTIV_DISPLAY_DEPTH30   Xvfb 1280x1024 at 30 bits without a window manager
+#   KAPTIV_DISPLAY_DEPTH8    Xvfb 1280x1024 at 8 bits (a palette) without a window manager
 # Everything it starts is stopped again, whatever the outcome.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -48,6 +49,7 @@ start_xvfb KAPTIV_DISPLAY_NOWM 1280x1024x24
 start_xvfb KAPTIV_DISPLAY_DEPTH16 1280x1024x16
 start_xvfb KAPTIV_DISPLAY_DEPTH15 1280x1024x15
 start_xvfb KAPTIV_DISPLAY_DEPTH30 1280x1024x30
+start_xvfb KAPTIV_DISPLAY_DEPTH8 1280x1024x8
 
 openbox --sm-disable --config-file "$top/scripts/openbox-rc.xml" >"$scratch/openbox.log" 2>&1 &
 pids+=($!)

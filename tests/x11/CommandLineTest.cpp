@@ -2,6 +2,7 @@
 #include "X11TestWindow.h"
 #include "formats/BmpCodec.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -132,6 +133,34 @@ TEST(CommandLine, NoActiveWindowFailsAndLeavesTheOldFile)
         ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
         EXPECT_EQ(kept.readAll(), QByteArray("the old picture")) << what;
     }
+}
+
+// A palette display cannot show the program's windows, and its screen holds palette entries, not
+// colours: the program, the grab and the player refuse it by name, at once, and write nothing.
+TEST(CommandLine, APaletteDisplayIsRefusedByItsDepth)
+{
+    const QString display = qEnvironmentVariable("KAPTIV_DISPLAY_DEPTH8");
+    if (display.isEmpty())
+        GTEST_SKIP() << "no 8-bit display";
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), display);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("screen.bmp"));
+    const QString expected = QStringLiteral("kaptiv: The display '%1' shows 8-bit colour through a palette; Kaptiv "
+                                            "needs a true-colour display of 15 bits or more.\n").arg(display);
+    const QStringList runs[] = {
+        {},
+        {"grab", "screen", "--output", file},
+        {"grab", "screen", "--output", dir.filePath(QStringLiteral("screen.png"))},
+        {"grab", "client", "--output", file},
+        {"play", QStringLiteral(KAPTIV_GIF_CORPUS "/real/bricks-gray.gif")},
+    };
+    for (const QStringList &arguments : runs) {
+        const ProcessResult run = kaptiv(arguments, environment);
+        EXPECT_EQ(run.exitCode, 1) << arguments.join(' ').toStdString() << ": " << run.err.toStdString();
+        EXPECT_EQ(run.err, expected) << arguments.join(' ').toStdString();
+    }
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
 }
 
 TEST(CommandLine, BadArgumentsAndMissingDisplaysFailClearly)
