@@ -3,12 +3,12 @@
 #include "animation/AnimationRecord.h"
 #include "animation/GIFSnap.h"
 #include "platform/Dialogs.h"
+#include "platform/WindowPlacement.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QShowEvent>
-#include <QStyle>
 #include <QVBoxLayout>
 
 namespace kaptiv {
@@ -30,6 +30,9 @@ TAnimfrm::TAnimfrm(std::function<TAnimationfrm &()> builder, QWidget *parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(aGif);
     resize(SmallestClientSize);
+    // Centred by its size before the window manager has framed it: a preview of full-screen frames
+    // would have its title bar above the screen.
+    keepFrameInFreeArea(*this, FrameFit::MoveAndShrink);
 }
 
 void TAnimfrm::showEvent(QShowEvent *event)
@@ -67,13 +70,7 @@ void TAnimfrm::FormShow()
     aGif->setAnimate(true);
 }
 
-int TAnimfrm::captionRoom() const
-{
-    QFont title = font();
-    title.setBold(true);
-    const int bar = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
-    return QFontMetrics(title).horizontalAdvance(windowTitle()) + 5 * bar;
-}
+int TAnimfrm::captionRoom() const { return titleBarRoom(*this); }
 
 QSize TAnimfrm::sizeForFrames() const
 {

@@ -3,6 +3,7 @@
 
 #include "animation/AnimationRecord.h"
 #include "platform/Dialogs.h"
+#include "platform/WindowPlacement.h"
 #include "settings/GifOptions.h"
 
 #include <QGridLayout>
@@ -119,6 +120,7 @@ TAnimationfrm::TAnimationfrm(Links links, QWidget *parent)
     for (QPushButton *button : findChildren<QPushButton *>())
         button->setAutoDefault(false);
     connectHandlers();
+    keepFrameInFreeArea(*this, FrameFit::Move); // a large font or scale must not put its title bar out of reach
 }
 
 QWidget *TAnimationfrm::imagesGroup()

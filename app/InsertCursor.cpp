@@ -4,6 +4,7 @@
 #include "document/ChldSnap.h"
 #include "formats/CursorCodec.h"
 #include "platform/DevicePixels.h"
+#include "platform/WindowPlacement.h"
 
 #include <QAbstractScrollArea>
 #include <QEvent>
@@ -19,16 +20,20 @@ const QString CursorFilter = QStringLiteral("Cursors (*.cur, *.ani)|*.cur;*.ani"
 
 // Where the window shows its picture, in screen pixels: its client area, less any part that lies
 // outside the document area and so cannot be clicked.
+// Counted from the main window's own screen pixel, not from its device-independent position: on a
+// scaled screen that is rounded, and the area would miss the picture's first columns.
 ScreenRect shownClientArea(const TImagefrm &window, const QWidget &documentArea)
 {
     const QWidget *client = window.widget();
     if (const auto *scroller = qobject_cast<const QAbstractScrollArea *>(client))
         client = scroller->viewport();
-    const QRect shown = QRect(client->mapToGlobal(QPoint(0, 0)), client->size())
-                            .intersected(QRect(documentArea.mapToGlobal(QPoint(0, 0)), documentArea.size()));
+    const QWidget &top = *documentArea.window();
+    const QRect shown = QRect(client->mapTo(&top, QPoint(0, 0)), client->size())
+                            .intersected(QRect(documentArea.mapTo(&top, QPoint(0, 0)), documentArea.size()));
     const qreal ratio = client->devicePixelRatioF();
-    const QPoint topLeft = toDevicePixels(shown.topLeft(), ratio);
-    const QPoint end = toDevicePixels(shown.topLeft() + QPoint(shown.width(), shown.height()), ratio);
+    const QPoint origin = screenPixelOrigin(top);
+    const QPoint topLeft = origin + toDevicePixels(shown.topLeft(), ratio);
+    const QPoint end = origin + toDevicePixels(shown.topLeft() + QPoint(shown.width(), shown.height()), ratio);
     return {topLeft.x(), topLeft.y(), end.x(), end.y()};
 }
 

@@ -40,11 +40,16 @@ void TScreenfrm::Tile1Click(QObject *)
     QRect area(QPoint(0, 0), mdi->maximumViewportSize());
     if (!minimised.isEmpty())
         area.setBottom(area.bottom() - minimised.first()->height());
-    const QList<QRect> rows = stackedRows(area, int(shown.size()));
+    // Rows while each keeps a window's smallest height, a grid beyond that; a grid too fine for the
+    // smallest window's size reaches past the area, and only then do scroll bars come.
+    QSize least(1, 1);
+    for (const QMdiSubWindow *window : shown)
+        least = least.expandedTo(window->minimumSize()).expandedTo(window->minimumSizeHint());
+    const QList<QRect> places = tiledPlaces(area, int(shown.size()), least);
     for (qsizetype i = 0; i < shown.size(); ++i) {
         if (shown[i]->isMaximized())
             shown[i]->showNormal();
-        shown[i]->setGeometry(rows[i]);
+        shown[i]->setGeometry(places[i]);
     }
 }
 

@@ -12,6 +12,13 @@ namespace kaptiv {
 // exactly (the rows' heights differ by one pixel at most).
 QList<QRect> stackedRows(const QRect &area, int count);
 
+// Places for `count` windows that cover the area without overlapping: full-width rows as
+// stackedRows makes them while a row keeps at least `least`'s height; otherwise the grid nearest a
+// square (as many columns as rows) whose cells keep `least`, read row by row, its last row's
+// windows sharing the whole width. Only when no grid's cells can keep `least` does the square grid
+// reach past the area, its cells made `least`'s size.
+QList<QRect> tiledPlaces(const QRect &area, int count, QSize least);
+
 // `count` windows of one size, each `step` pixels right of and below the one before; the windows
 // are as large as the area allows while a run of them keeps at least two thirds of its height and
 // width, and a new run starts at the top-left corner when one is full.

@@ -5,6 +5,8 @@
 
 #include <QProxyStyle>
 
+class QMdiSubWindow;
+
 namespace kaptiv {
 
 class CaptionAtLeftStyle : public QProxyStyle {
@@ -12,5 +14,13 @@ public:
     QRect subControlRect(ComplexControl control, const QStyleOptionComplex *option, SubControl part,
                          const QWidget *widget) const override;
 };
+
+// The width `window`'s title bar has for the caption itself, beside its icon and buttons, in
+// the bold font of an active window's caption (the wider one).
+int captionRoom(const QMdiSubWindow &window);
+
+// `caption` followed by `tail`, its start shortened (the middle of it left out) so that the whole
+// tail shows in `window`'s title bar.
+QString captionEndingIn(const QMdiSubWindow &window, const QString &caption, const QString &tail);
 
 } // namespace kaptiv

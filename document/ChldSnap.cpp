@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMouseEvent>
+#include <QStyle>
 
 namespace kaptiv {
 
@@ -96,6 +97,11 @@ TImagefrm::TImagefrm(ImageHost &host, QWidget *parent)
     scroller_->setWidgetResizable(false);
     scroller_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     scroller_->setFrameShape(QFrame::NoFrame);
+    // The scroll area on its own would keep room for two whole scroll bars, and a window could not
+    // be made lower than its title bar and 70 pixels: Tile could then fit only six windows in a main
+    // window of the default size. A strip as high as a scroll bar still shows the picture.
+    const int strip = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroller_);
+    scroller_->setMinimumSize(strip, strip);
     setWidget(scroller_);
     connect(Image, &TImage::mouseMoved, this, &TImagefrm::ImageMouseMove);
     connect(Image, &TImage::mouseReleased, this, &TImagefrm::ImageMouseUp);
@@ -200,7 +206,8 @@ void TImagefrm::keepTitleBarShown()
 void TImagefrm::ImageMouseMove(int x, int y)
 {
     if (host_.placingCursorIn(this)) {
-        setCaption(SavedCaption + QStringLiteral(": [%1,%2]").arg(x).arg(y));
+        // In a window as narrow as its picture the name gives way: the point is what the user needs.
+        setCaption(captionEndingIn(*this, SavedCaption, QStringLiteral(": [%1,%2]").arg(x).arg(y)));
         return;
     }
     SavedCaption = caption();

@@ -1,11 +1,13 @@
 #include "document/TranspSnap.h"
 
 #include "platform/Dialogs.h"
+#include "platform/WindowPlacement.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStyle>
+#include <QVBoxLayout>
 
 namespace kaptiv {
 
@@ -19,9 +21,20 @@ TTransparentfrm::TTransparentfrm(QWidget *parent) : QDialog(parent), Img(new TIm
     Img->setObjectName(QStringLiteral("Img"));
     Img->setToolTip(hint);
     scroller_->setFrameShape(QFrame::NoFrame);
+    // Where the window is wider than the picture (for its title bar), the picture stands in the
+    // middle of a plain grey that takes no clicks.
+    scroller_->setAlignment(Qt::AlignCenter);
+    QPalette surround = scroller_->viewport()->palette();
+    surround.setColor(QPalette::Window, QColor(128, 128, 128));
+    scroller_->viewport()->setPalette(surround);
+    scroller_->viewport()->setAutoFillBackground(true);
     scroller_->setWidget(Img);
+    auto *layout = new QVBoxLayout(this); // the scroller follows the window if it must be made smaller
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroller_);
     connect(Img, &TImage::mouseReleased, this, &TTransparentfrm::ImgMouseUp);
     FormCreate();
+    keepFrameInFreeArea(*this, FrameFit::MoveAndShrink);
 }
 
 void TTransparentfrm::FormCreate() { PickedColor = NoColor; }
@@ -32,11 +45,12 @@ void TTransparentfrm::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
 }
 
-// The picture at its own size, or as much of it as the screen has room for, with scroll bars.
+// The picture at its own size, or as much of it as the screen has room for, with scroll bars; never
+// narrower than its title bar needs, so that a small picture's caption and close button show.
 void TTransparentfrm::FormShow()
 {
     const QSize picture = Img->size();
-    QSize size = picture;
+    QSize size = picture.expandedTo(QSize(titleBarRoom(*this), 0));
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         const QSize room = screen->availableGeometry().size() - QSize(FrameAllowance, 2 * FrameAllowance);
         const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
@@ -46,7 +60,6 @@ void TTransparentfrm::FormShow()
             size.rwidth() += bar;
         size = size.boundedTo(room);
     }
-    scroller_->resize(size);
     setFixedSize(size);
     centreOnScreen(*this);
 }

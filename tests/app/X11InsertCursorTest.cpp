@@ -40,7 +40,9 @@ TEST_F(InsertCursorOnX11, ThePointerStaysInTheWindowUntilTheStampOrTheWindowClos
         SCOPED_TRACE(closeMeanwhile ? "closed meanwhile" : "stamped");
         EXPECT_TRUE(runInsertCursor(*main, dialogs, cursor, [&] {
             EXPECT_EQ(pointerMovedTo(picture + QPoint(30, 20)), picture + QPoint(30, 20));
-            EXPECT_TRUE(waitUntil([&] { return window->caption() == "Untitled1: [30,20]"; }));
+            // The window is as narrow as its caption allows: the name gives way to the point.
+            EXPECT_TRUE(waitUntil([&] { return window->caption().endsWith(QLatin1String(": [30,20]")); }))
+                << window->caption().toStdString();
             for (QPoint away : {QPoint(0, 0), area.bottomRight() + QPoint(200, 200)}) {
                 const QPoint held = pointerMovedTo(away);
                 EXPECT_TRUE(area.contains(held)) << "the pointer went to " << held.x() << "," << held.y();
