@@ -136,7 +136,8 @@ TEST(CommandLine, NoActiveWindowFailsAndLeavesTheOldFile)
 }
 
 // A palette display cannot show the program's windows, and its screen holds palette entries, not
-// colours: the program, the grab and the player refuse it by name, at once, and write nothing.
+// colours: the program, the grabs, the player and the recorder refuse it by name, at once, and
+// write nothing.
 TEST(CommandLine, APaletteDisplayIsRefusedByItsDepth)
 {
     const QString display = qEnvironmentVariable("KAPTIV_DISPLAY_DEPTH8");
@@ -154,6 +155,7 @@ TEST(CommandLine, APaletteDisplayIsRefusedByItsDepth)
         {"grab", "screen", "--output", dir.filePath(QStringLiteral("screen.png"))},
         {"grab", "client", "--output", file},
         {"play", QStringLiteral(KAPTIV_GIF_CORPUS "/real/bricks-gray.gif")},
+        {"record", "screen", "--duration", "200", "--output", dir.filePath(QStringLiteral("screen.gif"))},
     };
     for (const QStringList &arguments : runs) {
         const ProcessResult run = kaptiv(arguments, environment);
