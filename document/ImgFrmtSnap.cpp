@@ -148,10 +148,10 @@ void TImgFormat::FormCreate()
 
 void TImgFormat::Button1Click()
 {
+    done(1); // closed even when the settings file cannot take the choice, which is then reported
     GifOptions stored = LoadGifOptions(); // values of the group this dialog does not show stay
     stored.ReduceColors = ReduceColors->isChecked();
     SaveGifOptions(stored);
-    done(1);
 }
 
 void TImgFormat::TranspClick()

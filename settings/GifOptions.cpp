@@ -35,8 +35,14 @@ GifOptions LoadGifOptions(Registry &access)
 
 GifOptions LoadGifOptions()
 {
-    Registry access;
-    return LoadGifOptions(access);
+    // A settings file that cannot be read at all is reported by the settings' own loading; these
+    // options then keep their defaults rather than stop the window that shows them.
+    try {
+        Registry access;
+        return LoadGifOptions(access);
+    } catch (const ERegistryError &) {
+        return {};
+    }
 }
 
 void SaveGifOptions(Registry &access, const GifOptions &options)

@@ -21,7 +21,8 @@ struct GifOptions {
     bool AnimationOptimize = false;
 };
 
-// The stored options; defaults for any value absent or not a number.
+// The stored options; defaults for any value absent or not a number (and, without a registry
+// access of the caller's, for a settings file that cannot be read).
 GifOptions LoadGifOptions();
 GifOptions LoadGifOptions(Registry &access);
 // Raises ERegistryError naming the file when it cannot be written.
