@@ -10,7 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <array>
+#include <filesystem>
+#include <fstream>
 #include <cstdio>
 #include <numeric>
 #include <random>
@@ -291,6 +295,133 @@ TEST(FrameOptimizer, RealFilesWrittenBackShowTheSamePictures)
         EXPECT_LE(back->frames.size(), image.Frames.size()) << path;
         std::printf("%s: %zu -> %zu bytes\n", path.filename().c_str(), original.size(), optimized.size());
     }
+}
+
+// The pictures of a file as another program shows them: `command` prints every frame as
+// width * height * 4 bytes of red, green, blue, alpha. A pixel of alpha 0 shows nothing.
+std::vector<Canvas> PicturesFrom(const std::string &command, int width, int height)
+{
+    std::vector<Canvas> shown;
+    FILE *pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return shown;
+    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(width * height * 4));
+    while (std::fread(rgba.data(), 1, rgba.size(), pipe) == rgba.size()) {
+        Canvas picture(static_cast<std::size_t>(width * height));
+        for (std::size_t i = 0; i < picture.size(); ++i) {
+            const std::uint8_t *p = &rgba[4 * i];
+            picture[i] = p[3] == 0 ? Nothing : std::uint32_t{p[0]} << 16 | std::uint32_t{p[1]} << 8 | p[2];
+        }
+        if (shown.empty() || shown.back() != picture)
+            shown.push_back(std::move(picture));
+    }
+    EXPECT_EQ(pclose(pipe), 0) << command;
+    return shown;
+}
+
+// Our reader's frames composed by the plain rules.
+std::vector<Canvas> OurPictures(const Bytes &file)
+{
+    GifImage image;
+    EXPECT_TRUE(ParseGIF(file, image));
+    oracle::Image as;
+    as.screenWidth = image.ImageWidth;
+    as.screenHeight = image.ImageHeight;
+    for (const GifFrame &f : image.Frames) {
+        oracle::Frame g;
+        g.left = f.Left;
+        g.top = f.Top;
+        g.width = f.Width;
+        g.height = f.Height;
+        g.colors.assign(f.Colors.begin(), f.Colors.end());
+        for (int y = 0; y < f.Height; ++y)
+            for (int x = 0; x < f.Width; ++x)
+                g.pixels.push_back(f.MaskAt(x, y) ? f.TransparentIndex : f.IndexAt(x, y));
+        g.transparentIndex = f.Transparent ? f.TransparentIndex : -1;
+        g.disposal = f.Disposal;
+        g.delay = f.Delay / 10;
+        as.frames.push_back(std::move(g));
+    }
+    std::vector<Canvas> pictures;
+    for (Shown &s : Pictures(as, image.ImageWidth, image.ImageHeight))
+        pictures.push_back(std::move(s.picture));
+    return pictures;
+}
+
+// Every combination of the writer's options gives a file that giflib, Pillow, ImageMagick, ffmpeg
+// and our reader all show as the frames given, composed.
+TEST(FrameOptimizer, EveryOptionCombinationReadsBackAlikeInEveryReader)
+{
+    Animation a = ScreenRecording();
+    const int w = a.width, h = a.height;
+    // What the frames show: each drawn whole over the last, its transparent colour showing through.
+    std::vector<Canvas> expected;
+    for (const TestBitmap &b : a.bitmaps) {
+        Canvas picture = expected.empty() ? Canvas(static_cast<std::size_t>(w * h), Nothing) : expected.back();
+        for (std::size_t i = 0; i < picture.size(); ++i) {
+            const std::uint32_t rgb = std::uint32_t{b.bgrx[4 * i + 2]} << 16 | std::uint32_t{b.bgrx[4 * i + 1]} << 8 |
+                                      b.bgrx[4 * i];
+            if (rgb != 0xFFFFFF || !a.frames[0].Transparent)
+                picture[i] = rgb;
+        }
+        if (expected.empty() || expected.back() != picture)
+            expected.push_back(std::move(picture));
+    }
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("kaptiv-readers-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::filesystem::path path = dir / "file.gif";
+    const std::string quoted = "'" + path.string() + "'";
+    for (int options = 0; options < 16; ++options) {
+        const bool optimize = options & 1, interlaced = options & 2, transparent = options & 4, local = options & 8;
+        const std::string what = std::string(optimize ? "optimized" : "whole") + (interlaced ? ", interlaced" : "") +
+                                 (transparent ? ", white transparent" : "") + (local ? ", local tables" : "");
+        for (GifFrameInput &f : a.frames) {
+            f.Interlaced = interlaced;
+            f.Transparent = transparent;
+            f.TransparentColor = 0xFFFFFF;
+        }
+        std::vector<Canvas> wanted = expected;
+        if (transparent) {  // white is never drawn: what was there shows
+            wanted.clear();
+            for (const TestBitmap &b : a.bitmaps) {
+                Canvas picture = wanted.empty() ? Canvas(static_cast<std::size_t>(w * h), Nothing) : wanted.back();
+                for (std::size_t i = 0; i < picture.size(); ++i) {
+                    const std::uint32_t rgb = std::uint32_t{b.bgrx[4 * i + 2]} << 16 |
+                                              std::uint32_t{b.bgrx[4 * i + 1]} << 8 | b.bgrx[4 * i];
+                    if (rgb != 0xFFFFFF)
+                        picture[i] = rgb;
+                }
+                if (wanted.empty() || wanted.back() != picture)
+                    wanted.push_back(std::move(picture));
+            }
+        }
+        const Bytes file = a.Write(optimize, !local);
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(file.data()),
+                                                   static_cast<std::streamsize>(file.size()));
+        const auto giflib = oracle::Read(file);
+        ASSERT_TRUE(giflib) << what;
+        std::vector<Canvas> byGiflib;
+        for (Shown &s : Pictures(*giflib, w, h))
+            byGiflib.push_back(std::move(s.picture));
+        const std::vector<std::pair<std::string, std::vector<Canvas>>> readers = {
+            {"giflib", byGiflib},
+            {"ours", OurPictures(file)},
+            {"Pillow", PicturesFrom("/usr/bin/python3 -c \"import sys; from PIL import Image, ImageSequence; "
+                                    "[sys.stdout.buffer.write(f.convert('RGBA').tobytes()) "
+                                    "for f in ImageSequence.Iterator(Image.open(sys.argv[1]))]\" " + quoted,
+                                    w, h)},
+            {"ImageMagick", PicturesFrom("convert " + quoted + " -coalesce rgba:-", w, h)},
+            {"ffmpeg", PicturesFrom("ffmpeg -v error -i " + quoted + " -f rawvideo -pix_fmt rgba -fps_mode passthrough -",
+                                    w, h)},
+        };
+        for (const auto &[reader, pictures] : readers) {
+            EXPECT_EQ(pictures.size(), wanted.size()) << what << ", " << reader;
+            for (std::size_t i = 0; i < std::min(pictures.size(), wanted.size()); ++i)
+                EXPECT_TRUE(pictures[i] == wanted[i]) << what << ", " << reader << ": picture " << i + 1;
+        }
+    }
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace
