@@ -138,10 +138,23 @@ std::optional<Bitmap> pictureFromToolkit()
     return std::nullopt;
 }
 
+// What the owner offers, for the Edit menu: a watch learns of each new owner as it comes and asks
+// it at once, so the answer is usually ready when the menu opens, even for an owner that never
+// answers; the menu waits for it only while that owner's time is not yet up.
+std::optional<QByteArrayList> ownerTargetsForMenu()
+{
+    static X11ClipboardWatch watch(x11DisplayName(), OwnerPatience);
+    if (!watch.watching())
+        return ownerTargets();
+    const std::uint32_t owner = clipboardOwnerWindow();
+    const ClipboardClock::time_point deadline = ownerDeadline();
+    return whileResponsive([owner, deadline] { return watch.targets(owner, deadline); });
+}
+
 bool clipboardHoldsPicture()
 {
     if (anotherProgramHoldsClipboard()) {
-        const std::optional<QByteArrayList> targets = ownerTargets();
+        const std::optional<QByteArrayList> targets = ownerTargetsForMenu();
         return targets && std::any_of(targets->begin(), targets->end(), [](const QByteArray &target) {
                    return isPictureFormat(QString::fromLatin1(target));
                });

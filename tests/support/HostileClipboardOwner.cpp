@@ -1,6 +1,7 @@
 // A program that takes the clipboard, lists twelve picture types and never sends any of them:
 // the owner a paste must not wait for. With "--silent" it does not even list them.
-// Prints "owner" once it holds the clipboard; ends when another program takes it.
+// Prints "owner" once it holds the clipboard, then the name of every type it is asked for, one a
+// line; ends when another program takes the clipboard.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -34,10 +35,15 @@ int main(int argc, char **argv)
         XNextEvent(display, &event);
         if (event.type == SelectionClear)
             break;
-        if (event.type != SelectionRequest || silent)
+        if (event.type != SelectionRequest)
             continue;
         const XSelectionRequestEvent &request = event.xselectionrequest;
-        if (request.target != targets)
+        if (char *name = XGetAtomName(display, request.target)) {
+            std::printf("%s\n", name);
+            std::fflush(stdout);
+            XFree(name);
+        }
+        if (silent || request.target != targets)
             continue; // every picture is promised, none is ever sent
         XChangeProperty(display, request.requestor, request.property, XA_ATOM, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char *>(offered.data()), int(offered.size()));
