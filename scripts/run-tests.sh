@@ -6,6 +6,7 @@
 #   KAPTIV_DISPLAY_DEPTH15   Xvfb 1280x1024 at 15 bits without a window manager
 #   KAPTIV_DISPLAY_DEPTH30   Xvfb 1280x1024 at 30 bits without a window manager
 #   KAPTIV_DISPLAY_DEPTH8    Xvfb 1280x1024 at 8 bits (a palette) without a window manager
+# The tests labelled wayland each start a headless Wayland session of their own (scripts/wayland-session.sh).
 # Everything it starts is stopped again, whatever the outcome.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
