@@ -148,6 +148,9 @@ void TScreenfrm::buildMenus()
                          QStringLiteral("Capture a defined pixel rectangle"));
     Client = item(CaptureImage1, "Client", QStringLiteral("Client &Area"),
                   QStringLiteral("Capture just the client area of a window"));
+    CaptureImage1->addSeparator();
+    RecordAreatoGIF1 = item(CaptureImage1, "RecordAreatoGIF1", QStringLiteral("Record Area to GI&F..."),
+                            QStringLiteral("Record an area of the screen into an animated GIF"));
 
     Options2 = top("Options2", QStringLiteral("&Options"), QStringLiteral("Tools and options"));
     CreateAnimatedGIF1 = item(Options2, "CreateAnimatedGIF1", QStringLiteral("&Create Animated GIF..."),
@@ -204,6 +207,7 @@ void TScreenfrm::buildMenus()
     bind(GrabRectangle, &TScreenfrm::GrabRectangleClick);
     bind(GrabWindow, &TScreenfrm::GrabWindowClick);
     bind(Client, &TScreenfrm::GrabWindowClick);
+    bind(RecordAreatoGIF1, &TScreenfrm::RecordAreatoGIF1Click);
     bind(CustomRegion1, &TScreenfrm::CustomRegion1Click);
     bind(Exit1, &TScreenfrm::Exit1Click);
     bind(Open1, &TScreenfrm::Open1Click);

@@ -7,6 +7,7 @@
 #include "document/ImageHost.h"
 #include "platform/Bitmap.h"
 #include "platform/FileDialog.h"
+#include "record/Recorder.h"
 
 #include <QActionGroup>
 #include <QLabel>
@@ -38,7 +39,7 @@ public:
     QAction *Open1, *Iconico1, *Bitmapbmp1, *GIFgif1, *JPEGjpg1, *PNGpng1, *Options1, *Print1, *Exit1;
     QAction *Copy1, *Paste1, *Clearclipboard1;
     QAction *GrabScreen, *GrabRectangle, *GrabWindow, *GrabActiveWindow1, *GrabActiveWindowClient1,
-        *CustomRegion1, *Client;
+        *CustomRegion1, *Client, *RecordAreatoGIF1;
     QAction *CreateAnimatedGIF1, *Monochrome1, *N16colors1, *N256colors1, *HighestPossible1, *Include1,
         *Autosize1, *Monochrome2, *N16colors2, *N256colors2, *Insertcursorinimage1, *Configuration1;
     QAction *Cascae1, *Tile1, *ArrangeIcons1, *MinimizeAll1, *CloseAll;
@@ -73,6 +74,9 @@ public:
     void GrabRectangleClick(QObject *sender);
     void GrabWindowClick(QObject *sender);
     void CustomRegion1Click(QObject *sender);
+    // Record Area to GIF (RecordAreaCommand.cpp) and the player window of what it recorded.
+    void RecordAreatoGIF1Click(QObject *sender);
+    void showRecording(const QString &path, const record::RecordingStats &stats);
     void Exit1Click(QObject *sender);
     // The image file commands (ImageFileCommands.cpp).
     void Open1Click(QObject *sender);

@@ -188,8 +188,10 @@ void TCapturefrm::FormMouseUp(QPoint point)
 {
     if (Dragging) {
         Dragging = false;
-        if (point == Origin)
+        if (point == Origin) {
             Selection = {0, 0, screen_.width(), screen_.height()};
+            ClickedAt = point;
+        }
         eraseFrame();
     }
     done(1);

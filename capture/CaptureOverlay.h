@@ -36,6 +36,8 @@ public:
     QLabel *Hint; // the coordinate read-out
     // The choice, in screen coordinates, right and bottom exclusive. All zero until something is chosen.
     ScreenRect Selection;
+    // In rectangle mode, where a click without a drag ended it (Selection is then the whole screen).
+    std::optional<QPoint> ClickedAt;
 
     void done(int result) override;
 

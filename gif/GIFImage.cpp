@@ -109,7 +109,7 @@ uint32_t TGIFImage::FrameInterval(int frame) const
 {
     if (frame < 1 || frame > FrameCount())
         frame = FrameCount(); // the loops are used up: the last frame stands in
-    const int delay = std::max(animation_.Facts(frame).Delay, MinimumDelay);
+    const int delay = std::max(animation_.Facts(frame).Delay, minimumDelay_);
     return uint32_t(std::max(delay * 100 / speed_, 1));
 }
 

@@ -7,6 +7,8 @@
 #include "gif/TimerEx.h"
 
 #include <QIODevice>
+
+#include <algorithm>
 #include <QVector>
 #include <QWidget>
 
@@ -53,6 +55,9 @@ public:
     void setLoop(bool loop);
     int Speed() const { return speed_; } // per cent of the file's delays, at least 1
     void setSpeed(int speed);
+    // The shortest time a frame is shown (MinimumDelay unless set): a recording's player plays the
+    // file's own delays, down to one hundredth.
+    void setMinimumDelay(int milliseconds) { minimumDelay_ = std::max(milliseconds, 1); }
     bool Stretch() const { return stretch_; }
     void setStretch(bool stretch);
     bool StretchRatio() const { return stretchRatio_; }
@@ -102,6 +107,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    int minimumDelay_ = MinimumDelay;
     bool LoadBytes(std::vector<uint8_t> bytes);
     bool ParseGIF(std::vector<uint8_t> bytes); // the animation keeps the bytes as DataBytes
     void ClearFrames();

@@ -1,5 +1,6 @@
 // `kaptiv record` on a real display, a scripted scene in front of it, the file read by giflib.
 #include "GiflibOracle.h"
+#include "RecordScene.h"
 #include "X11TestWindow.h"
 
 #include <QDir>
@@ -23,75 +24,12 @@ namespace {
 constexpr int X = 300, Y = 200, W = 160, H = 120;
 const QString Area = QStringLiteral("%1,%2,%3,%4").arg(X).arg(Y).arg(W).arg(H);
 
-using Picture = std::vector<std::uint32_t>;
-
-// A window without a frame over the recorded area whose pixels the server paints itself (its
-// background), so the test changes the scene with one request and no event loop.
-class Scene {
-public:
-    Scene() : display_(XOpenDisplay(nullptr))
-    {
-        XSetWindowAttributes attributes{};
-        attributes.override_redirect = True;
-        attributes.background_pixel = 0;
-        window_ = XCreateWindow(display_, DefaultRootWindow(display_), X, Y, W, H, 0, CopyFromParent, InputOutput,
-                                CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
-        XMapRaised(display_, window_);
-        XSync(display_, False);
-    }
-    ~Scene()
-    {
-        if (pixmap_)
-            XFreePixmap(display_, pixmap_);
-        XDestroyWindow(display_, window_);
-        XCloseDisplay(display_);
-    }
-    void fill(std::uint32_t rgb)
-    {
-        XSetWindowBackground(display_, window_, rgb);
-        XClearWindow(display_, window_);
-        XSync(display_, False);
-    }
-    void show(const Picture &picture)
-    {
-        if (!pixmap_)
-            pixmap_ = XCreatePixmap(display_, window_, W, H, unsigned(DefaultDepth(display_, DefaultScreen(display_))));
-        XImage *image = XCreateImage(display_, DefaultVisual(display_, DefaultScreen(display_)),
-                                     unsigned(DefaultDepth(display_, DefaultScreen(display_))), ZPixmap, 0,
-                                     reinterpret_cast<char *>(const_cast<std::uint32_t *>(picture.data())), W, H, 32, W * 4);
-        GC gc = XCreateGC(display_, pixmap_, 0, nullptr);
-        XPutImage(display_, pixmap_, gc, image, 0, 0, 0, 0, W, H);
-        XFreeGC(display_, gc);
-        image->data = nullptr;
-        XDestroyImage(image);
-        XSetWindowBackgroundPixmap(display_, window_, pixmap_);
-        XClearWindow(display_, window_);
-        XSync(display_, False);
-    }
-    // The area as the server has it now.
-    Picture grab()
-    {
-        XImage *image = XGetImage(display_, DefaultRootWindow(display_), X, Y, W, H, AllPlanes, ZPixmap);
-        Picture pixels(std::size_t(W) * H);
-        for (int y = 0; y < H; ++y)
-            for (int x = 0; x < W; ++x)
-                pixels[std::size_t(y) * W + x] = std::uint32_t(XGetPixel(image, x, y)) & 0xFFFFFF;
-        XDestroyImage(image);
-        return pixels;
-    }
-
-private:
-    Display *display_;
-    Window window_ = 0;
-    Pixmap pixmap_ = 0;
-};
-
 // Changes the scene's colour every few milliseconds, to a colour never shown before, until stopped.
 class ChangingColours {
 public:
     explicit ChangingColours(int periodMs)
         : thread_([this, periodMs] {
-              Scene scene;
+              Scene scene(X, Y, W, H);
               for (std::uint32_t n = 1; !stop_; ++n) {
                   scene.fill(colourOf(n));
                   std::this_thread::sleep_for(std::chrono::milliseconds(periodMs)); // the scene's pace
@@ -110,33 +48,6 @@ private:
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };
-
-std::vector<Picture> composed(const gif::oracle::Image &image)
-{
-    std::vector<Picture> shown;
-    Picture canvas(std::size_t(image.screenWidth) * std::size_t(image.screenHeight), 0);
-    for (const gif::oracle::Frame &f : image.frames) {
-        for (int y = 0; y < f.height; ++y)
-            for (int x = 0; x < f.width; ++x) {
-                const int index = f.pixels[std::size_t(y) * f.width + x];
-                if (index == f.transparentIndex)
-                    continue;
-                const std::uint8_t *c = &f.colors[3 * index];
-                canvas[std::size_t(f.top + y) * image.screenWidth + f.left + x] = std::uint32_t(c[0]) << 16 | c[1] << 8 | c[2];
-            }
-        shown.push_back(canvas);
-    }
-    return shown;
-}
-
-std::optional<gif::oracle::Image> readWithGiflib(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    return gif::oracle::Read(std::span(reinterpret_cast<const std::uint8_t *>(bytes.data()), std::size_t(bytes.size())));
-}
 
 int sumOfDelays(const gif::oracle::Image &image)
 {
@@ -197,7 +108,7 @@ TEST(RecordCommand, SigintFinishesTheFileWhoseLastFrameIsTheFrozenScene)
     ASSERT_TRUE(process.readLine().startsWith("Recording ")) ;
     Picture last(std::size_t(W) * H);
     {
-        Scene scene;
+        Scene scene(X, Y, W, H);
         for (std::uint32_t n = 1; n <= 20; ++n)
             scene.fill(ChangingColours::colourOf(n));
         // Frozen: four quarters and a diagonal, eight colours in all.
@@ -223,7 +134,7 @@ TEST(RecordCommand, AFrameOfMoreColoursThanTheFileHoldsEndsItAndTheFramesBeforeS
 {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("colours.gif"));
-    Scene scene;
+    Scene scene(X, Y, W, H);
     scene.fill(0x336699); // the first frame, taken as the recording starts
     QProcess process;
     startRecording(process, {"record", "area", Area, "--fps", "25", "--colors", "as-is", "--output", out});
