@@ -1,5 +1,7 @@
 #include "record/FrameEncoder.h"
 
+#include "gif/core/ColorReducer.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -69,9 +71,25 @@ FrameEncoder::Added FrameEncoder::add(const std::uint32_t *pixels, std::int64_t 
     indices_.resize(std::size_t(rect.width) * std::size_t(rect.height));
     palette_.Clear();
     int transparentIndex = gif::NoTransparentIndex;
+    gif::ColorTable colors{};
+    int colorCount = 0;
     if (!gif::MapFramePixels(area, false, -1, palette_, indices_, transparentIndex)) {
-        message_ = "a frame has more than 256 colours";
-        return Added::Refused;
+        if (colors_ != ColorMode::Adaptive) {
+            message_ = "a frame has more than 256 colours";
+            return Added::Refused;
+        }
+        // An adaptive table for the rectangle; the dithering is anchored at the screen's corner,
+        // so a pixel keeps its index while its colour stays.
+        gif::ColorHistogram histogram;
+        histogram.Add(area);
+        gif::PaletteMapper mapper(gif::ChoosePalette(histogram));
+        mapper.Map(area, dither_, indices_.data(), rect.width, rect.left, rect.top);
+        colors = mapper.Table().Colors;
+        colorCount = mapper.Table().Count;
+        ++reducedFrames_;
+    } else {
+        colors = palette_.Table();
+        colorCount = palette_.Count();
     }
 
     if (hasFrames())
@@ -81,7 +99,8 @@ FrameEncoder::Added FrameEncoder::add(const std::uint32_t *pixels, std::int64_t 
         std::memcpy(&shown_[std::size_t(y) * width_ + rect.left], pixels + std::size_t(y) * width_ + rect.left,
                     std::size_t(rect.width) * 4);
     std::swap(pending_, indices_);
-    std::swap(pendingColors_, palette_);
+    pendingColors_ = colors;
+    pendingCount_ = colorCount;
     pendingRect_ = rect;
     pendingIndex_ = index;
     return Added::NewFrame;
@@ -96,8 +115,8 @@ void FrameEncoder::writePending(std::int64_t endIndex)
     frame.Width = pendingRect_.width;
     frame.Height = pendingRect_.height;
     frame.Indices = pending_;
-    frame.LocalColors = &pendingColors_.Table();
-    frame.LocalCount = std::max(pendingColors_.Count(), 1);
+    frame.LocalColors = &pendingColors_;
+    frame.LocalCount = std::max(pendingCount_, 1);
     frame.Disposal = 1; // left in place: the next frame draws only what changed over it
     frame.Delay = int(std::min<std::int64_t>(delay, MaxDelayCs));
     writer_->AddIndexedFrame(frame);

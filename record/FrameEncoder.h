@@ -53,6 +53,8 @@ public:
     int framesWritten() const { return framesWritten_; }
     std::int64_t durationCs() const { return durationCs_; }
     const std::string &message() const { return message_; }
+    // Frames whose colours went through the reducer (ColorMode::Adaptive).
+    int reducedFrames() const { return reducedFrames_; }
 
 private:
     struct Rect {
@@ -71,11 +73,13 @@ private:
     // The last frame, waiting for its delay: the rectangle that changed, in indices of its table.
     Rect pendingRect_;
     std::vector<std::uint8_t> pending_;
-    gif::PaletteBuilder pendingColors_;
+    gif::ColorTable pendingColors_{};
+    int pendingCount_ = 0;
     std::int64_t pendingIndex_ = -1;     // its due time; -1 before the first frame
     std::vector<std::uint8_t> indices_;  // of the frame being mapped
     gif::PaletteBuilder palette_;
     int framesWritten_ = 0;
+    int reducedFrames_ = 0;
     std::int64_t durationCs_ = 0;
     std::string message_;
 };

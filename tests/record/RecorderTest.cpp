@@ -128,6 +128,38 @@ TEST(FrameEncoder, AFrameOfMoreThan256ColoursIsRefusedAndTheFileBeforeItStays)
     EXPECT_EQ(delaysOf(image), std::vector<int>{40});
 }
 
+TEST(FrameEncoder, AdaptiveColoursReduceAFullColourFrameAndKeepStillPixelsStill)
+{
+    Picture many = solid(0);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            many[std::size_t(y) * W + x] = std::uint32_t(x * 6) << 16 | std::uint32_t(y * 8) << 8 | 0x80;
+    Picture changed = many;
+    for (int x = 10; x < 14; ++x)
+        changed[std::size_t(3) * W + x] = 0xFFFFFF;
+    FrameEncoder encoder(W, H, 10, ColorMode::Adaptive, true);
+    std::vector<std::uint8_t> file;
+    encoder.begin(file);
+    ASSERT_EQ(encoder.add(many.data(), 0, file), FrameEncoder::Added::NewFrame);
+    ASSERT_EQ(encoder.add(many.data(), 1, file), FrameEncoder::Added::Unchanged);
+    ASSERT_EQ(encoder.add(changed.data(), 2, file), FrameEncoder::Added::NewFrame);
+    encoder.finish(3, file);
+    EXPECT_EQ(encoder.reducedFrames(), 1) << "the changed rectangle has 4 colours of its own";
+    const gif::oracle::Image image = readBack(file);
+    ASSERT_EQ(image.frames.size(), 2u);
+    const std::vector<Picture> shown = composed(image);
+    double error = 0;
+    for (std::size_t i = 0; i < many.size(); ++i)
+        for (int shift : {0, 8, 16})
+            error += std::abs(int(shown[0][i] >> shift & 0xFF) - int(many[i] >> shift & 0xFF));
+    EXPECT_LT(error / (3.0 * many.size()), 6.0) << "mean error per channel";
+    for (std::size_t i = 0; i < many.size(); ++i)
+        if (changed[i] == many[i])
+            ASSERT_EQ(shown[1][i], shown[0][i]) << "a still pixel changed at " << i;
+        else
+            ASSERT_EQ(shown[1][i], 0xFFFFFFu);
+}
+
 // A scene that is different at every grab: the colour is the number of the grab.
 class CountingSource : public AreaSource {
 public:
