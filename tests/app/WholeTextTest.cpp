@@ -98,34 +98,43 @@ std::optional<TextPlace> placeOf(QWidget &widget)
     return std::nullopt;
 }
 
-void expectWholeTexts(QWidget &window, const QString &state)
+// Checks every text the window shows and gives how many it checked.
+int expectWholeTexts(QWidget &window, const QString &state)
 {
+    int examined = 0;
     for (QWidget *widget : window.findChildren<QWidget *>()) {
         if (!widget->isVisibleTo(&window))
             continue;
         const std::optional<TextPlace> place = placeOf(*widget);
         if (!place)
             continue;
+        ++examined;
         EXPECT_TRUE(place->room.width() >= place->needed.width() && place->room.height() >= place->needed.height())
             << window.windowTitle().toStdString() << " (" << state.toStdString() << "): \""
             << place->text.toStdString() << "\" needs " << place->needed.width() << " x " << place->needed.height()
             << " and is shown in " << place->room.width() << " x " << place->room.height();
     }
+    return examined;
 }
 
-// Shows the window and checks it, every page of its tab widgets in turn.
-void expectWholeTextsOnEveryPage(QWidget &window, const QString &state)
+// Shows the window and checks it, every page of its tab widgets in turn; gives how many texts it
+// checked. Every page shows texts, so a page where none is found was not looked at.
+int expectWholeTextsOnEveryPage(QWidget &window, const QString &state)
 {
     window.show();
     QApplication::processEvents();
-    expectWholeTexts(window, state);
+    int examined = expectWholeTexts(window, state);
     for (QTabWidget *tabs : window.findChildren<QTabWidget *>())
         for (int page = 0; page < tabs->count(); ++page) {
             tabs->setCurrentIndex(page);
             QApplication::processEvents();
-            expectWholeTexts(window, state + QStringLiteral(", page ") + tabs->tabText(page));
+            const QString onPage = state + QStringLiteral(", page ") + tabs->tabText(page);
+            const int onThisPage = expectWholeTexts(window, onPage);
+            EXPECT_GT(onThisPage, 0) << window.windowTitle().toStdString() << " (" << onPage.toStdString() << ")";
+            examined += onThisPage;
         }
     window.hide();
+    return examined;
 }
 
 using WholeText = AppFixture;
@@ -149,11 +158,13 @@ TEST_F(WholeText, EveryWindowShowsEveryTextWhole)
             fake.screen = positionalScreen(1920, 1080);
             main->GrabScreenClick(main->GrabScreen);
             main->DisplayHint(active()->hint());
-            expectWholeTextsOnEveryPage(*main, state);
+            EXPECT_GT(expectWholeTextsOnEveryPage(*main, state), 0);
         }
-        for (QWidget *dialog : std::initializer_list<QWidget *>{w.Custfrm, w.ImgFormat, w.Configfrm, w.Animationfrm,
-                                                                w.Animfrm, w.Transparentfrm, w.Aboutfrm})
-            expectWholeTextsOnEveryPage(*dialog, state);
+        for (QWidget *dialog : std::initializer_list<QWidget *>{w.Custfrm, w.ImgFormat, w.Configfrm, w.Animationfrm, w.Aboutfrm})
+            EXPECT_GT(expectWholeTextsOnEveryPage(*dialog, state), 0) << dialog->windowTitle().toStdString();
+        // The preview and the transparent colour picker show a picture and no text of their own.
+        for (QWidget *picture : std::initializer_list<QWidget *>{w.Animfrm, w.Transparentfrm})
+            expectWholeTextsOnEveryPage(*picture, state);
         // The options' red prompt and their comment button come and go inside the same size.
         w.ImgFormat->Transp->setChecked(true);
         w.ImgFormat->Commentb->show();

@@ -206,13 +206,12 @@ TEST_F(AreaCaptureTest, CancellingLeavesNothingBehind)
 
     // On the overlay: switching to another window.
     user = [](TCapturefrm &o) {
-        // The command must cope whether or not the platform lets the activation happen.
         o.activateWindow();
-        static_cast<void>(QTest::qWaitForWindowActive(&o, 5000));
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&o, 5000)) << "the overlay never became active";
         QWidget other;
         other.show();
         other.activateWindow();
-        static_cast<void>(QTest::qWaitForWindowActive(&other, 5000));
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&other, 5000)) << "the other window never took over";
     };
     for (QAction *action : {main->GrabRectangle, main->GrabWindow, main->CustomRegion1}) {
         customAnswer = 1;

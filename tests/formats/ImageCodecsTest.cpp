@@ -61,6 +61,24 @@ TEST(IconCodec, TheStandardIconIsLaidOutByteForByteAndReadsBackOnWhite)
         EXPECT_THROW(encodeIcon(wrong), EIcon);
 }
 
+TEST(IconCodec, OfEntriesAlikeInSizeAndColoursTheFirstIsShown)
+{
+    // Two 32 x 32 16-colour images, one navy and one red, listed in that order in one file.
+    QByteArray images[2], file = QByteArray::fromHex("000001000200");
+    qint64 offset = 6 + 2 * 16;
+    for (int i = 0; i < 2; ++i) {
+        QImage image(32, 32, QImage::Format_RGB32);
+        image.fill(i == 0 ? qRgb(0, 0, 128) : qRgb(255, 0, 0));
+        images[i] = encodeIcon(convertToColors(image, 24, CaptureColors::Colors16), qRgb(255, 255, 255));
+        QByteArray entry = images[i].mid(6, 16);
+        qToLittleEndian<quint32>(quint32(offset), entry.data() + 12);
+        file += entry;
+        offset += images[i].size() - 22;
+    }
+    file += images[0].mid(22) + images[1].mid(22);
+    EXPECT_EQ(decodeIcon(file).toRgb32().pixel(0, 0), qRgb(0, 0, 128));
+}
+
 TEST(BmpCodec, RunLengthsDrawRunsPixelsMovesAndLineEnds)
 {
     auto file = [](int depth, int compression, const QByteArray &codes) {

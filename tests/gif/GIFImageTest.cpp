@@ -98,6 +98,12 @@ TEST_F(GIFImageTest, LoopsPlayOnceNTimesOrForEver)
             EXPECT_EQ(Play(player, 4), "R G B| R");
         }
     }
+    // One frame is a still picture, whatever its looping block says: nothing ticks.
+    TGIFImage still;
+    ASSERT_TRUE(still.LoadGIFFile(Write("still.gif", Animation(1, 0))));
+    still.setLoop(true);
+    still.setAnimate(true);
+    EXPECT_FALSE(still.Timer().Enabled());
 }
 
 TEST_F(GIFImageTest, FramesAreShownForTheirDelayAtSpeedAndAtLeast50Ms)

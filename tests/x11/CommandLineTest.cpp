@@ -75,11 +75,12 @@ TEST(CommandLine, GrabsEveryDisplayDepthAtADepthTheBitmapHolds)
         quint32 redMask; // of a 16-bit file
     } cases[] = {{"KAPTIV_DISPLAY_DEPTH16", 16, 0xF800}, {"KAPTIV_DISPLAY_DEPTH15", 16, 0x7C00},
                  {"KAPTIV_DISPLAY_DEPTH30", 24, 0}};
+    for (const Case &c : cases)
+        if (qEnvironmentVariableIsEmpty(c.variable))
+            GTEST_SKIP() << c.variable << " is not set: scripts/run-tests.sh starts that display";
     QTemporaryDir dir;
     for (const Case &c : cases) {
         const QString display = qEnvironmentVariable(c.variable);
-        if (display.isEmpty())
-            continue;
         X11TestWindow window(display, {100, 100}, quarteredPattern(90, 60));
         window.activate();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
