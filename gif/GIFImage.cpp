@@ -1,10 +1,12 @@
 #include "gif/GIFImage.h"
 
+#include "platform/Errors.h"
 #include "platform/FileErrors.h"
 
 #include <QPainter>
 
 #include <filesystem>
+#include <new>
 
 #include <cmath>
 
@@ -45,10 +47,14 @@ bool TGIFImage::LoadGIFStream(QIODevice &stream)
 bool TGIFImage::LoadBytes(std::vector<uint8_t> bytes)
 {
     bool parsed = false;
+    // A picture the reader refuses or that memory cannot hold is a load that failed; any other
+    // error is a fault of ours and goes on to the catch point.
     try {
         parsed = ParseGIF(std::move(bytes));
-    } catch (...) {
-        parsed = false; // a picture that cannot be had is a load that failed
+    } catch (const EGIFError &) {
+        parsed = false;
+    } catch (const std::bad_alloc &) {
+        parsed = false;
     }
     if (!parsed)
         Clear();

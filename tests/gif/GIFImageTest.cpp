@@ -4,6 +4,7 @@
 #include "GifBuilder.h"
 
 #include "gif/GIFImage.h"
+#include "platform/Errors.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -12,6 +13,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <new>
+#include <stdexcept>
 #include <thread>
 
 namespace kaptiv {
@@ -297,6 +301,22 @@ TEST_F(GIFImageTest, FailedMissingAndAbandonedLoads)
     ASSERT_GE(percentages.size(), 5u);
     EXPECT_TRUE(std::is_sorted(percentages.begin(), percentages.end()));
     EXPECT_EQ(percentages.back(), 100);
+}
+
+TEST_F(GIFImageTest, ALoadFailsOnARefusedOrTooLargePictureAndPassesOnOurOwnFaults)
+{
+    const QString good = Write("good.gif", Animation(3, 0));
+    const std::function<void()> raises[] = {[] { throw EGIFError(QStringLiteral("refused")); },
+                                            [] { throw std::bad_alloc(); }};
+    for (const std::function<void()> &raise : raises) {
+        TGIFImage player;
+        player.OnProgress = [&](QObject *, int32_t, int32_t, int32_t, bool &) { raise(); };
+        EXPECT_FALSE(player.LoadGIFFile(good));
+        EXPECT_TRUE(player.Empty());
+    }
+    TGIFImage player;
+    player.OnProgress = [](QObject *, int32_t, int32_t, int32_t, bool &) { throw std::logic_error("a fault"); };
+    EXPECT_THROW(player.LoadGIFFile(good), std::logic_error);
 }
 
 TEST_F(GIFImageTest, PlaysOnItsOwnTimerOnceShown)
