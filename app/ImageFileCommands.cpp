@@ -17,6 +17,8 @@
 #include "platform/PixelFormats.h"
 
 #include <filesystem>
+#include <optional>
+#include <utility>
 
 namespace kaptiv {
 
@@ -135,132 +137,192 @@ void TScreenfrm::showSaved(TImagefrm &window, const QString &path, const Bitmap 
     window.setCaption(path);
 }
 
-void TScreenfrm::Iconico1Click(QObject *)
+// What one format does its own way on Save As. The steps all formats take are in saveActiveAs, in
+// this order: refuse, ask the name, write, read back, show, count the colours, describe.
+struct SaveAsFormat {
+    QString filter;
+    QString extension;
+    // Refuses the picture before the dialog, so that nobody picks a name for a file that cannot
+    // be made; nullptr: every picture can be written.
+    void (*refuse)(const TImagefrm &window);
+    // Writes the file; the window may take on what was written (a GIF's frame settings).
+    void (*write)(TImagefrm &window, const QString &path);
+    // The window takes the file's name as soon as it is written, before the file is read back.
+    bool captionOnceWritten;
+    // What the file holds, as the window shows it, and the size to show it at (empty: its own).
+    std::pair<Bitmap, QSize> (*readBack)(TImagefrm &window, const QString &path);
+    // After the window shows the file: the colours it counts (and a GIF's clear colour);
+    // nullptr: the count stays.
+    void (*recount)(const TScreenfrm &main, TImagefrm &window);
+    enum class Hint { Described, WithoutColors, Kept } hint;
+};
+
+namespace {
+
+void countColors(const TScreenfrm &main, TImagefrm &window) { window.ColorCount = main.GetColorCount(window.Image->picture()); }
+
+const SaveAsFormat IconFile{
+    QStringLiteral("Icon (*.ico)|*.ico"),
+    QStringLiteral("ico"),
+    [](const TImagefrm &window) {
+        if (window.Image->pictureSize() != QSize(StandardIconSize, StandardIconSize) || window.ColorCount > 16)
+            throw EIcon(QStringLiteral(
+                "Image must be 32x32 pixels and at most 16 colors in order to save as a standard icon."));
+    },
+    [](TImagefrm &window, const QString &path) {
+        // A picture of 16 colours or fewer held at a greater depth (a frame of a GIF) is written in
+        // the 16 VGA colours; so is the colour that marks its transparent pixels.
+        Bitmap picture = window.Image->picture();
+        std::optional<QRgb> transparent;
+        if (window.Image->Transparent())
+            transparent = rgbOfColorValue(window.Image->transparentColor());
+        if (picture.depth() > 4) {
+            picture = convertToColors(picture.toRgb32(), 32, CaptureColors::Colors16);
+            if (transparent)
+                transparent = vgaColors()[vgaColorMap().indexOf(*transparent)];
+        }
+        saveIcon(picture, path, transparent);
+    },
+    false,
+    [](TImagefrm &, const QString &path) { return std::pair(loadIcon(path), QSize()); },
+    nullptr,
+    SaveAsFormat::Hint::Kept,
+};
+
+const SaveAsFormat BitmapFile{
+    QStringLiteral("Windows Bitmap (*.bmp)|*.bmp"),
+    QStringLiteral("bmp"),
+    nullptr,
+    [](TImagefrm &window, const QString &path) {
+        saveBmp(inColorFormat(window.Image->picture(), saveOptions().ColorGroup->ItemIndex()), path);
+    },
+    false,
+    [](TImagefrm &, const QString &path) { return std::pair(loadBmp(path), QSize()); },
+    countColors,
+    SaveAsFormat::Hint::Described,
+};
+
+const SaveAsFormat GifFile{
+    QStringLiteral("GIF (*.gif)|*.gif"),
+    QStringLiteral("gif"),
+    nullptr,
+    [](TImagefrm &window, const QString &path) {
+        const TImgFormat &options = saveOptions();
+        TFrameInfo frame;
+        frame.Interlaced = options.Interlaced->isChecked();
+        frame.Transparent = options.Transp->isChecked();
+        frame.TransparentColor = options.TransColor;
+        frame.Bitmap = std::make_shared<Bitmap>(window.Image->picture());
+        frame.Width = frame.Bitmap->width();
+        frame.Height = frame.Bitmap->height();
+        frame.Comment = window.Comment;
+        TGIFSaveInfo info;
+        info.Frames = {frame};
+        info.ReduceColors = options.ReduceColors->isChecked();
+        // The window takes the frame settings before the writer is asked, whatever it answers.
+        window.FromGif = true;
+        window.GifInfo = frame;
+        window.FrameDefs = window.GifInfo;
+        if (!SaveGIF(path, info))
+            refuseGifFrames(info);
+    },
+    true,
+    [](TImagefrm &window, const QString &path) {
+        // Read back as the player reads it, so the window shows what the file holds.
+        TGIFImage &gif = window.gif();
+        if (!gif.LoadGIFFile(path))
+            loadGifAnimation(path, GifAnimation::Holding::EveryFrame); // to tell the user why it cannot be read
+        const Bitmap *first = gif.FirstFrameBitmap();
+        return std::pair(first ? *first : Bitmap(), QSize(gif.ImageWidth(), gif.ImageHeight()));
+    },
+    [](const TScreenfrm &, TImagefrm &window) {
+        TGIFImage &gif = window.gif();
+        window.ColorCount = 1 << gif.ColorDepth();
+        if (gif.IsTransparent()) {
+            TFrameInfo written;
+            gif.GetFrameInfo(1, written);
+            window.Image->setTransparentColor(written.TransparentColor);
+            window.Image->setTransparent(true);
+        }
+    },
+    SaveAsFormat::Hint::Described,
+};
+
+const SaveAsFormat JpegFile{
+    QStringLiteral("JPEG (*.jpg,*.jpeg)|*.jpg;*.jpeg"),
+    QStringLiteral("jpg"),
+    nullptr,
+    [](TImagefrm &window, const QString &path) {
+        const TImgFormat &options = saveOptions();
+        JpegOptions jpeg;
+        jpeg.quality = options.CQ->value();
+        jpeg.grayscale = options.ColorGrp->ItemIndex() == 1;
+        jpeg.progressive = options.PE->isChecked();
+        saveJpeg(window.Image->picture(), path, jpeg);
+    },
+    true,
+    [](TImagefrm &window, const QString &path) {
+        // The window shows what the compression kept, in the picture's own pixel format.
+        const QImage written = loadJpeg(path).toRgb32();
+        Bitmap picture = window.Image->picture();
+        if (picture.isIndexed())
+            remapIntoIndexed(picture, written, 0, 0);
+        else
+            picture = Bitmap(convertImage(written, picture.image().format()), picture.depth());
+        return std::pair(picture, window.Image->pictureSize());
+    },
+    nullptr,
+    SaveAsFormat::Hint::WithoutColors, // the file keeps no colour count
+};
+
+const SaveAsFormat PngFile{
+    QStringLiteral("PNG (*.png)|*.png"),
+    QStringLiteral("png"),
+    nullptr,
+    [](TImagefrm &window, const QString &path) { savePng(window.Image->picture(), path); },
+    false,
+    [](TImagefrm &, const QString &path) { return std::pair(loadPng(path), QSize()); },
+    countColors,
+    SaveAsFormat::Hint::Described,
+};
+
+} // namespace
+
+void TScreenfrm::saveActiveAs(const SaveAsFormat &format)
 {
     TImagefrm *window = active();
     if (!window)
         return;
-    // Refused before the dialog, so that nobody picks a name for a file that cannot be made.
-    if (window->Image->pictureSize() != QSize(StandardIconSize, StandardIconSize) || window->ColorCount > 16)
-        throw EIcon(QStringLiteral(
-            "Image must be 32x32 pixels and at most 16 colors in order to save as a standard icon."));
-    const QString path = askSaveName(QStringLiteral("Icon (*.ico)|*.ico"), QStringLiteral("ico"));
+    if (format.refuse)
+        format.refuse(*window);
+    const QString path = askSaveName(format.filter, format.extension);
     if (path.isEmpty())
         return;
-    // A picture of 16 colours or fewer held at a greater depth (a frame of a GIF) is written in
-    // the 16 VGA colours; so is the colour that marks its transparent pixels.
-    Bitmap picture = window->Image->picture();
-    std::optional<QRgb> transparent;
-    if (window->Image->Transparent())
-        transparent = rgbOfColorValue(window->Image->transparentColor());
-    if (picture.depth() > 4) {
-        picture = convertToColors(picture.toRgb32(), 32, CaptureColors::Colors16);
-        if (transparent)
-            transparent = vgaColors()[vgaColorMap().indexOf(*transparent)];
+    format.write(*window, path);
+    if (format.captionOnceWritten)
+        window->setCaption(path);
+    const auto [picture, size] = format.readBack(*window, path);
+    showSaved(*window, path, picture, size);
+    if (format.recount)
+        format.recount(*this, *window);
+    switch (format.hint) {
+    case SaveAsFormat::Hint::Described: describe(*window); break;
+    case SaveAsFormat::Hint::WithoutColors:
+        window->setHint(QStringLiteral("%1 - Width: %2, Height: %3, ")
+                            .arg(window->fileNamePart())
+                            .arg(window->Image->pictureSize().width())
+                            .arg(window->Image->pictureSize().height()));
+        break;
+    case SaveAsFormat::Hint::Kept:
+        DisplayHint(window->hint()); // the description stays, and is shown again after the dialog
+        break;
     }
-    saveIcon(picture, path, transparent);
-    showSaved(*window, path, loadIcon(path));
-    DisplayHint(window->hint()); // the description stays, and is shown again after the dialog
 }
 
-void TScreenfrm::Bitmapbmp1Click(QObject *)
-{
-    TImagefrm *window = active();
-    if (!window)
-        return;
-    const QString path = askSaveName(QStringLiteral("Windows Bitmap (*.bmp)|*.bmp"), QStringLiteral("bmp"));
-    if (path.isEmpty())
-        return;
-    saveBmp(inColorFormat(window->Image->picture(), saveOptions().ColorGroup->ItemIndex()), path);
-    showSaved(*window, path, loadBmp(path));
-    window->ColorCount = GetColorCount(window->Image->picture());
-    describe(*window);
-}
-
-void TScreenfrm::GIFgif1Click(QObject *)
-{
-    TImagefrm *window = active();
-    if (!window)
-        return;
-    const QString path = askSaveName(QStringLiteral("GIF (*.gif)|*.gif"), QStringLiteral("gif"));
-    if (path.isEmpty())
-        return;
-    const TImgFormat &options = saveOptions();
-    TFrameInfo frame;
-    frame.Interlaced = options.Interlaced->isChecked();
-    frame.Transparent = options.Transp->isChecked();
-    frame.TransparentColor = options.TransColor;
-    frame.Bitmap = std::make_shared<Bitmap>(window->Image->picture());
-    frame.Width = frame.Bitmap->width();
-    frame.Height = frame.Bitmap->height();
-    frame.Comment = window->Comment;
-    TGIFSaveInfo info;
-    info.Frames = {frame};
-    info.ReduceColors = options.ReduceColors->isChecked();
-    window->FromGif = true;
-    window->GifInfo = frame;
-    window->FrameDefs = window->GifInfo;
-    if (!SaveGIF(path, info))
-        refuseGifFrames(info);
-    window->setCaption(path);
-    // Read back as the player reads it, so the window shows what the file holds.
-    TGIFImage &gif = window->gif();
-    if (!gif.LoadGIFFile(path))
-        loadGifAnimation(path, GifAnimation::Holding::EveryFrame); // to tell the user why it cannot be read
-    const Bitmap *first = gif.FirstFrameBitmap();
-    showSaved(*window, path, first ? *first : Bitmap(), QSize(gif.ImageWidth(), gif.ImageHeight()));
-    window->ColorCount = 1 << gif.ColorDepth();
-    if (gif.IsTransparent()) {
-        TFrameInfo written;
-        gif.GetFrameInfo(1, written);
-        window->Image->setTransparentColor(written.TransparentColor);
-        window->Image->setTransparent(true);
-    }
-    describe(*window);
-}
-
-void TScreenfrm::JPEGjpg1Click(QObject *)
-{
-    TImagefrm *window = active();
-    if (!window)
-        return;
-    const QString path = askSaveName(QStringLiteral("JPEG (*.jpg,*.jpeg)|*.jpg;*.jpeg"), QStringLiteral("jpg"));
-    if (path.isEmpty())
-        return;
-    const TImgFormat &options = saveOptions();
-    JpegOptions jpeg;
-    jpeg.quality = options.CQ->value();
-    jpeg.grayscale = options.ColorGrp->ItemIndex() == 1;
-    jpeg.progressive = options.PE->isChecked();
-    saveJpeg(window->Image->picture(), path, jpeg);
-    window->setCaption(path);
-    // The window shows what the compression kept, in the picture's own pixel format.
-    const QImage written = loadJpeg(path).toRgb32();
-    Bitmap picture = window->Image->picture();
-    if (picture.isIndexed())
-        remapIntoIndexed(picture, written, 0, 0);
-    else
-        picture = Bitmap(convertImage(written, picture.image().format()), picture.depth());
-    showSaved(*window, path, picture, window->Image->pictureSize());
-    // No colour count: the file keeps none.
-    window->setHint(QStringLiteral("%1 - Width: %2, Height: %3, ")
-                        .arg(window->fileNamePart())
-                        .arg(window->Image->pictureSize().width())
-                        .arg(window->Image->pictureSize().height()));
-}
-
-void TScreenfrm::PNGpng1Click(QObject *)
-{
-    TImagefrm *window = active();
-    if (!window)
-        return;
-    const QString path = askSaveName(QStringLiteral("PNG (*.png)|*.png"), QStringLiteral("png"));
-    if (path.isEmpty())
-        return;
-    savePng(window->Image->picture(), path);
-    showSaved(*window, path, loadPng(path));
-    window->ColorCount = GetColorCount(window->Image->picture());
-    describe(*window);
-}
+void TScreenfrm::Iconico1Click(QObject *) { saveActiveAs(IconFile); }
+void TScreenfrm::Bitmapbmp1Click(QObject *) { saveActiveAs(BitmapFile); }
+void TScreenfrm::GIFgif1Click(QObject *) { saveActiveAs(GifFile); }
+void TScreenfrm::JPEGjpg1Click(QObject *) { saveActiveAs(JpegFile); }
+void TScreenfrm::PNGpng1Click(QObject *) { saveActiveAs(PngFile); }
 
 } // namespace kaptiv

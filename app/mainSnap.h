@@ -26,6 +26,7 @@ namespace kaptiv {
 class TImagefrm;
 class TConfigfrm;
 class TGIFImage;
+struct SaveAsFormat;
 
 class TScreenfrm : public QMainWindow, public ImageHost, public CaptureHost {
     Q_OBJECT
@@ -176,6 +177,8 @@ private:
     void describe(TImagefrm &window);
     void openGifFrames(const QString &path);
     void openPicture(const QString &path, const Bitmap &picture);
+    // Save As of the active image window in one format (ImageFileCommands.cpp).
+    void saveActiveAs(const SaveAsFormat &format);
     // Shows `save` for the active image window; the chosen path, or empty when cancelled.
     QString askSaveName(const QString &filter, const QString &defaultExt);
     // After a save: the window shows the picture read back from `path` (at `size` when given)

@@ -4,6 +4,7 @@
 #include "formats/ImageFileType.h"
 #include "document/ImgFrmtSnap.h"
 #include "formats/BmpCodec.h"
+#include "formats/IconCodec.h"
 #include "formats/JpegCodec.h"
 #include "formats/PngCodec.h"
 #include "gif/GifFrames.h"
@@ -235,6 +236,48 @@ TEST_F(ImageFileCommands, OpenReadsJpegIconAndPngFiles)
     const QImage shown = main->imageWindows().value(1)->Image->picture().toRgb32();
     EXPECT_EQ(shown.pixel(0, 0), qRgb(255, 255, 255));
     EXPECT_EQ(shown.pixel(31, 31), qRgb(255, 0, 0));
+}
+
+// Every Save As item on one 32 x 32 picture of 16 colours (one an icon can hold): the file named
+// as typed, with the format's mark; the window named after it, showing what the file holds, with
+// the format's own description in the status bar.
+TEST_F(ImageFileCommands, SaveAsOfEachFormatShowsWhatTheFileHoldsAndDescribesIt)
+{
+    struct Case {
+        QAction *item;
+        const char *name;
+        QByteArray mark;
+        QImage (*readBack)(const QString &path); // what the file holds; nullptr: not kept exactly
+        QString hint;                             // empty: the description before the save stays
+    } const cases[] = {
+        {main->Iconico1, "a.ico", QByteArray::fromHex("00000100"),
+         [](const QString &p) { return loadIcon(p).toRgb32(); }, {}},
+        {main->Bitmapbmp1, "a.bmp", "BM", [](const QString &p) { return loadBmp(p).toRgb32(); },
+         QStringLiteral("a.bmp - Width: 32, Height: 32, Colors: 16")},
+        {main->GIFgif1, "a.gif", "GIF89a",
+         [](const QString &p) { return GetFrameInfo(loadGif(p), 1).Bitmap->toRgb32(); },
+         QStringLiteral("a.gif - Width: 32, Height: 32, Colors: 2")}, // the table of the two colours used
+        {main->JPEGjpg1, "a.jpg", "\xFF\xD8\xFF", nullptr, QStringLiteral("a.jpg - Width: 32, Height: 32, ")},
+        {main->PNGpng1, "a.png", "\x89PNG", [](const QString &p) { return loadPng(p).toRgb32(); },
+         QStringLiteral("a.png - Width: 32, Height: 32, Colors: 16")},
+    };
+    fake.screen = positionalScreen(32, 32);
+    main->N16colors1->trigger();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        main->GrabScreenClick(main->GrabScreen);
+        const QString before = active()->hint();
+        const QString path = file(QLatin1String(c.name));
+        runWithFileName(c.item, path);
+        EXPECT_TRUE(dialogs.shown.empty());
+        EXPECT_TRUE(contents(path).startsWith(c.mark));
+        EXPECT_EQ(active()->caption(), path);
+        EXPECT_FALSE(active()->isUnsaved());
+        EXPECT_EQ(active()->hint().toStdString(), (c.hint.isEmpty() ? before : c.hint).toStdString());
+        if (c.readBack) {
+            EXPECT_EQ(active()->Image->picture().toRgb32(), c.readBack(path));
+        }
+    }
 }
 
 TEST_F(ImageFileCommands, SaveAsIconOnlyForA32By32PictureOfAtMost16Colours)
