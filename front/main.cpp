@@ -6,6 +6,8 @@
 #include "front/ScreenGrabToBmp.h"
 
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 
 int main(int argc, char **argv)
 {
@@ -14,6 +16,12 @@ int main(int argc, char **argv)
     // with the X server, is then an error the program reports, not a silent death. The full
     // program it hands over to keeps this.
     std::signal(SIGXFSZ, SIG_IGN);
+    // In a Wayland session the X display, if any, shows only the compatibility server's windows:
+    // the full program takes the screen through the desktop's portal instead.
+    const char *session = std::getenv("XDG_SESSION_TYPE");
+    const char *wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((session && std::strcmp(session, "wayland") == 0) || (wayland && *wayland))
+        return handOver(argv);
     if (const auto request = screenGrabRequest(argc, argv); request && grabScreenToBmp(*request))
         return 0;
     return handOver(argv);

@@ -1,5 +1,6 @@
 #include "platform/Desktop.h"
 
+#include "platform/WaylandDesktop.h"
 #include "platform/X11Desktop.h"
 
 #include <QGuiApplication>
@@ -14,9 +15,13 @@ Desktop &desktop()
 {
     if (testDesktop)
         return *testDesktop;
-    static std::unique_ptr<X11Desktop> real;
-    if (!real)
-        real = std::make_unique<X11Desktop>(); // raises when there is no display; tried again next time
+    static std::unique_ptr<Desktop> real;
+    if (!real) {
+        if (isWaylandSession()) // an X display there is only the compatibility server's
+            real = std::make_unique<WaylandDesktop>();
+        else
+            real = std::make_unique<X11Desktop>(); // raises when there is no display; tried again next time
+    }
     return *real;
 }
 

@@ -31,6 +31,8 @@ trap cleanup EXIT
 # Qt and openbox must not write into the real home.
 export HOME=$scratch/home XDG_RUNTIME_DIR=$scratch/run XDG_CONFIG_HOME=$scratch/config
 export XDG_CACHE_HOME=$scratch/cache DBUS_SESSION_BUS_ADDRESS=disabled:
+# The X tests must see the X displays below even when run from a Wayland desktop.
+unset WAYLAND_DISPLAY XDG_SESSION_TYPE
 mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME"
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 
