@@ -86,6 +86,19 @@ void TScreenfrm::openPicture(const QString &path, const Bitmap &picture)
     TImagefrm *window = createImageWindow();
     window->setCaption(path);
     fillImageWindow(*window, picture);
+    // An icon is one size of its file: Save asks where that one picture goes.
+    switch (imageFileTypeOf(path)) {
+    case ImageFileType::Bitmap: window->SaveFormat = QStringLiteral("bmp"); break;
+    case ImageFileType::Jpeg: window->SaveFormat = QStringLiteral("jpg"); break;
+    case ImageFileType::Png: window->SaveFormat = QStringLiteral("png"); break;
+    default: window->SaveFormat = QStringLiteral("ico"); break;
+    }
+    if (window->SaveFormat == QLatin1String("ico")) {
+        window->SaveAsks = true;
+    } else {
+        window->SaveTarget = path;
+        window->SavedPixels = window->Image->picture().image();
+    }
 }
 
 // One window per frame, made from the last frame to the first so that frame 1 ends up active.
@@ -104,6 +117,8 @@ void TScreenfrm::openGifFrames(const QString &path)
         window->FrameDefs = record;
         window->GifInfo = window->FrameDefs;
         window->FromGif = true;
+        window->SaveFormat = QStringLiteral("gif");
+        window->SaveAsks = true;
         window->Image->setPicture(record.Bitmap ? *record.Bitmap : Bitmap());
         window->ColorCount = 1 << iGif->ColorDepth();
         if (window->GifInfo.Transparent) {
@@ -127,6 +142,9 @@ QString TScreenfrm::askSaveName(const QString &filter, const QString &defaultExt
     save.kind = FileDialog::Save;
     save.Filter = filter;
     save.DefaultExt = defaultExt;
+    savingFormat_ = defaultExt;
+    if (!presetSaveName_.isEmpty())
+        return std::exchange(presetSaveName_, QString());
     return Execute(save, this) ? save.FileName : QString();
 }
 
@@ -135,6 +153,11 @@ void TScreenfrm::showSaved(TImagefrm &window, const QString &path, const Bitmap 
     window.Image->setTransparent(false);
     window.Image->setPicture(readBack, size);
     window.setCaption(path);
+    // Save writes this file again from now on, in the format just written.
+    window.SaveTarget = path;
+    window.SaveFormat = savingFormat_;
+    window.SaveAsks = false;
+    window.SavedPixels = window.Image->picture().image();
 }
 
 // What one format does its own way on Save As. The steps all formats take are in saveActiveAs, in

@@ -7,6 +7,7 @@
 #include "capture/CustSnap.h"
 #include "document/ImgFrmtSnap.h"
 #include "document/TranspSnap.h"
+#include "settings/CaptureHotKeys.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "settings/ConfigSnap.h"
@@ -36,6 +37,7 @@ void createApplicationWindows()
     w.Transparentfrm = new TTransparentfrm;
     w.Aboutfrm = new TAboutfrm;
     w.Configfrm->attachCaptureItems(*w.Screenfrm, w.Screenfrm->captureItems());
+    w.Configfrm->captureHotKeys()->addYielding(w.Screenfrm->Save1);
     // The loop is not running yet, so its catch point cannot show a damaged store's error. The
     // program goes on with what was loaded; the dialog's OK or Defaults writes the store afresh.
     try {

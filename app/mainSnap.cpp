@@ -108,6 +108,8 @@ void TScreenfrm::buildMenus()
     File1 = top("File1", QStringLiteral("&File"), QStringLiteral("File Options"));
     Open1 = item(File1, "Open1", QStringLiteral("&Open..."), QStringLiteral("Open an image"),
                  QKeySequence(Qt::CTRL | Qt::Key_O));
+    Save1 = item(File1, "Save1", QStringLiteral("Sa&ve"), QStringLiteral("Save current image to its file"),
+                 QKeySequence(Qt::CTRL | Qt::Key_S));
     SaveAs1 = submenu(File1, "SaveAs1", QStringLiteral("&Save As..."), QStringLiteral("Save current image"));
     Iconico1 = item(SaveAs1, "Iconico1", QStringLiteral("Icon (*.ico)"));
     Bitmapbmp1 = item(SaveAs1, "Bitmapbmp1", QStringLiteral("Bitmap (*.bmp)"));
@@ -211,6 +213,7 @@ void TScreenfrm::buildMenus()
     bind(CustomRegion1, &TScreenfrm::CustomRegion1Click);
     bind(Exit1, &TScreenfrm::Exit1Click);
     bind(Open1, &TScreenfrm::Open1Click);
+    bind(Save1, &TScreenfrm::Save1Click);
     bind(Iconico1, &TScreenfrm::Iconico1Click);
     bind(Bitmapbmp1, &TScreenfrm::Bitmapbmp1Click);
     bind(GIFgif1, &TScreenfrm::GIFgif1Click);

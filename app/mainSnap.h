@@ -37,7 +37,7 @@ public:
     // Menus and their items, named as the commands know them.
     QMenu *File1, *SaveAs1, *Edit1, *CaptureImage1, *Options2, *CaptureImagesAs1, *CreateDuplicateAs1,
         *Window1, *Help1;
-    QAction *Open1, *Iconico1, *Bitmapbmp1, *GIFgif1, *JPEGjpg1, *PNGpng1, *Options1, *Print1, *Exit1;
+    QAction *Open1, *Save1, *Iconico1, *Bitmapbmp1, *GIFgif1, *JPEGjpg1, *PNGpng1, *Options1, *Print1, *Exit1;
     QAction *Copy1, *Paste1, *Clearclipboard1;
     QAction *GrabScreen, *GrabRectangle, *GrabWindow, *GrabActiveWindow1, *GrabActiveWindowClient1,
         *CustomRegion1, *Client, *RecordAreatoGIF1;
@@ -81,6 +81,7 @@ public:
     void Exit1Click(QObject *sender);
     // The image file commands (ImageFileCommands.cpp).
     void Open1Click(QObject *sender);
+    void Save1Click(QObject *sender);
     void Iconico1Click(QObject *sender);
     void Bitmapbmp1Click(QObject *sender);
     void GIFgif1Click(QObject *sender);
@@ -185,6 +186,11 @@ private:
     // and takes the path as its caption.
     void showSaved(TImagefrm &window, const QString &path, const Bitmap &readBack, QSize size = {});
     TConfigfrm &configuration() const;
+    // Runs the Save As item of `format` ("png", ...) for the active window; with `path` given, the
+    // name is not asked for (QuickSave.cpp).
+    void saveActiveIn(const QString &format, const QString &path);
+    QString presetSaveName_;  // answers askSaveName instead of the dialog while Save writes
+    QString savingFormat_;    // the format of the Save As item under way, for showSaved
     // Runs the program's events until the cursor placement in `window` ends: stamped, the window
     // gone, or the program ending (InsertCursor.cpp).
     void waitWhilePlacingCursor(TImagefrm &window);

@@ -64,6 +64,14 @@ public:
     int ColorCount = 0;
     QString Comment;
     QString SavedCaption;
+    // What File > Save does. SaveTarget: the file this window wrote, or the single picture it read
+    // whole, written again in SaveFormat ("bmp", "gif", "ico", "jpg", "png"). With SaveAsks, Save
+    // asks for a name in SaveFormat (an opened icon or GIF: the window holds one part of the file).
+    // Neither: a new picture, saved under a name of its own in the pictures folder.
+    QString SaveTarget;
+    QString SaveFormat;
+    bool SaveAsks = false;
+    QImage SavedPixels; // as last read or written: while the picture is the same, Save writes nothing
     // The window's hidden GIF player control, which reads back what Save As GIF wrote. Made at its
     // first use: each control keeps a timer thread, and most windows are never saved as GIF.
     TGIFImage &gif();

@@ -23,6 +23,25 @@ void CaptureHotKeys::setHotKey(int row, ShortcutValue value)
 {
     values_[row] = value;
     items_[row]->setShortcut(keySequenceFromShortcut(value));
+    applyYielding();
+}
+
+void CaptureHotKeys::addYielding(QAction *action)
+{
+    yielding_.emplace_back(action, action->shortcut());
+    applyYielding();
+}
+
+void CaptureHotKeys::applyYielding()
+{
+    for (const auto &[action, own] : yielding_) {
+        if (!action)
+            continue;
+        bool taken = false;
+        for (ShortcutValue value : values_)
+            taken = taken || (value != 0 && keySequenceFromShortcut(value) == own);
+        action->setShortcut(taken ? QKeySequence() : own);
+    }
 }
 
 bool CaptureHotKeys::isMainWindow(QObject *watched) const

@@ -15,7 +15,11 @@
 #include <QObject>
 #include <QPointer>
 
+#include <QKeySequence>
+
 #include <array>
+#include <utility>
+#include <vector>
 
 class QAction;
 class QWidget;
@@ -32,16 +36,21 @@ public:
 
     void setHotKey(int row, ShortcutValue value);
     ShortcutValue hotKey(int row) const { return values_[row]; }
+    // `action` (File > Save's Ctrl+S) keeps its own shortcut while no hot key is that key, and gives
+    // it up while one is: the menu then shows the key only beside the capture it runs.
+    void addYielding(QAction *action);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     bool isMainWindow(QObject *watched) const;
+    void applyYielding();
 
     QWidget &mainWindow_;
     std::array<QAction *, count> items_;
     std::array<ShortcutValue, count> values_{};
+    std::vector<std::pair<QPointer<QAction>, QKeySequence>> yielding_; // with its own shortcut
     int swallowKey_ = 0; // the key press that follows a hot key's override is not the window's
 };
 

@@ -202,3 +202,7 @@ bool TConfigfrm::eventFilter(QObject *watched, QEvent *event)
 }
 
 } // namespace kaptiv
+
+namespace kaptiv {
+CaptureHotKeys *TConfigfrm::captureHotKeys() const { return captureHotKeys_.data(); }
+} // namespace kaptiv

@@ -42,6 +42,7 @@ public:
 
     // The capture menu items whose shortcuts the hot keys become (in hot-key order).
     void attachCaptureItems(QWidget &mainWindow, const std::array<QAction *, 7> &items);
+    CaptureHotKeys *captureHotKeys() const;
     // Gives the capture item of `row` the hot key its field holds now.
     void applyHotKeyToMenu(int row);
 

@@ -5,6 +5,9 @@
 #include "document/ImgFrmtSnap.h"
 #include "formats/BmpCodec.h"
 #include "formats/IconCodec.h"
+#include "platform/PixelFormats.h"
+#include "platform/ShortcutCodes.h"
+#include "settings/HotKeyEdit.h"
 #include "formats/JpegCodec.h"
 #include "formats/PngCodec.h"
 #include "gif/GifFrames.h"
@@ -15,6 +18,8 @@
 #include <QClipboard>
 #include <QMimeData>
 #include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QFile>
 #include <QSet>
 #include <QStatusTipEvent>
@@ -525,6 +530,105 @@ TEST_F(ImageFileCommands, TheActivePicturesDescriptionIsShownAtOnce)
         EXPECT_TRUE(dialogs.shown.empty());
         EXPECT_EQ(main->infoPanels[0]->text(), step.shown);
     }
+}
+
+// File > Save: a new capture goes to the pictures folder under a name of its own; after that the
+// window's file is written again, only when the picture changed, without a dialog.
+TEST_F(ImageFileCommands, SaveWritesANewCaptureToThePicturesFolderThenOnlyWhatChanged)
+{
+    const QString pictures = file(QStringLiteral("My Pictures"));
+    ASSERT_TRUE(put(QDir(configHome.path()).filePath(QStringLiteral("user-dirs.dirs")),
+                    QStringLiteral("XDG_PICTURES_DIR=\"%1\"\n").arg(pictures).toUtf8()));
+    main->GrabScreenClick(main->GrabScreen);
+    const QImage captured = active()->Image->picture().toRgb32();
+    main->Save1->trigger();
+    EXPECT_TRUE(dialogs.fileDialogs.empty());
+    EXPECT_TRUE(dialogs.shown.empty());
+    const QStringList written = QDir(pictures).entryList(QDir::Files);
+    ASSERT_EQ(written.size(), 1);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Kaptiv-\\d{4}-\\d\\d-\\d\\d-\\d{6}\\.png$")).match(written[0]).hasMatch())
+        << written[0].toStdString();
+    const QString path = QDir(pictures).filePath(written[0]);
+    EXPECT_EQ(active()->caption(), path);
+    EXPECT_EQ(main->infoPanels[0]->text(), QStringLiteral("Saved to ") + path);
+    EXPECT_EQ(loadPng(path).toRgb32(), captured);
+
+    // Unchanged: nothing is written, whatever lies in the file now.
+    ASSERT_TRUE(put(path, "not rewritten"));
+    main->Save1->trigger();
+    EXPECT_EQ(contents(path), QByteArray("not rewritten"));
+    EXPECT_EQ(main->infoPanels[0]->text(), QStringLiteral("Unchanged since saved: ") + path);
+
+    // Drawn on: written again to the same file, as PNG, with no new file beside it.
+    active()->Image->picture().image().setPixel(3, 4, qRgb(1, 2, 3));
+    main->Save1->trigger();
+    EXPECT_EQ(loadPng(path).toRgb32().pixel(3, 4), qRgb(1, 2, 3));
+    EXPECT_EQ(QDir(pictures).entryList(QDir::Files).size(), 1);
+    EXPECT_TRUE(dialogs.fileDialogs.empty());
+
+    // A second capture in the same second gets a name of its own: the first file stays.
+    main->GrabScreenClick(main->GrabScreen);
+    main->Save1->trigger();
+    EXPECT_EQ(QDir(pictures).entryList(QDir::Files).size(), 2);
+    EXPECT_EQ(loadPng(path).toRgb32().pixel(3, 4), qRgb(1, 2, 3));
+}
+
+// An opened single picture is written again in its own format with the current options; a frame of
+// an animated GIF and an icon are parts of their files, so Save asks for a name as Save As does.
+TEST_F(ImageFileCommands, SaveWritesAnOpenedPictureInItsFormatOrAsksForPartsOfAFile)
+{
+    const QString jpeg = file(QStringLiteral("photo.jpeg"));
+    saveJpeg(bands(64, 48, 1), jpeg, JpegOptions{});
+    const QByteArray before = contents(jpeg);
+    runWithFileName(main->Open1, jpeg);
+    main->Save1->trigger();
+    EXPECT_EQ(contents(jpeg), before) << "an unchanged JPEG is not compressed again";
+    active()->Image->picture().image().setPixel(0, 0, qRgb(255, 255, 255));
+    options().PE->setChecked(true);
+    main->Save1->trigger();
+    EXPECT_EQ(dialogs.fileDialogs.size(), 1u); // Open's only
+    EXPECT_TRUE(contents(jpeg).startsWith("\xFF\xD8\xFF"));
+    EXPECT_TRUE(contents(jpeg).contains("\xFF\xC2")) << "written progressive, as the options now say";
+    EXPECT_EQ(active()->caption(), jpeg);
+
+    const QString anim = file(QStringLiteral("anim.gif"));
+    TGIFSaveInfo info;
+    for (int i = 0; i < 2; ++i) {
+        TFrameInfo frame;
+        frame.Bitmap = std::make_shared<Bitmap>(bands(8, 8, i));
+        frame.Width = frame.Height = 8;
+        info.Frames.push_back(frame);
+    }
+    ASSERT_TRUE(SaveGIF(anim, info));
+    const QString icon = file(QStringLiteral("icon.ico"));
+    saveIcon(convertToColors(bands(32, 32, 0).toRgb32(), 32, CaptureColors::Colors16), icon, std::nullopt);
+    const std::pair<QString, QString> parts[] = {{anim, QStringLiteral("GIF (*.gif)|*.gif")},
+                                                 {icon, QStringLiteral("Icon (*.ico)|*.ico")}};
+    for (const auto &[path, filter] : parts) {
+        const QByteArray original = contents(path);
+        runWithFileName(main->Open1, path);
+        const QString copy = file(QFileInfo(path).baseName() + QStringLiteral("-part"));
+        runWithFileName(main->Save1, copy);
+        ASSERT_EQ(dialogs.fileDialogs.back().Filter, filter);
+        EXPECT_EQ(dialogs.fileDialogs.back().kind, FileDialog::Save);
+        EXPECT_EQ(contents(path), original);
+        EXPECT_EQ(active()->caption(), copy + QLatin1Char('.') + QFileInfo(path).suffix());
+    }
+}
+
+// A capture hot key of Ctrl+S takes the key from Save, which keeps its menu item.
+TEST_F(ImageFileCommands, SaveGivesUpCtrlSWhileACaptureHotKeyIsCtrlS)
+{
+    EXPECT_EQ(main->Save1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    const ShortcutValue old = config().hotKeyFields()[1]->value();
+    config().hotKeyFields()[1]->setValue(shortcutFromKey(Qt::Key_S, Qt::ControlModifier));
+    config().applyHotKeyToMenu(1);
+    EXPECT_TRUE(main->Save1->shortcut().isEmpty());
+    EXPECT_TRUE(main->Save1->isVisible());
+    EXPECT_EQ(main->GrabRectangle->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    config().hotKeyFields()[1]->setValue(old);
+    config().applyHotKeyToMenu(1);
+    EXPECT_EQ(main->Save1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
 }
 
 } // namespace

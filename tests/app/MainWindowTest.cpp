@@ -21,7 +21,8 @@ std::vector<std::pair<QString, std::vector<MenuEntry>>> expectedMenus()
 {
     return {
         {"&File",
-         {{"&Open...", "Open an image", "Ctrl+O"}, {"&Save As...", "Save current image"},
+         {{"&Open...", "Open an image", "Ctrl+O"}, {"Sa&ve", "Save current image to its file", "Ctrl+S"},
+          {"&Save As...", "Save current image"},
           {"&Print...", "Print image", "Ctrl+P", false}, {"-"}, {"E&xit", "Exit program", "Ctrl+X"}}},
         {"&Edit",
          {{"&Copy", "Copy to clipboard", "Ctrl+C", false}, {"&Paste to New", "Paste clipboard image to new", "Ctrl+V"},
