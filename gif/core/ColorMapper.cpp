@@ -11,16 +11,6 @@ namespace kaptiv::gif {
 
 namespace {
 
-std::uint32_t PixelColor(const std::uint8_t *p)
-{
-    if constexpr (std::endian::native == std::endian::little) {
-        std::uint32_t bgrx;
-        std::memcpy(&bgrx, p, 4);
-        return bgrx & 0xFFFFFF;
-    }
-    return static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[1]) << 8 | p[0];
-}
-
 std::uint32_t RgbOfColorValue(std::int32_t value)
 {
     const auto v = static_cast<std::uint32_t>(value);
@@ -106,7 +96,7 @@ bool MapFramePixels(const BgrxPixels &pixels, bool interlaced, std::int32_t tran
         else
             p = pixels.Data + static_cast<std::ptrdiff_t>(rows.RowAt(n)) * pixels.Stride;
         for (int x = 0; x < width; ++x, p += 4) {
-            const int index = palette.IndexOf(PixelColor(p));
+            const int index = palette.IndexOf(BgrxColor(p));
             if (index < 0)
                 return false;
             *out++ = static_cast<std::uint8_t>(index);

@@ -3,8 +3,10 @@
 #include "gif/core/GifTypes.h"
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <span>
 
@@ -21,6 +23,17 @@ struct BgrxPixels {
     // writer take it; the colour reducer reads Data.
     std::function<void(int y, std::uint8_t *row)> FillRow = nullptr;
 };
+
+// The 0xRRGGBB colour of one such pixel.
+inline std::uint32_t BgrxColor(const std::uint8_t *p)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint32_t bgrx;
+        std::memcpy(&bgrx, p, 4);
+        return bgrx & 0xFFFFFF;
+    }
+    return std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+}
 
 // Bits per index for a table of that many colours: 1 to 8; 0 for more than 256.
 int ColorBits(int colors);

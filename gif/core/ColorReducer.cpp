@@ -10,16 +10,6 @@ namespace kaptiv::gif {
 
 namespace {
 
-std::uint32_t PixelRgb(const std::uint8_t *p)
-{
-    if constexpr (std::endian::native == std::endian::little) {
-        std::uint32_t bgrx;
-        std::memcpy(&bgrx, p, 4);
-        return bgrx & 0xFFFFFF;
-    }
-    return std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
-}
-
 constexpr int CellOf(std::uint32_t rgb)
 {
     constexpr int shift = 8 - ColorHistogram::LevelBits;
@@ -41,7 +31,7 @@ void ColorHistogram::Add(const BgrxPixels &pixels, std::optional<std::uint32_t> 
     for (int y = 0; y < pixels.Height; ++y) {
         const std::uint8_t *p = pixels.Data + std::ptrdiff_t(y) * pixels.Stride;
         // A run of one colour is counted once: screens are mostly runs.
-        std::uint32_t run = PixelRgb(p);
+        std::uint32_t run = BgrxColor(p);
         std::uint32_t length = 0;
         auto count = [&] {
             if (run == skip || length == 0)
@@ -54,7 +44,7 @@ void ColorHistogram::Add(const BgrxPixels &pixels, std::optional<std::uint32_t> 
             pixels_ += length;
         };
         for (int x = 0; x < pixels.Width; ++x, p += 4) {
-            const std::uint32_t rgb = PixelRgb(p);
+            const std::uint32_t rgb = BgrxColor(p);
             if (rgb != run) {
                 count();
                 run = rgb;
@@ -441,7 +431,7 @@ void PaletteMapper::MapRows(const BgrxPixels &pixels, bool dither, int left, int
         const std::uint8_t *p = pixels.Data + std::ptrdiff_t(y) * pixels.Stride;
         const auto &row = Bayer[std::size_t((y + top) & 7)];
         for (int x = 0; x < pixels.Width; ++x, p += 4) {
-            const std::uint32_t rgb = PixelRgb(p);
+            const std::uint32_t rgb = BgrxColor(p);
             if (rgb != lastRgb) {
                 lastRgb = rgb;
                 const int r = int(rgb >> 16), g = int((rgb >> 8) & 0xFF), b = int(rgb & 0xFF);
@@ -503,7 +493,7 @@ bool FitsColors(const BgrxPixels &pixels, PaletteBuilder &palette)
     for (int y = 0; y < pixels.Height; ++y) {
         const std::uint8_t *p = pixels.Data + std::ptrdiff_t(y) * pixels.Stride;
         for (int x = 0; x < pixels.Width; ++x, p += 4)
-            if (palette.IndexOf(PixelRgb(p)) < 0)
+            if (palette.IndexOf(BgrxColor(p)) < 0)
                 return false;
     }
     return true;
