@@ -183,8 +183,8 @@ void TScreenfrm::Copy1Click(QObject *)
     auto *data = new QMimeData;
     data->setImageData(picture);
     clipboard().setMimeData(data);
-    Paste1->setEnabled(true);
-    pasteb->setEnabled(true);
+    item("Paste1")->setEnabled(true);
+    item("pasteb")->setEnabled(true);
 }
 
 // The first format on the clipboard, in its owner's order, that holds a picture is taken, at the
@@ -206,15 +206,15 @@ void TScreenfrm::Paste1Click(QObject *)
 void TScreenfrm::Clearclipboard1Click(QObject *)
 {
     clipboard().clear(QClipboard::Clipboard);
-    Paste1->setEnabled(false);
-    pasteb->setEnabled(false);
+    item("Paste1")->setEnabled(false);
+    item("pasteb")->setEnabled(false);
 }
 
 void TScreenfrm::Edit1Click()
 {
     const bool picture = clipboardHoldsPicture();
-    Paste1->setEnabled(picture);
-    pasteb->setEnabled(picture);
+    item("Paste1")->setEnabled(picture);
+    item("pasteb")->setEnabled(picture);
 }
 
 } // namespace kaptiv

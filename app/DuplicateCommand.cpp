@@ -12,8 +12,8 @@ void TScreenfrm::Monochrome2Click(QObject *sender)
     TImagefrm *source = active();
     if (!source)
         return;
-    const CaptureColors colors = sender == Monochrome2 ? CaptureColors::Monochrome
-        : sender == N16colors2                         ? CaptureColors::Colors16
+    const CaptureColors colors = sender == item("Monochrome2") ? CaptureColors::Monochrome
+        : sender == item("N16colors2")                         ? CaptureColors::Colors16
                                                        : CaptureColors::Colors256;
     const Bitmap reduced = convertToColors(source->Image->picture().toRgb32(), 32, colors);
     TImagefrm *window = createImageWindow();

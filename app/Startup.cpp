@@ -37,7 +37,7 @@ void createApplicationWindows()
     w.Transparentfrm = new TTransparentfrm;
     w.Aboutfrm = new TAboutfrm;
     w.Configfrm->attachCaptureItems(*w.Screenfrm, w.Screenfrm->captureItems());
-    w.Configfrm->captureHotKeys()->addYielding(w.Screenfrm->Save1);
+    w.Configfrm->captureHotKeys()->addYielding(w.Screenfrm->item("Save1"));
     // The loop is not running yet, so its catch point cannot show a damaged store's error. The
     // program goes on with what was loaded; the dialog's OK or Defaults writes the store afresh.
     try {

@@ -92,23 +92,23 @@ void TScreenfrm::CloseAllClick(QObject *)
 void TScreenfrm::Window1Click()
 {
     const bool any = imageWindowCount() > 0;
-    for (QAction *entry : {Cascae1, Tile1, ArrangeIcons1, MinimizeAll1, CloseAll})
-        entry->setEnabled(any);
+    for (const char *entry : {"Cascae1", "Tile1", "ArrangeIcons1", "MinimizeAll1", "CloseAll"})
+        item(entry)->setEnabled(any);
 }
 
 void TScreenfrm::File1Click()
 {
     const bool any = imageWindowCount() > 0;
-    SaveAs1->menuAction()->setEnabled(any);
-    Print1->setEnabled(any);
+    menu("SaveAs1")->menuAction()->setEnabled(any);
+    item("Print1")->setEnabled(any);
 }
 
 void TScreenfrm::Options2Click()
 {
     const int count = imageWindowCount();
-    CreateAnimatedGIF1->setEnabled(count >= 2);
-    CreateDuplicateAs1->menuAction()->setEnabled(count >= 1);
-    Insertcursorinimage1->setEnabled(count >= 1);
+    item("CreateAnimatedGIF1")->setEnabled(count >= 2);
+    menu("CreateDuplicateAs1")->menuAction()->setEnabled(count >= 1);
+    item("Insertcursorinimage1")->setEnabled(count >= 1);
 }
 
 void TScreenfrm::About1Click(QObject *)

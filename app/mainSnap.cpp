@@ -3,7 +3,6 @@
 #include "animation/GIFSnap.h"
 #include "app/FlagDuringCommand.h"
 #include "app/Startup.h"
-#include "app/ToolbarImages.h"
 #include "capture/CaptureOverlay.h"
 #include "capture/CustSnap.h"
 #include "capture/WndFromPt.h"
@@ -17,11 +16,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEvent>
-#include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
-#include <QToolButton>
 
 namespace kaptiv {
 
@@ -31,32 +28,6 @@ void applyHint(QAction *action, const QString &hint)
     action->setToolTip(bar < 0 ? hint : hint.left(bar));
     action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
 }
-
-namespace {
-
-QAction *item(QMenu *menu, const char *name, const QString &caption, const QString &hint = {},
-              const QKeySequence &shortcut = {})
-{
-    QAction *action = menu->addAction(caption);
-    action->setObjectName(QLatin1String(name));
-    if (!hint.isEmpty())
-        applyHint(action, hint);
-    if (!shortcut.isEmpty())
-        action->setShortcut(shortcut);
-    return action;
-}
-
-QMenu *submenu(QMenu *parent, const char *name, const QString &caption, const QString &hint = {})
-{
-    QMenu *menu = parent->addMenu(caption);
-    menu->setObjectName(QLatin1String(name));
-    menu->menuAction()->setObjectName(QLatin1String(name));
-    if (!hint.isEmpty())
-        applyHint(menu->menuAction(), hint);
-    return menu;
-}
-
-} // namespace
 
 TScreenfrm::TScreenfrm(QWidget *parent) : QMainWindow(parent), mdi(new QMdiArea), iGif(new TGIFImage(this))
 {
@@ -95,202 +66,6 @@ TScreenfrm::~TScreenfrm()
         delete child;
 }
 
-void TScreenfrm::buildMenus()
-{
-    QMenuBar *bar = menuBar();
-    auto top = [&](const char *name, const QString &caption, const QString &hint) {
-        QMenu *menu = bar->addMenu(caption);
-        menu->setObjectName(QLatin1String(name));
-        applyHint(menu->menuAction(), hint);
-        return menu;
-    };
-
-    File1 = top("File1", QStringLiteral("&File"), QStringLiteral("File Options"));
-    Open1 = item(File1, "Open1", QStringLiteral("&Open..."), QStringLiteral("Open an image"),
-                 QKeySequence(Qt::CTRL | Qt::Key_O));
-    Save1 = item(File1, "Save1", QStringLiteral("Sa&ve"), QStringLiteral("Save current image to its file"),
-                 QKeySequence(Qt::CTRL | Qt::Key_S));
-    SaveAs1 = submenu(File1, "SaveAs1", QStringLiteral("&Save As..."), QStringLiteral("Save current image"));
-    Iconico1 = item(SaveAs1, "Iconico1", QStringLiteral("Icon (*.ico)"));
-    Bitmapbmp1 = item(SaveAs1, "Bitmapbmp1", QStringLiteral("Bitmap (*.bmp)"));
-    GIFgif1 = item(SaveAs1, "GIFgif1", QStringLiteral("GIF (*.gif)"));
-    JPEGjpg1 = item(SaveAs1, "JPEGjpg1", QStringLiteral("JPEG (*.jpg)"));
-    PNGpng1 = item(SaveAs1, "PNGpng1", QStringLiteral("PNG (*.png)"));
-    SaveAs1->addSeparator();
-    Options1 = item(SaveAs1, "Options1", QStringLiteral("Save Options..."));
-    Print1 = item(File1, "Print1", QStringLiteral("&Print..."), QStringLiteral("Print image"),
-                  QKeySequence(Qt::CTRL | Qt::Key_P));
-    Print1->setEnabled(false);
-    File1->addSeparator();
-    Exit1 = item(File1, "Exit1", QStringLiteral("E&xit"), QStringLiteral("Exit program"),
-                 QKeySequence(Qt::CTRL | Qt::Key_X));
-
-    Edit1 = top("Edit1", QStringLiteral("&Edit"), QStringLiteral("Editing image options"));
-    Copy1 = item(Edit1, "Copy1", QStringLiteral("&Copy"), QStringLiteral("Copy to clipboard"),
-                 QKeySequence(Qt::CTRL | Qt::Key_C));
-    Copy1->setEnabled(false);
-    Paste1 = item(Edit1, "Paste1", QStringLiteral("&Paste to New"), QStringLiteral("Paste clipboard image to new"),
-                  QKeySequence(Qt::CTRL | Qt::Key_V));
-    Edit1->addSeparator();
-    Clearclipboard1 = item(Edit1, "Clearclipboard1", QStringLiteral("Clea&r Clipboard"));
-
-    CaptureImage1 = top("CaptureImage1", QStringLiteral("Capture &Image"), QStringLiteral("Capture image options"));
-    GrabScreen = item(CaptureImage1, "GrabScreen", QStringLiteral("Grab &Screen"), QStringLiteral("Capture the entire screen"));
-    GrabRectangle = item(CaptureImage1, "GrabRectangle", QStringLiteral("Grab &Rectangular Area"),
-                         QStringLiteral("Capture a rectangular area"));
-    GrabWindow = item(CaptureImage1, "GrabWindow", QStringLiteral("Grab &Window"),
-                      QStringLiteral("Capture a specific visible window"));
-    CaptureImage1->addSeparator();
-    GrabActiveWindow1 = item(CaptureImage1, "GrabActiveWindow1", QStringLiteral("&Grab Active Window"),
-                             QStringLiteral("Capture the active window"));
-    GrabActiveWindowClient1 = item(CaptureImage1, "GrabActiveWindowClient1", QStringLiteral("Grab Ac&tive Window Client"),
-                                   QStringLiteral("Capture the client area of active window"));
-    CaptureImage1->addSeparator();
-    CustomRegion1 = item(CaptureImage1, "CustomRegion1", QStringLiteral("&Custom Region..."),
-                         QStringLiteral("Capture a defined pixel rectangle"));
-    Client = item(CaptureImage1, "Client", QStringLiteral("Client &Area"),
-                  QStringLiteral("Capture just the client area of a window"));
-    CaptureImage1->addSeparator();
-    RecordAreatoGIF1 = item(CaptureImage1, "RecordAreatoGIF1", QStringLiteral("Record Area to GI&F..."),
-                            QStringLiteral("Record an area of the screen into an animated GIF"));
-
-    Options2 = top("Options2", QStringLiteral("&Options"), QStringLiteral("Tools and options"));
-    CreateAnimatedGIF1 = item(Options2, "CreateAnimatedGIF1", QStringLiteral("&Create Animated GIF..."),
-                              QStringLiteral("Use images to create an animated GIF"));
-    Options2->addSeparator();
-    CaptureImagesAs1 = submenu(Options2, "CaptureImagesAs1", QStringLiteral("Capture Images as"),
-                               QStringLiteral("Color quality of images being captured"));
-    Monochrome1 = item(CaptureImagesAs1, "Monochrome1", QStringLiteral("Monochrome"));
-    N16colors1 = item(CaptureImagesAs1, "N16colors1", QStringLiteral("16 colors (4-bit)"),
-                      QStringLiteral("Create 4-bit, 16 color images"));
-    N256colors1 = item(CaptureImagesAs1, "N256colors1", QStringLiteral("256 colors (8-bit)"),
-                       QStringLiteral("Create 8-bit, 256 color images"));
-    HighestPossible1 = item(CaptureImagesAs1, "HighestPossible1", QStringLiteral("Highest (best quality)"),
-                            QStringLiteral("Use the best quality possible"));
-    auto *depthGroup = new QActionGroup(this);
-    for (QAction *a : {Monochrome1, N16colors1, N256colors1, HighestPossible1}) {
-        a->setCheckable(true);
-        depthGroup->addAction(a);
-    }
-    HighestPossible1->setChecked(true);
-    Include1 = item(Options2, "Include1", QStringLiteral("&Include Cursor in Images"),
-                    QStringLiteral("Include cursor image in capture"));
-    Include1->setCheckable(true);
-    Autosize1 = item(Options2, "Autosize1", QStringLiteral("&Autosize Windows"),
-                     QStringLiteral("Resize windows to fit the images being created"));
-    Autosize1->setCheckable(true);
-    Autosize1->setChecked(true);
-    Options2->addSeparator();
-    CreateDuplicateAs1 = submenu(Options2, "CreateDuplicateAs1", QStringLiteral("Create Duplicate as..."));
-    Monochrome2 = item(CreateDuplicateAs1, "Monochrome2", QStringLiteral("Monochrome"));
-    N16colors2 = item(CreateDuplicateAs1, "N16colors2", QStringLiteral("16 colors (4-bit)"));
-    N256colors2 = item(CreateDuplicateAs1, "N256colors2", QStringLiteral("256 colors (8-bit)"));
-    Insertcursorinimage1 = item(Options2, "Insertcursorinimage1", QStringLiteral("I&nsert Cursor in image..."));
-    Options2->addSeparator();
-    Configuration1 = item(Options2, "Configuration1", QStringLiteral("Con&figuration..."),
-                          QStringLiteral("Program configuration"));
-
-    Window1 = top("Window1", QStringLiteral("&Window"), QStringLiteral("Window options"));
-    Cascae1 = item(Window1, "Cascae1", QStringLiteral("&Cascade"), QStringLiteral("Cascade all the windows"));
-    Tile1 = item(Window1, "Tile1", QStringLiteral("&Tile"), QStringLiteral("Tile the windows"));
-    ArrangeIcons1 = item(Window1, "ArrangeIcons1", QStringLiteral("&Arrange Icons"), QStringLiteral("Arrange Icons"));
-    MinimizeAll1 = item(Window1, "MinimizeAll1", QStringLiteral("&Minimize All"));
-    Window1->addSeparator();
-    CloseAll = item(Window1, "CloseAll", QStringLiteral("C&lose All"), QStringLiteral("Close all the windows"));
-
-    Help1 = top("Help1", QStringLiteral("&Help"), QStringLiteral("Help with this program"));
-    Contents1 = item(Help1, "Contents1", QStringLiteral("&Contents..."), QStringLiteral("View help file"));
-    Contents1->setEnabled(false);
-    About1 = item(Help1, "About1", QStringLiteral("&About..."), QStringLiteral("About this applicaiton"));
-
-    bind(GrabScreen, &TScreenfrm::GrabScreenClick);
-    bind(GrabActiveWindow1, &TScreenfrm::GrabActiveWindow1Click);
-    bind(GrabActiveWindowClient1, &TScreenfrm::GrabActiveWindow1Click);
-    bind(GrabRectangle, &TScreenfrm::GrabRectangleClick);
-    bind(GrabWindow, &TScreenfrm::GrabWindowClick);
-    bind(Client, &TScreenfrm::GrabWindowClick);
-    bind(RecordAreatoGIF1, &TScreenfrm::RecordAreatoGIF1Click);
-    bind(CustomRegion1, &TScreenfrm::CustomRegion1Click);
-    bind(Exit1, &TScreenfrm::Exit1Click);
-    bind(Open1, &TScreenfrm::Open1Click);
-    bind(Save1, &TScreenfrm::Save1Click);
-    bind(Iconico1, &TScreenfrm::Iconico1Click);
-    bind(Bitmapbmp1, &TScreenfrm::Bitmapbmp1Click);
-    bind(GIFgif1, &TScreenfrm::GIFgif1Click);
-    bind(JPEGjpg1, &TScreenfrm::JPEGjpg1Click);
-    bind(PNGpng1, &TScreenfrm::PNGpng1Click);
-    bind(Options1, &TScreenfrm::Options1Click);
-    bind(Configuration1, &TScreenfrm::Configuration1Click);
-    bind(CreateAnimatedGIF1, &TScreenfrm::CreateAnimatedGIF1Click);
-    bind(Insertcursorinimage1, &TScreenfrm::Insertcursorinimage1Click);
-    bind(Copy1, &TScreenfrm::Copy1Click);
-    bind(Paste1, &TScreenfrm::Paste1Click);
-    bind(Clearclipboard1, &TScreenfrm::Clearclipboard1Click);
-    for (QAction *duplicate : {Monochrome2, N16colors2, N256colors2})
-        bind(duplicate, &TScreenfrm::Monochrome2Click);
-    bind(Cascae1, &TScreenfrm::Cascae1Click);
-    bind(Tile1, &TScreenfrm::Tile1Click);
-    bind(ArrangeIcons1, &TScreenfrm::ArrangeIcons1Click);
-    bind(MinimizeAll1, &TScreenfrm::MinimizeAll1Click);
-    bind(CloseAll, &TScreenfrm::CloseAllClick);
-    bind(About1, &TScreenfrm::About1Click);
-    bindOpening(File1, &TScreenfrm::File1Click);
-    bindOpening(Edit1, &TScreenfrm::Edit1Click);
-    bindOpening(Options2, &TScreenfrm::Options2Click);
-    bindOpening(Window1, &TScreenfrm::Window1Click);
-}
-
-void TScreenfrm::buildToolBar()
-{
-    TB = addToolBar(QStringLiteral("TB"));
-    TB->setObjectName(QStringLiteral("TB"));
-    TB->setMovable(false);
-    TB->setIconSize(QSize(16, 16));
-    TB->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    auto button = [&](const char *name, Glyph glyph, const QString &hint) {
-        QAction *action = TB->addAction(toolbarGlyph(glyph), hint.section(QLatin1Char('|'), 0, 0));
-        action->setObjectName(QLatin1String(name));
-        applyHint(action, hint);
-        if (QWidget *widget = TB->widgetForAction(action))
-            widget->setFixedWidth(25);
-        return action;
-    };
-    openb = button("openb", Glyph::Open, QStringLiteral("Open Image|Open an image file"));
-    printb = button("printb", Glyph::Print, QStringLiteral("Print current image|Print current image"));
-    printb->setEnabled(false);
-    TB->addSeparator();
-    copyb = button("copyb", Glyph::Copy, QStringLiteral("Copy|Copy to the clipboard"));
-    copyb->setEnabled(false);
-    pasteb = button("pasteb", Glyph::Paste, QStringLiteral("Paste|Paste from clipboard"));
-    TB->addSeparator();
-    screenb = button("screenb", Glyph::Screen, QStringLiteral("Grab Screen|Capture the entire screen to an image"));
-    rectb = button("rectb", Glyph::Rectangle, QStringLiteral("Grab Rectangular Area|Select a rectangular area to capture"));
-    wndb = button("wndb", Glyph::Window, QStringLiteral("Grab Window|Capture specific visible window"));
-    activeb = button("activeb", Glyph::ActiveWindow,
-                     QStringLiteral("Grab Active Window|Capture an image of the active window."));
-    AWClientb = button("AWClientb", Glyph::ActiveClient,
-                       QStringLiteral("Grab Active Window Client|Capture active window's client area."));
-    Custb = button("Custb", Glyph::CustomRegion, QStringLiteral("Custom Region|Capture a user defined custom region"));
-    Clientb = button("Clientb", Glyph::ClientArea, QStringLiteral("Client Area|Capture client area of a selected window"));
-    TB->addSeparator();
-    Helpb = button("Helpb", Glyph::About, QStringLiteral("About|About this program"));
-    // The About button is the one that shows no tooltip.
-    if (QWidget *widget = TB->widgetForAction(Helpb))
-        widget->installEventFilter(this);
-
-    bind(openb, &TScreenfrm::Open1Click);
-    bind(screenb, &TScreenfrm::GrabScreenClick);
-    bind(activeb, &TScreenfrm::GrabActiveWindow1Click);
-    bind(AWClientb, &TScreenfrm::GrabActiveWindow1Click);
-    bind(rectb, &TScreenfrm::GrabRectangleClick);
-    bind(wndb, &TScreenfrm::GrabWindowClick);
-    bind(Clientb, &TScreenfrm::GrabWindowClick);
-    bind(Custb, &TScreenfrm::CustomRegion1Click);
-    bind(copyb, &TScreenfrm::Copy1Click);
-    bind(pasteb, &TScreenfrm::Paste1Click);
-    bind(Helpb, &TScreenfrm::About1Click);
-}
-
 void TScreenfrm::buildStatusBar()
 {
     QStatusBar *info = statusBar();
@@ -325,21 +100,6 @@ void TScreenfrm::buildImageWindowKeys()
     key("nextImage", QKeySequence(Qt::CTRL | Qt::Key_Tab), &QMdiArea::activateNextSubWindow);
 }
 
-void TScreenfrm::bind(QAction *action, void (TScreenfrm::*handler)(QObject *))
-{
-    connect(action, &QAction::triggered, this, asCommand([this, action, handler] { (this->*handler)(action); }));
-}
-
-void TScreenfrm::bindOpening(QMenu *menu, void (TScreenfrm::*handler)())
-{
-    connect(menu, &QMenu::aboutToShow, this, asCommand([this, handler] { (this->*handler)(); }));
-}
-
-std::array<QAction *, 7> TScreenfrm::captureItems() const
-{
-    return {GrabScreen, GrabRectangle, GrabWindow, GrabActiveWindow1, GrabActiveWindowClient1, CustomRegion1, Client};
-}
-
 QList<TImagefrm *> TScreenfrm::imageWindows() const
 {
     QList<TImagefrm *> result;
@@ -362,7 +122,7 @@ int TScreenfrm::GetColorCount(const Bitmap &bitmap) const { return colorCountOfD
 
 void TScreenfrm::CheckAutosize(TImagefrm &image)
 {
-    if (!Autosize1->isChecked())
+    if (!item("Autosize1")->isChecked())
         return;
     // The document area places windows added while it is hidden only when it is shown again, and
     // would push a window already grown to a large picture off to the left; fit it after that.
@@ -393,7 +153,7 @@ bool TScreenfrm::event(QEvent *event)
 
 bool TScreenfrm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::ToolTip && watched == TB->widgetForAction(Helpb))
+    if (event->type() == QEvent::ToolTip && watched == TB->widgetForAction(item("Helpb")))
         return true;
     if (event->type() == QEvent::MouseMove && watched == mdi->viewport())
         FormMouseMove();
@@ -412,8 +172,8 @@ void TScreenfrm::FormShow()
         if (image)
             fitToPicture(*image);
     const bool any = imageWindowCount() > 0;
-    printb->setEnabled(any);
-    copyb->setEnabled(any);
+    item("printb")->setEnabled(any);
+    item("copyb")->setEnabled(any);
 }
 
 void TScreenfrm::closeEvent(QCloseEvent *event)
@@ -452,8 +212,8 @@ void TScreenfrm::hintChanged(const QObject *window, const QString &hint)
 
 void TScreenfrm::setCopyEnabled(bool enabled)
 {
-    Copy1->setEnabled(enabled);
-    copyb->setEnabled(enabled);
+    item("Copy1")->setEnabled(enabled);
+    item("copyb")->setEnabled(enabled);
 }
 
 TConfigfrm &TScreenfrm::configuration() const { return *appWindows().Configfrm; }
@@ -474,11 +234,11 @@ CaptureOptions TScreenfrm::captureOptions() const
 {
     CaptureOptions options;
     options.refreshDelay = configuration().Delay->text();
-    options.colors = Monochrome1->isChecked() ? CaptureColors::Monochrome
-        : N16colors1->isChecked()            ? CaptureColors::Colors16
-        : N256colors1->isChecked()           ? CaptureColors::Colors256
+    options.colors = item("Monochrome1")->isChecked() ? CaptureColors::Monochrome
+        : item("N16colors1")->isChecked()            ? CaptureColors::Colors16
+        : item("N256colors1")->isChecked()           ? CaptureColors::Colors256
                                              : CaptureColors::Highest;
-    options.includeCursor = Include1->isChecked();
+    options.includeCursor = item("Include1")->isChecked();
     return options;
 }
 
@@ -562,7 +322,7 @@ void TScreenfrm::GrabActiveWindow1Click(QObject *sender)
     const QPoint cursorPos = screen.cursorPos();
     const CursorImage cursor = options.includeCursor ? screen.currentCursor() : CursorImage{};
     const WindowId window = requireForegroundWindow(screen);
-    const bool wholeWindow = sender == GrabActiveWindow1 || sender == activeb;
+    const bool wholeWindow = sender == item("GrabActiveWindow1") || sender == item("activeb");
     CaptureBitmap = captureWindowArea(screen, window, wholeWindow, options, cursorPos, cursor).bitmap;
     FinishImageWindow(); // only now: a window that closed while it was read leaves no empty one
 }
@@ -584,7 +344,7 @@ void TScreenfrm::GrabWindowClick(QObject *sender)
     HiddenDuringCapture hidden(*this, hideProgram());
     FreedOnExit freed{CaptureBitmap};
     RectangleMode = false;
-    FlagDuringCommand whole(WholeWindow, sender == GrabWindow || sender == wndb);
+    FlagDuringCommand whole(WholeWindow, sender == item("GrabWindow") || sender == item("wndb"));
     Desktop &screen = desktop();
     TCapturefrm overlay(*this, screen);
     WindowListHeld windows(windowLookup(), screen, overlay.windowId()); // after the delay

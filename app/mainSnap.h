@@ -17,7 +17,9 @@
 #include <QPointer>
 #include <QToolBar>
 
+#include <map>
 #include <optional>
+#include <string_view>
 
 class QEventLoop;
 
@@ -34,21 +36,13 @@ public:
     explicit TScreenfrm(QWidget *parent = nullptr);
     ~TScreenfrm() override;
 
-    // Menus and their items, named as the commands know them.
-    QMenu *File1, *SaveAs1, *Edit1, *CaptureImage1, *Options2, *CaptureImagesAs1, *CreateDuplicateAs1,
-        *Window1, *Help1;
-    QAction *Open1, *Save1, *Iconico1, *Bitmapbmp1, *GIFgif1, *JPEGjpg1, *PNGpng1, *Options1, *Print1, *Exit1;
-    QAction *Copy1, *Paste1, *Clearclipboard1;
-    QAction *GrabScreen, *GrabRectangle, *GrabWindow, *GrabActiveWindow1, *GrabActiveWindowClient1,
-        *CustomRegion1, *Client, *RecordAreatoGIF1;
-    QAction *CreateAnimatedGIF1, *Monochrome1, *N16colors1, *N256colors1, *HighestPossible1, *Include1,
-        *Autosize1, *Monochrome2, *N16colors2, *N256colors2, *Insertcursorinimage1, *Configuration1;
-    QAction *Cascae1, *Tile1, *ArrangeIcons1, *MinimizeAll1, *CloseAll;
-    QAction *Contents1, *About1;
-    // Tool bar buttons, left to right.
-    QToolBar *TB;
-    QAction *openb, *printb, *copyb, *pasteb, *screenb, *rectb, *wndb, *activeb, *AWClientb, *Custb,
-        *Clientb, *Helpb;
+    // The menu items and tool bar buttons ("Open1", "openb") and the menus ("File1", "SaveAs1") by
+    // the names the commands know them by; a name that is not there is a programming error
+    // (std::logic_error).
+    QAction *item(std::string_view name) const;
+    QMenu *menu(std::string_view name) const;
+    QToolBar *toolBar() const { return TB; }
+
     QLabel *infoPanels[2];
     QMdiArea *mdi;
     // The file dialogs; each keeps its last file name from one use to the next.
@@ -159,8 +153,12 @@ private:
     void bind(QAction *action, void (TScreenfrm::*handler)(QObject *));
     // Runs `handler` each time the menu opens.
     void bindOpening(QMenu *menu, void (TScreenfrm::*handler)());
+    // Both from one table of the commands (MainMenu.cpp).
     void buildMenus();
     void buildToolBar();
+    std::map<std::string_view, QAction *> items_;
+    std::map<std::string_view, QMenu *> menus_;
+    QToolBar *TB = nullptr;
     void buildStatusBar();
     void buildImageWindowKeys();
     void FormShow();

@@ -56,7 +56,7 @@ protected:
     TImagefrm &capture(const QImage &picture)
     {
         fake.screen = picture;
-        main->GrabScreenClick(main->GrabScreen);
+        main->GrabScreenClick(main->item("GrabScreen"));
         return *active();
     }
     // A one-frame GIF file written and opened as the user opens one: its window is the active one.
@@ -75,14 +75,14 @@ protected:
         const QString path = files.filePath(name);
         EXPECT_TRUE(SaveGIF(path, info));
         dialogs.fileNames = {path};
-        main->Open1->trigger();
+        main->item("Open1")->trigger();
         return *active();
     }
     // "Create Animated GIF..." with `steps` run while the builder is shown; closed after them.
     void runBuilder(std::function<void()> steps)
     {
         whileBuilderShown = std::move(steps);
-        main->CreateAnimatedGIF1->trigger();
+        main->item("CreateAnimatedGIF1")->trigger();
         whileBuilderShown = nullptr;
     }
     QStringList entries()

@@ -80,7 +80,7 @@ TEST_F(AnimationOnX11, CapturesBecomeAnAnimatedGifOfTheChosenOrderTimingAndLoops
         xdotool({"windowactivate", "--sync", QString::number(main->winId())});
         ASSERT_TRUE(waitUntil([&] { return main->isActiveWindow(); }));
         xdotool({"key", "alt+i"});
-        ASSERT_TRUE(waitUntil([&] { return main->CaptureImage1->isVisible(); }));
+        ASSERT_TRUE(waitUntil([&] { return main->menu("CaptureImage1")->isVisible(); }));
         xdotool({"key", "s"}); // Grab Screen
         ASSERT_TRUE(waitUntil([&] { return main->imageWindowCount() == i + 1; })) << "capture " << i + 1;
     }
@@ -142,7 +142,7 @@ TEST_F(AnimationOnX11, CapturesBecomeAnAnimatedGifOfTheChosenOrderTimingAndLoops
     });
     xdotool({"windowactivate", "--sync", QString::number(main->winId())});
     xdotool({"key", "alt+o"});
-    ASSERT_TRUE(waitUntil([&] { return main->Options2->isVisible(); }));
+    ASSERT_TRUE(waitUntil([&] { return main->menu("Options2")->isVisible(); }));
     xdotool({"key", "c"}); // Create Animated GIF...
     ASSERT_TRUE(waitUntil([&] { return user.done(); }, 120000)) << "waiting for " << user.waitingFor();
     EXPECT_TRUE(dialogs.shown.empty()) << dialogs.shown.front().text.toStdString();

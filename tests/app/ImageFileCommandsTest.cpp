@@ -85,10 +85,10 @@ TEST_F(ImageFileCommands, OpenShowsTheFilterAndRefusesWhatItCannotTell)
 {
     const QString upper = file(QStringLiteral("a.GIF"));
     ASSERT_TRUE(put(upper, "GIF89a"));
-    main->Open1->trigger(); // cancelled
-    runWithFileName(main->Open1, file(QStringLiteral("missing.bmp")));
+    main->item("Open1")->trigger(); // cancelled
+    runWithFileName(main->item("Open1"), file(QStringLiteral("missing.bmp")));
     EXPECT_TRUE(dialogs.shown.empty());
-    runWithFileName(main->openb, upper);
+    runWithFileName(main->item("openb"), upper);
     ASSERT_EQ(dialogs.fileDialogs.size(), 3u);
     EXPECT_EQ(dialogs.fileDialogs[0].kind, FileDialog::Open);
     EXPECT_EQ(dialogs.fileDialogs[0].Filter,
@@ -118,7 +118,7 @@ TEST_F(ImageFileCommands, AnAnimatedGifOpensAsOneWindowPerFrameLastFirst)
         info.Frames.push_back(frame);
     }
     ASSERT_TRUE(SaveGIF(path, info));
-    runWithFileName(main->Open1, path);
+    runWithFileName(main->item("Open1"), path);
     EXPECT_TRUE(dialogs.shown.empty());
     // Each new window goes on top: anim[3] was made first, anim[1] last and is active.
     EXPECT_EQ(captions(), (QStringList{"anim[1]", "anim[2]", "anim[3]"}));
@@ -154,7 +154,7 @@ TEST_F(ImageFileCommands, AGifOfMoreThan256FramesOpensItsFirst256AndSaysSo)
         info.Frames.push_back(frame);
     }
     ASSERT_TRUE(SaveGIF(path, info));
-    runWithFileName(main->Open1, path);
+    runWithFileName(main->item("Open1"), path);
     EXPECT_EQ(main->imageWindows().size(), 256);
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].text,
@@ -170,7 +170,7 @@ TEST_F(ImageFileCommands, ASingleImageGifIsTitledByItsPath)
     frame.Bitmap = std::make_shared<Bitmap>(bands(5, 4, 0));
     info.Frames = {frame};
     ASSERT_TRUE(SaveGIF(path, info));
-    runWithFileName(main->Open1, path);
+    runWithFileName(main->item("Open1"), path);
     EXPECT_EQ(captions(), QStringList{path});
     EXPECT_TRUE(active()->FromGif);
     EXPECT_EQ(active()->hint(), QStringLiteral("one.gif - Width: 5, Height: 4, Colors: %1").arg(active()->ColorCount));
@@ -180,14 +180,14 @@ TEST_F(ImageFileCommands, ABitmapOpensAtItsOwnDepth)
 {
     const QString path = file(QStringLiteral("vga.bmp"));
     saveBmp(convertToColors(bands(9, 3, 1).image(), 32, CaptureColors::Colors16), path);
-    runWithFileName(main->Open1, path);
+    runWithFileName(main->item("Open1"), path);
     EXPECT_EQ(captions(), QStringList{path});
     EXPECT_EQ(active()->hint(), QStringLiteral("vga.bmp - Width: 9, Height: 3, Colors: 16"));
 
     // A file that is not a bitmap: the reader's message, and no empty window.
     const QString broken = file(QStringLiteral("broken.bmp"));
     ASSERT_TRUE(put(broken, "BMnonsense"));
-    runWithFileName(main->Open1, broken);
+    runWithFileName(main->item("Open1"), broken);
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_TRUE(dialogs.shown[0].text.contains(QStringLiteral("Bitmap image is not valid."))) << dialogs.shown[0].text.toStdString();
     EXPECT_EQ(captions(), QStringList{path});
@@ -232,7 +232,7 @@ TEST_F(ImageFileCommands, OpenReadsJpegIconAndPngFiles)
         {png, QStringLiteral("pal.png - Width: 7, Height: 5, Colors: 256")},
     };
     for (const auto &[path, description] : cases) {
-        runWithFileName(main->Open1, path);
+        runWithFileName(main->item("Open1"), path);
         EXPECT_EQ(active()->caption(), path);
         EXPECT_EQ(active()->hint(), description);
     }
@@ -255,22 +255,22 @@ TEST_F(ImageFileCommands, SaveAsOfEachFormatShowsWhatTheFileHoldsAndDescribesIt)
         QImage (*readBack)(const QString &path); // what the file holds; nullptr: not kept exactly
         QString hint;                             // empty: the description before the save stays
     } const cases[] = {
-        {main->Iconico1, "a.ico", QByteArray::fromHex("00000100"),
+        {main->item("Iconico1"), "a.ico", QByteArray::fromHex("00000100"),
          [](const QString &p) { return loadIcon(p).toRgb32(); }, {}},
-        {main->Bitmapbmp1, "a.bmp", "BM", [](const QString &p) { return loadBmp(p).toRgb32(); },
+        {main->item("Bitmapbmp1"), "a.bmp", "BM", [](const QString &p) { return loadBmp(p).toRgb32(); },
          QStringLiteral("a.bmp - Width: 32, Height: 32, Colors: 16")},
-        {main->GIFgif1, "a.gif", "GIF89a",
+        {main->item("GIFgif1"), "a.gif", "GIF89a",
          [](const QString &p) { return GetFrameInfo(loadGif(p), 1).Bitmap->toRgb32(); },
          QStringLiteral("a.gif - Width: 32, Height: 32, Colors: 2")}, // the table of the two colours used
-        {main->JPEGjpg1, "a.jpg", "\xFF\xD8\xFF", nullptr, QStringLiteral("a.jpg - Width: 32, Height: 32, ")},
-        {main->PNGpng1, "a.png", "\x89PNG", [](const QString &p) { return loadPng(p).toRgb32(); },
+        {main->item("JPEGjpg1"), "a.jpg", "\xFF\xD8\xFF", nullptr, QStringLiteral("a.jpg - Width: 32, Height: 32, ")},
+        {main->item("PNGpng1"), "a.png", "\x89PNG", [](const QString &p) { return loadPng(p).toRgb32(); },
          QStringLiteral("a.png - Width: 32, Height: 32, Colors: 16")},
     };
     fake.screen = positionalScreen(32, 32);
-    main->N16colors1->trigger();
+    main->item("N16colors1")->trigger();
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        main->GrabScreenClick(main->GrabScreen);
+        main->GrabScreenClick(main->item("GrabScreen"));
         const QString before = active()->hint();
         const QString path = file(QLatin1String(c.name));
         runWithFileName(c.item, path);
@@ -292,20 +292,20 @@ TEST_F(ImageFileCommands, SaveAsIconOnlyForA32By32PictureOfAtMost16Colours)
         QAction *depth;
         bool saved;
     } cases[] = {
-        {{32, 32}, main->N16colors1, true},
-        {{33, 32}, main->N16colors1, false},
-        {{32, 32}, main->N256colors1, false},
-        {{32, 32}, main->Monochrome1, true},
+        {{32, 32}, main->item("N16colors1"), true},
+        {{33, 32}, main->item("N16colors1"), false},
+        {{32, 32}, main->item("N256colors1"), false},
+        {{32, 32}, main->item("Monochrome1"), true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.depth->text().toStdString() + " " + std::to_string(c.size.width()));
         fake.screen = positionalScreen(c.size.width(), c.size.height());
         c.depth->trigger();
-        main->GrabScreenClick(main->GrabScreen);
+        main->GrabScreenClick(main->item("GrabScreen"));
         dialogs.shown.clear();
         dialogs.fileDialogs.clear();
         const QString path = file(QStringLiteral("icon%1.ico").arg(main->imageWindowCount()));
-        runWithFileName(main->Iconico1, path);
+        runWithFileName(main->item("Iconico1"), path);
         if (c.saved) {
             ASSERT_EQ(dialogs.fileDialogs.size(), 1u);
             EXPECT_EQ(dialogs.fileDialogs[0].Filter, QStringLiteral("Icon (*.ico)|*.ico"));
@@ -325,11 +325,11 @@ TEST_F(ImageFileCommands, SaveAsIconOnlyForA32By32PictureOfAtMost16Colours)
 TEST_F(ImageFileCommands, SaveAsJpegShowsTheCompressedPictureAndNoColourCount)
 {
     fake.screen = positionalScreen(640, 480);
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     options().CQ->setValue(50);
     options().ColorGrp->setItemIndex(1); // grey
     options().PE->setChecked(true);
-    runWithFileName(main->JPEGjpg1, file(QStringLiteral("shot")));
+    runWithFileName(main->item("JPEGjpg1"), file(QStringLiteral("shot")));
     const QString path = file(QStringLiteral("shot.jpg"));
     EXPECT_TRUE(dialogs.shown.empty());
     EXPECT_EQ(dialogs.fileDialogs[0].Filter, QStringLiteral("JPEG (*.jpg,*.jpeg)|*.jpg;*.jpeg"));
@@ -350,9 +350,9 @@ TEST_F(ImageFileCommands, SaveAsBitmapWritesTheChosenFormatAndShowsWhatWasWritte
     for (int y = 50; y < 100; ++y)
         for (int x = 100; x < 200; ++x)
             fake.screen.setPixel(x, y, qRgb(255, 255, 255));
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     options().ColorGroup->setItemIndex(0);
-    runWithFileName(main->Bitmapbmp1, file(QStringLiteral("mono"))); // typed without extension
+    runWithFileName(main->item("Bitmapbmp1"), file(QStringLiteral("mono"))); // typed without extension
     const QString path = file(QStringLiteral("mono.bmp"));
     ASSERT_EQ(dialogs.fileDialogs.size(), 1u);
     EXPECT_EQ(dialogs.fileDialogs[0].kind, FileDialog::Save);
@@ -371,7 +371,7 @@ TEST_F(ImageFileCommands, SaveAsBitmapWritesTheChosenFormatAndShowsWhatWasWritte
 
     // The dialog offers the last name again; "16 million colors" writes 16 bits.
     options().ColorGroup->setItemIndex(3);
-    runWithFileName(main->Bitmapbmp1, file(QStringLiteral("deep.bmp")));
+    runWithFileName(main->item("Bitmapbmp1"), file(QStringLiteral("deep.bmp")));
     EXPECT_EQ(dialogs.fileDialogs[1].FileName, path);
     EXPECT_EQ(contents(file(QStringLiteral("deep.bmp"))).at(28), 16);
     EXPECT_EQ(active()->ColorCount, 65536);
@@ -390,11 +390,11 @@ TEST_F(ImageFileCommands, SaveAsGifOfAPictureItCannotHoldFailsAndKeepsTheOldFile
     };
     for (const auto &c : cases) {
         fake.screen = positionalScreen(c.size.width(), c.size.height());
-        main->GrabScreenClick(main->GrabScreen);
+        main->GrabScreenClick(main->item("GrabScreen"));
         const QString path = file(QStringLiteral("old.gif"));
         ASSERT_TRUE(put(path, "what was there"));
         dialogs.shown.clear();
-        runWithFileName(main->GIFgif1, path);
+        runWithFileName(main->item("GIFgif1"), path);
         ASSERT_EQ(dialogs.shown.size(), 1u);
         EXPECT_EQ(dialogs.shown[0].text, c.message);
         EXPECT_EQ(dialogs.fileDialogs.back().Filter, QStringLiteral("GIF (*.gif)|*.gif"));
@@ -408,14 +408,14 @@ TEST_F(ImageFileCommands, SaveAsGifOfAPictureItCannotHoldFailsAndKeepsTheOldFile
 TEST_F(ImageFileCommands, SaveAsGifShowsTheFileReadBackWithTheChosenOptions)
 {
     fake.screen = positionalScreen(640, 480);
-    main->N256colors1->trigger();
-    main->GrabScreenClick(main->GrabScreen);
+    main->item("N256colors1")->trigger();
+    main->GrabScreenClick(main->item("GrabScreen"));
     const QImage captured = active()->Image->picture().toRgb32();
     active()->Comment = QStringLiteral("hello");
     options().Interlaced->setChecked(false);
     options().Transp->setChecked(true);
     options().TransColor = 0x000000; // black
-    runWithFileName(main->GIFgif1, file(QStringLiteral("shot")));
+    runWithFileName(main->item("GIFgif1"), file(QStringLiteral("shot")));
     const QString path = file(QStringLiteral("shot.gif"));
     EXPECT_TRUE(dialogs.shown.empty());
     EXPECT_EQ(active()->caption(), path);
@@ -438,13 +438,13 @@ TEST_F(ImageFileCommands, SaveAsGifShowsTheFileReadBackWithTheChosenOptions)
 TEST_F(ImageFileCommands, SaveAsGifReducesAFullColourPictureWhenAsked)
 {
     fake.screen = positionalScreen(640, 480);
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     const QImage captured = active()->Image->picture().toRgb32();
     EXPECT_FALSE(options().ReduceColors->isChecked()) << "off by default";
     options().ReduceColors->setChecked(true);
     options().Button1->click();
     EXPECT_TRUE(LoadGifOptions().ReduceColors);
-    runWithFileName(main->GIFgif1, file(QStringLiteral("full")));
+    runWithFileName(main->item("GIFgif1"), file(QStringLiteral("full")));
     const QString path = file(QStringLiteral("full.gif"));
     EXPECT_TRUE(dialogs.shown.empty()) << dialogs.shown[0].text.toStdString();
     EXPECT_EQ(active()->caption(), path);
@@ -478,13 +478,13 @@ TEST_F(ImageFileCommands, APastedPictureKeepsItsTransparencyAsAnOpenedOneDoes)
 {
     const QByteArray png = semiTransparentPng();
     ASSERT_TRUE(put(file(QStringLiteral("see-through.png")), png));
-    runWithFileName(main->Open1, file(QStringLiteral("see-through.png")));
+    runWithFileName(main->item("Open1"), file(QStringLiteral("see-through.png")));
     ASSERT_EQ(main->imageWindowCount(), 1);
     const Bitmap opened = active()->Image->picture();
     auto *data = new QMimeData;
     data->setData(QStringLiteral("image/png"), png);
     QGuiApplication::clipboard()->setMimeData(data);
-    main->Paste1->trigger();
+    main->item("Paste1")->trigger();
     ASSERT_EQ(main->imageWindowCount(), 2);
     const Bitmap pasted = active()->Image->picture();
     EXPECT_EQ(pasted.depth(), opened.depth());
@@ -497,9 +497,9 @@ TEST_F(ImageFileCommands, APastedPictureKeepsItsTransparencyAsAnOpenedOneDoes)
 // What the status bar's first panel shows after each step, no mouse moving in between.
 TEST_F(ImageFileCommands, TheActivePicturesDescriptionIsShownAtOnce)
 {
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     TImagefrm *first = active();
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     TImagefrm *second = active();
     auto *picture = new QMimeData;
     picture->setImageData(bands(30, 20, 1).toRgb32());
@@ -514,13 +514,13 @@ TEST_F(ImageFileCommands, TheActivePicturesDescriptionIsShownAtOnce)
         {"a hint hovered", [&] { QStatusTipEvent hover(QStringLiteral("Copy to the clipboard"));
                                  QApplication::sendEvent(main, &hover); },
          QStringLiteral("Copy to the clipboard")},
-        {"saved as PNG", [&] { runWithFileName(main->PNGpng1, file(QStringLiteral("first.png"))); },
+        {"saved as PNG", [&] { runWithFileName(main->item("PNGpng1"), file(QStringLiteral("first.png"))); },
          QStringLiteral("first.png - Width: 640, Height: 480, Colors: 16777216")},
         {"the second picture activated", [&] { main->mdi->setActiveSubWindow(second); },
          QStringLiteral("Untitled2 - Width: 640, Height: 480, Colors: 16777216")},
-        {"saved as JPEG", [&] { runWithFileName(main->JPEGjpg1, file(QStringLiteral("second.jpg"))); },
+        {"saved as JPEG", [&] { runWithFileName(main->item("JPEGjpg1"), file(QStringLiteral("second.jpg"))); },
          QStringLiteral("second.jpg - Width: 640, Height: 480, ")},
-        {"pasted", [&] { main->Paste1->trigger(); },
+        {"pasted", [&] { main->item("Paste1")->trigger(); },
          QStringLiteral("Untitled - Width: 30, Height: 20, Colors: 16777216")},
     };
     for (const Step &step : steps) {
@@ -539,9 +539,9 @@ TEST_F(ImageFileCommands, SaveWritesANewCaptureToThePicturesFolderThenOnlyWhatCh
     const QString pictures = file(QStringLiteral("My Pictures"));
     ASSERT_TRUE(put(QDir(configHome.path()).filePath(QStringLiteral("user-dirs.dirs")),
                     QStringLiteral("XDG_PICTURES_DIR=\"%1\"\n").arg(pictures).toUtf8()));
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     const QImage captured = active()->Image->picture().toRgb32();
-    main->Save1->trigger();
+    main->item("Save1")->trigger();
     EXPECT_TRUE(dialogs.fileDialogs.empty());
     EXPECT_TRUE(dialogs.shown.empty());
     const QStringList written = QDir(pictures).entryList(QDir::Files);
@@ -555,20 +555,20 @@ TEST_F(ImageFileCommands, SaveWritesANewCaptureToThePicturesFolderThenOnlyWhatCh
 
     // Unchanged: nothing is written, whatever lies in the file now.
     ASSERT_TRUE(put(path, "not rewritten"));
-    main->Save1->trigger();
+    main->item("Save1")->trigger();
     EXPECT_EQ(contents(path), QByteArray("not rewritten"));
     EXPECT_EQ(main->infoPanels[0]->text(), QStringLiteral("Unchanged since saved: ") + path);
 
     // Drawn on: written again to the same file, as PNG, with no new file beside it.
     active()->Image->picture().image().setPixel(3, 4, qRgb(1, 2, 3));
-    main->Save1->trigger();
+    main->item("Save1")->trigger();
     EXPECT_EQ(loadPng(path).toRgb32().pixel(3, 4), qRgb(1, 2, 3));
     EXPECT_EQ(QDir(pictures).entryList(QDir::Files).size(), 1);
     EXPECT_TRUE(dialogs.fileDialogs.empty());
 
     // A second capture in the same second gets a name of its own: the first file stays.
-    main->GrabScreenClick(main->GrabScreen);
-    main->Save1->trigger();
+    main->GrabScreenClick(main->item("GrabScreen"));
+    main->item("Save1")->trigger();
     EXPECT_EQ(QDir(pictures).entryList(QDir::Files).size(), 2);
     EXPECT_EQ(loadPng(path).toRgb32().pixel(3, 4), qRgb(1, 2, 3));
 }
@@ -580,12 +580,12 @@ TEST_F(ImageFileCommands, SaveWritesAnOpenedPictureInItsFormatOrAsksForPartsOfAF
     const QString jpeg = file(QStringLiteral("photo.jpeg"));
     saveJpeg(bands(64, 48, 1), jpeg, JpegOptions{});
     const QByteArray before = contents(jpeg);
-    runWithFileName(main->Open1, jpeg);
-    main->Save1->trigger();
+    runWithFileName(main->item("Open1"), jpeg);
+    main->item("Save1")->trigger();
     EXPECT_EQ(contents(jpeg), before) << "an unchanged JPEG is not compressed again";
     active()->Image->picture().image().setPixel(0, 0, qRgb(255, 255, 255));
     options().PE->setChecked(true);
-    main->Save1->trigger();
+    main->item("Save1")->trigger();
     EXPECT_EQ(dialogs.fileDialogs.size(), 1u); // Open's only
     EXPECT_TRUE(contents(jpeg).startsWith("\xFF\xD8\xFF"));
     EXPECT_TRUE(contents(jpeg).contains("\xFF\xC2")) << "written progressive, as the options now say";
@@ -606,9 +606,9 @@ TEST_F(ImageFileCommands, SaveWritesAnOpenedPictureInItsFormatOrAsksForPartsOfAF
                                                  {icon, QStringLiteral("Icon (*.ico)|*.ico")}};
     for (const auto &[path, filter] : parts) {
         const QByteArray original = contents(path);
-        runWithFileName(main->Open1, path);
+        runWithFileName(main->item("Open1"), path);
         const QString copy = file(QFileInfo(path).baseName() + QStringLiteral("-part"));
-        runWithFileName(main->Save1, copy);
+        runWithFileName(main->item("Save1"), copy);
         ASSERT_EQ(dialogs.fileDialogs.back().Filter, filter);
         EXPECT_EQ(dialogs.fileDialogs.back().kind, FileDialog::Save);
         EXPECT_EQ(contents(path), original);
@@ -619,16 +619,16 @@ TEST_F(ImageFileCommands, SaveWritesAnOpenedPictureInItsFormatOrAsksForPartsOfAF
 // A capture hot key of Ctrl+S takes the key from Save, which keeps its menu item.
 TEST_F(ImageFileCommands, SaveGivesUpCtrlSWhileACaptureHotKeyIsCtrlS)
 {
-    EXPECT_EQ(main->Save1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    EXPECT_EQ(main->item("Save1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
     const ShortcutValue old = config().hotKeyFields()[1]->value();
     config().hotKeyFields()[1]->setValue(shortcutFromKey(Qt::Key_S, Qt::ControlModifier));
     config().applyHotKeyToMenu(1);
-    EXPECT_TRUE(main->Save1->shortcut().isEmpty());
-    EXPECT_TRUE(main->Save1->isVisible());
-    EXPECT_EQ(main->GrabRectangle->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    EXPECT_TRUE(main->item("Save1")->shortcut().isEmpty());
+    EXPECT_TRUE(main->item("Save1")->isVisible());
+    EXPECT_EQ(main->item("GrabRectangle")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
     config().hotKeyFields()[1]->setValue(old);
     config().applyHotKeyToMenu(1);
-    EXPECT_EQ(main->Save1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    EXPECT_EQ(main->item("Save1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
 }
 
 } // namespace

@@ -25,7 +25,7 @@ protected:
             for (int x = 20; x < 40; ++x)
                 screen.setPixel(x, y, qRgb(0, 0, 255));
         fake.screen = screen;
-        main->GrabScreenClick(main->GrabScreen);
+        main->GrabScreenClick(main->item("GrabScreen"));
     }
 
     // Runs "Color..." with the picker shown and clicked with `clicks` (button, x), then closed.
@@ -56,7 +56,7 @@ TEST_F(ImageFormatOptions, ThePickerOfAHugePictureFitsTheScreen)
     screen.fill(qRgb(0, 255, 0));
     screen.setPixel(7, 5, qRgb(255, 0, 0));
     fake.screen = screen;
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     dialogs.onModal = [&](QDialog &dialog) {
         dialog.show();
         const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
@@ -115,8 +115,8 @@ TEST_F(ImageFormatOptions, SaveOptionsIsCentredOverTheMainWindowAndKeepsWhatWasC
         }
         return options().result();
     };
-    main->Options1->trigger();
-    main->Options1->trigger();
+    main->item("Options1")->trigger();
+    main->item("Options1")->trigger();
     EXPECT_EQ(runs, 2);
 }
 

@@ -17,7 +17,7 @@ TEST_F(ImageWindow, UnsavedMeansUntitledOrAFrameOfAnAnimation)
         {"C:\\a.bmp", false},      {"/home/u/a.bmp", false}, {"anim[3]", true},       {"/tmp/x[1].bmp", true},
         {"My Untitled", false},
     };
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     for (auto [caption, unsaved] : cases) {
         active()->setCaption(QString::fromLatin1(caption));
         EXPECT_EQ(active()->isUnsaved(), unsaved) << caption;
@@ -52,7 +52,7 @@ TEST_F(ImageWindow, CloseAsksOnlyForUnsavedImagesWithConfirmOn)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.caption);
-        main->GrabScreenClick(main->GrabScreen);
+        main->GrabScreenClick(main->item("GrabScreen"));
         TImagefrm *window = active();
         window->setCaption(QString::fromLatin1(c.caption));
         config().confirm->setChecked(c.confirm);
@@ -78,7 +78,7 @@ TEST_F(ImageWindow, CloseAsksOnlyForUnsavedImagesWithConfirmOn)
 
 TEST_F(ImageWindow, AnsweringNoKeepsTheWindowOpen)
 {
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     config().confirm->setChecked(true);
     dialogs.answers = {mrNo};
     EXPECT_FALSE(active()->close());
@@ -88,23 +88,23 @@ TEST_F(ImageWindow, AnsweringNoKeepsTheWindowOpen)
 
 TEST_F(ImageWindow, CopyIsEnabledWhileAnyImageWindowIsOpen)
 {
-    EXPECT_FALSE(main->Copy1->isEnabled());
-    main->GrabScreenClick(main->GrabScreen);
-    main->GrabScreenClick(main->GrabScreen);
-    EXPECT_TRUE(main->Copy1->isEnabled());
-    EXPECT_TRUE(main->copyb->isEnabled());
+    EXPECT_FALSE(main->item("Copy1")->isEnabled());
+    main->GrabScreenClick(main->item("GrabScreen"));
+    main->GrabScreenClick(main->item("GrabScreen"));
+    EXPECT_TRUE(main->item("Copy1")->isEnabled());
+    EXPECT_TRUE(main->item("copyb")->isEnabled());
     active()->close();
     settle();
-    EXPECT_TRUE(main->Copy1->isEnabled());
+    EXPECT_TRUE(main->item("Copy1")->isEnabled());
     active()->close();
     settle();
-    EXPECT_FALSE(main->Copy1->isEnabled());
-    EXPECT_FALSE(main->copyb->isEnabled());
+    EXPECT_FALSE(main->item("Copy1")->isEnabled());
+    EXPECT_FALSE(main->item("copyb")->isEnabled());
 }
 
 TEST_F(ImageWindow, ClosingEmptiesTheStatusPanels)
 {
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     main->setStatusPanel(0, QStringLiteral("something"));
     main->setStatusPanel(1, QStringLiteral("else"));
     active()->close();
@@ -115,7 +115,7 @@ TEST_F(ImageWindow, ClosingEmptiesTheStatusPanels)
 
 TEST_F(ImageWindow, MouseMoveShowsTheGifFactsInPanelOne)
 {
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     TImagefrm *window = active();
     struct Case {
         bool fromGif, interlaced, transparent;
@@ -142,7 +142,7 @@ TEST_F(ImageWindow, MouseMoveShowsTheGifFactsInPanelOne)
 TEST_F(ImageWindow, PlacingACursorShowsCoordinatesThenStampsAndRestores)
 {
     fake.screen.fill(Qt::white);
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     TImagefrm *window = active();
     window->setCaption(QStringLiteral("C:\\100%\\a.bmp"));
     window->ImageMouseMove(1, 1); // remembers the caption
@@ -165,7 +165,7 @@ TEST_F(ImageWindow, PlacingACursorShowsCoordinatesThenStampsAndRestores)
 
 TEST_F(ImageWindow, ThePictureShowsTheDescriptionAsTooltipAndStatusText)
 {
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     TImagefrm *window = active();
     EXPECT_EQ(window->Image->toolTip(), window->hint());
     QStatusTipEvent hover(window->Image->statusTip());
@@ -175,8 +175,8 @@ TEST_F(ImageWindow, ThePictureShowsTheDescriptionAsTooltipAndStatusText)
 
 TEST_F(ImageWindow, LargePicturesScroll)
 {
-    main->Autosize1->trigger(); // off: the window keeps its default size
-    main->GrabScreenClick(main->GrabScreen);
+    main->item("Autosize1")->trigger(); // off: the window keeps its default size
+    main->GrabScreenClick(main->item("GrabScreen"));
     auto *scroller = qobject_cast<QScrollArea *>(active()->widget());
     ASSERT_NE(scroller, nullptr);
     settle();
@@ -210,7 +210,7 @@ TEST_F(ImageWindow, APictureOfNoSizeStillShowsItsCaptionAndCloses)
         QTest::mouseClick(&overlay, Qt::RightButton, {}, {50, 60});
         return overlay.result();
     };
-    main->GrabRectangleClick(main->GrabRectangle);
+    main->GrabRectangleClick(main->item("GrabRectangle"));
     TImagefrm *window = active();
     ASSERT_EQ(window->Image->size(), QSize(0, 0));
     settle();
@@ -229,7 +229,7 @@ TEST_F(ImageWindow, APictureOfNoSizeStillShowsItsCaptionAndCloses)
 TEST_F(ImageWindow, OrderIsActiveFirstThenDownTheStack)
 {
     for (int i = 0; i < 3; ++i)
-        main->GrabScreenClick(main->GrabScreen);
+        main->GrabScreenClick(main->item("GrabScreen"));
     EXPECT_EQ(captions(), (QStringList{"Untitled3", "Untitled2", "Untitled1"}));
     main->mdi->setActiveSubWindow(main->imageWindows().last());
     EXPECT_EQ(captions(), (QStringList{"Untitled1", "Untitled3", "Untitled2"}));

@@ -34,7 +34,7 @@ inline bool runInsertCursor(TScreenfrm &main, ScriptedDialogs &dialogs, const QS
         }
     });
     during.start(0);
-    main.Insertcursorinimage1->trigger();
+    main.item("Insertcursorinimage1")->trigger();
     return ran;
 }
 

@@ -15,9 +15,9 @@ using InsertCursor = AppFixture;
 
 TEST_F(InsertCursor, StampsTheCursorsOwnPixelsWhereAButtonIsReleasedOverThePicture)
 {
-    main->Autosize1->setChecked(false); // the window is larger than its picture
+    main->item("Autosize1")->setChecked(false); // the window is larger than its picture
     fake.screen = positionalScreen(80, 60); // pixel (x, y) is (x, y, x + y)
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     TImagefrm *window = active();
     QWidget *viewport = qobject_cast<QAbstractScrollArea *>(window->widget())->viewport();
     QImage alpha(3, 2, QImage::Format_ARGB32), masked(2, 3, QImage::Format_ARGB32);
@@ -88,8 +88,8 @@ TEST_F(InsertCursor, StampsTheCursorsOwnPixelsWhereAButtonIsReleasedOverThePictu
 TEST_F(InsertCursor, OnlyTheWindowThePlacementBeganInTakesTheCursor)
 {
     fake.screen = positionalScreen(80, 60);
-    main->GrabScreenClick(main->GrabScreen);
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
+    main->GrabScreenClick(main->item("GrabScreen"));
     TImagefrm *other = main->imageWindows().value(1), *placedIn = active();
     const QImage untouched = other->Image->picture().image();
     QTemporaryDir dir;
@@ -113,7 +113,7 @@ TEST_F(InsertCursor, OnlyTheWindowThePlacementBeganInTakesTheCursor)
 TEST_F(InsertCursor, MinimisingEndsThePlacementAndLetsThePointerGo)
 {
     fake.screen = positionalScreen(80, 60);
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     const QPointer<TImagefrm> window = active();
     const QImage untouched = window->Image->picture().image();
     QTemporaryDir dir;

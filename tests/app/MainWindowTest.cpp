@@ -84,27 +84,27 @@ TEST_F(MainWindow, MenuTreeStandsAsDesigned)
         EXPECT_EQ(top[qsizetype(i)]->statusTip(), QString::fromLatin1(topHints[i]));
         expectEntries(top[qsizetype(i)]->menu(), expected[i].second);
     }
-    expectEntries(main->SaveAs1, {{"Icon (*.ico)"}, {"Bitmap (*.bmp)"}, {"GIF (*.gif)"}, {"JPEG (*.jpg)"},
+    expectEntries(main->menu("SaveAs1"), {{"Icon (*.ico)"}, {"Bitmap (*.bmp)"}, {"GIF (*.gif)"}, {"JPEG (*.jpg)"},
                                   {"PNG (*.png)"}, {"-"}, {"Save Options..."}});
-    expectEntries(main->CaptureImagesAs1,
+    expectEntries(main->menu("CaptureImagesAs1"),
                   {{"Monochrome", "", "", true, true, false},
                    {"16 colors (4-bit)", "Create 4-bit, 16 color images", "", true, true, false},
                    {"256 colors (8-bit)", "Create 8-bit, 256 color images", "", true, true, false},
                    {"Highest (best quality)", "Use the best quality possible", "", true, true, true}});
-    expectEntries(main->CreateDuplicateAs1, {{"Monochrome"}, {"16 colors (4-bit)"}, {"256 colors (8-bit)"}});
+    expectEntries(main->menu("CreateDuplicateAs1"), {{"Monochrome"}, {"16 colors (4-bit)"}, {"256 colors (8-bit)"}});
 }
 
 TEST_F(MainWindow, ColourDepthItemsAreOneRadioGroup)
 {
-    main->N16colors1->trigger();
-    EXPECT_TRUE(main->N16colors1->isChecked());
-    EXPECT_FALSE(main->HighestPossible1->isChecked());
-    main->Monochrome1->trigger();
-    EXPECT_FALSE(main->N16colors1->isChecked());
-    main->Include1->trigger();
-    main->Autosize1->trigger();
-    EXPECT_TRUE(main->Include1->isChecked());
-    EXPECT_FALSE(main->Autosize1->isChecked());
+    main->item("N16colors1")->trigger();
+    EXPECT_TRUE(main->item("N16colors1")->isChecked());
+    EXPECT_FALSE(main->item("HighestPossible1")->isChecked());
+    main->item("Monochrome1")->trigger();
+    EXPECT_FALSE(main->item("N16colors1")->isChecked());
+    main->item("Include1")->trigger();
+    main->item("Autosize1")->trigger();
+    EXPECT_TRUE(main->item("Include1")->isChecked());
+    EXPECT_FALSE(main->item("Autosize1")->isChecked());
 }
 
 TEST_F(MainWindow, ToolBarPositionsAndHints)
@@ -129,7 +129,7 @@ TEST_F(MainWindow, ToolBarPositionsAndHints)
         {"-", "", "", true},
         {"Helpb", "About", "About this program", true},
     };
-    const QList<QAction *> actions = main->TB->actions();
+    const QList<QAction *> actions = main->toolBar()->actions();
     ASSERT_EQ(actions.size(), 15);
     for (int i = 0; i < 15; ++i) {
         SCOPED_TRACE(i);
@@ -146,6 +146,14 @@ TEST_F(MainWindow, ToolBarPositionsAndHints)
     }
 }
 
+TEST_F(MainWindow, AnItemOrMenuThatIsNotThereIsAProgrammingError)
+{
+    EXPECT_THROW(main->item("Open"), std::logic_error);
+    EXPECT_THROW(main->item("File1"), std::logic_error); // a menu of the bar is not an item
+    EXPECT_THROW(main->menu("Open1"), std::logic_error);
+    EXPECT_EQ(main->menu("SaveAs1")->menuAction()->objectName(), QStringLiteral("SaveAs1"));
+}
+
 TEST_F(MainWindow, WindowStatusPanelsAndHints)
 {
     EXPECT_EQ(main->windowTitle(), QStringLiteral("Kaptiv v1.0 BETA"));
@@ -153,20 +161,20 @@ TEST_F(MainWindow, WindowStatusPanelsAndHints)
     EXPECT_GE(main->infoPanels[0]->width(), 270);
     EXPECT_EQ(main->infoPanels[1]->width(), 50);
 
-    main->GrabRectangle->showStatusText(main->menuBar());
+    main->item("GrabRectangle")->showStatusText(main->menuBar());
     EXPECT_EQ(main->infoPanels[0]->text(), QStringLiteral("Capture a rectangular area"));
-    main->screenb->showStatusText(main->TB);
+    main->item("screenb")->showStatusText(main->toolBar());
     EXPECT_EQ(main->infoPanels[0]->text(), QStringLiteral("Capture the entire screen to an image"));
 }
 
 TEST_F(MainWindow, CaptionsCountTheOpenImageWindows)
 {
-    main->GrabScreenClick(main->GrabScreen);
-    main->GrabScreenClick(main->screenb);
+    main->GrabScreenClick(main->item("GrabScreen"));
+    main->GrabScreenClick(main->item("screenb"));
     EXPECT_EQ(captions(), (QStringList{"Untitled2", "Untitled1"}));
     main->imageWindows().last()->close(); // Untitled1
     settle();
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     EXPECT_EQ(captions(), (QStringList{"Untitled2", "Untitled2"}));
 }
 
@@ -178,16 +186,16 @@ TEST_F(MainWindow, GrabScreenGivesTheScreenAtEachDepthWithItsDescription)
         int depth;
         int colors;
     } cases[] = {
-        {main->Monochrome1, 24, 1, 2},         {main->N16colors1, 24, 4, 16},
-        {main->N256colors1, 24, 8, 256},       {main->HighestPossible1, 24, 24, 16777216},
-        {main->HighestPossible1, 16, 16, 65536},
+        {main->item("Monochrome1"), 24, 1, 2},         {main->item("N16colors1"), 24, 4, 16},
+        {main->item("N256colors1"), 24, 8, 256},       {main->item("HighestPossible1"), 24, 24, 16777216},
+        {main->item("HighestPossible1"), 16, 16, 65536},
     };
     for (const Case &c : cases) {
         fake.depth = c.displayDepth;
         fake.screen = positionalScreen(640, 480).convertToFormat(c.displayDepth == 16 ? QImage::Format_RGB16
                                                                                       : QImage::Format_RGB32);
         c.item->trigger();
-        main->GrabScreenClick(main->GrabScreen);
+        main->GrabScreenClick(main->item("GrabScreen"));
         TImagefrm *window = active();
         ASSERT_NE(window, nullptr);
         EXPECT_EQ(window->Image->picture().depth(), c.depth);
@@ -206,8 +214,8 @@ TEST_F(MainWindow, GrabScreenGivesTheScreenAtEachDepthWithItsDescription)
 TEST_F(MainWindow, MonochromeOfAScreenWithoutWhiteIsAllBlack)
 {
     fake.screen.fill(qRgb(250, 250, 250));
-    main->Monochrome1->trigger();
-    main->GrabScreenClick(main->GrabScreen);
+    main->item("Monochrome1")->trigger();
+    main->GrabScreenClick(main->item("GrabScreen"));
     const QImage &picture = active()->Image->picture().image();
     for (int y = 0; y < picture.height(); y += 7)
         for (int x = 0; x < picture.width(); x += 7)
@@ -222,10 +230,10 @@ TEST_F(MainWindow, IncludeCursorStampsTheCursorAtThePointer)
     fake.cursor.image.fill(qRgb(0, 0, 255));
     fake.cursor.hotSpot = {1, 1};
     fake.pointer = {100, 50};
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     EXPECT_EQ(active()->Image->picture().image().pixel(100, 50), qRgb(255, 255, 255));
-    main->Include1->trigger();
-    main->GrabScreenClick(main->GrabScreen);
+    main->item("Include1")->trigger();
+    main->GrabScreenClick(main->item("GrabScreen"));
     const QImage &stamped = active()->Image->picture().image();
     EXPECT_EQ(stamped.pixel(100, 50), qRgb(0, 0, 255)); // top-left at the pointer, hot spot ignored
     EXPECT_EQ(stamped.pixel(102, 52), qRgb(0, 0, 255));
@@ -240,10 +248,10 @@ TEST_F(MainWindow, ActiveWindowTakesItsFrameOrClientArea)
         QAction *sender;
         ScreenRect rect;
     } cases[] = {
-        {main->GrabActiveWindow1, {100, 50, 300, 200}},
-        {main->activeb, {100, 50, 300, 200}},
-        {main->GrabActiveWindowClient1, {104, 70, 296, 196}},
-        {main->AWClientb, {104, 70, 296, 196}},
+        {main->item("GrabActiveWindow1"), {100, 50, 300, 200}},
+        {main->item("activeb"), {100, 50, 300, 200}},
+        {main->item("GrabActiveWindowClient1"), {104, 70, 296, 196}},
+        {main->item("AWClientb"), {104, 70, 296, 196}},
     };
     for (const Case &c : cases) {
         main->GrabActiveWindow1Click(c.sender);
@@ -263,9 +271,9 @@ TEST_F(MainWindow, ActiveClientCursorIsPlacedRelativeToTheClientArea)
     fake.foreground = fake.addWindow({100, 50, 300, 200}, {104, 70, 296, 196});
     fake.cursor.image = QImage(4, 4, QImage::Format_ARGB32_Premultiplied);
     fake.cursor.image.fill(qRgb(255, 0, 0));
-    main->Include1->trigger();
+    main->item("Include1")->trigger();
     fake.pointer = {102, 68}; // two pixels up and left of the client area: partly clipped
-    main->GrabActiveWindow1Click(main->AWClientb);
+    main->GrabActiveWindow1Click(main->item("AWClientb"));
     const QImage picture = active()->Image->picture().image();
     EXPECT_EQ(picture.pixel(0, 0), qRgb(255, 0, 0));
     EXPECT_EQ(picture.pixel(1, 1), qRgb(255, 0, 0));
@@ -284,7 +292,7 @@ TEST_F(MainWindow, NoActiveWindowIsReportedAndCreatesNothing)
     for (const auto &c : cases) {
         fake.foreground = c.foreground;
         dialogs.shown.clear();
-        main->GrabActiveWindow1->trigger();
+        main->item("GrabActiveWindow1")->trigger();
         settle();
         ASSERT_EQ(dialogs.shown.size(), 1u) << c.what;
         EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("There is currently no active window.")) << c.what;
@@ -299,7 +307,7 @@ TEST_F(MainWindow, ARaisedErrorIsShownAndTheProgramGoesOn)
 {
     config().Delay->setText(QString());
     config().hideprog->setChecked(true);
-    main->screenb->trigger(); // as the user starts it: through the command's own catch point
+    main->item("screenb")->trigger(); // as the user starts it: through the command's own catch point
     settle();
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("'' is not a valid integer value"));
@@ -308,7 +316,7 @@ TEST_F(MainWindow, ARaisedErrorIsShownAndTheProgramGoesOn)
     EXPECT_FALSE(main->CaptureBitmap.has_value());
 
     config().Delay->setText(QStringLiteral("0"));
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     EXPECT_EQ(captions(), QStringList{"Untitled1"});
 }
 
@@ -332,9 +340,9 @@ TEST_F(MainWindow, HideProgramHidesDuringTheGrabOnly)
     ScopedFakeDesktop use(watching);
     for (bool hide : {true, false}) {
         config().hideprog->setChecked(hide);
-        main->GrabScreenClick(main->GrabScreen);
+        main->GrabScreenClick(main->item("GrabScreen"));
         EXPECT_TRUE(main->isVisible());
-        main->GrabActiveWindow1Click(main->GrabActiveWindow1);
+        main->GrabActiveWindow1Click(main->item("GrabActiveWindow1"));
         EXPECT_TRUE(main->isVisible());
     }
     EXPECT_EQ(watching.visibleAtGrab, (std::vector<bool>{false, false, true, true}));
@@ -343,11 +351,11 @@ TEST_F(MainWindow, HideProgramHidesDuringTheGrabOnly)
 
 TEST_F(MainWindow, AutosizeFitsTheWindowToThePicture)
 {
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     EXPECT_EQ(active()->widget()->size(), QSize(640, 480));
-    main->Autosize1->trigger();
+    main->item("Autosize1")->trigger();
     fake.screen = positionalScreen(50, 40);
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     EXPECT_NE(active()->widget()->size(), QSize(50, 40));
 }
 
@@ -355,7 +363,7 @@ TEST_F(MainWindow, AWindowMadeWhileHiddenShowsThePicturesTopLeft)
 {
     config().hideprog->setChecked(true);
     fake.screen = positionalScreen(1600, 900); // far larger than the document area
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     settle();
     EXPECT_EQ(active()->pos(), QPoint(0, 0));
     EXPECT_EQ(active()->widget()->size(), QSize(1600, 900));
@@ -367,13 +375,13 @@ TEST_F(MainWindow, PrintAndCopyFollowTheImageWindowsWhenShown)
     for (bool withImage : {false, true}) {
         SCOPED_TRACE(withImage);
         if (withImage)
-            main->GrabScreenClick(main->GrabScreen);
+            main->GrabScreenClick(main->item("GrabScreen"));
         main->hide();
-        main->printb->setEnabled(!withImage);
-        main->copyb->setEnabled(!withImage);
+        main->item("printb")->setEnabled(!withImage);
+        main->item("copyb")->setEnabled(!withImage);
         main->show();
-        EXPECT_EQ(main->printb->isEnabled(), withImage);
-        EXPECT_EQ(main->copyb->isEnabled(), withImage);
+        EXPECT_EQ(main->item("printb")->isEnabled(), withImage);
+        EXPECT_EQ(main->item("copyb")->isEnabled(), withImage);
     }
 }
 

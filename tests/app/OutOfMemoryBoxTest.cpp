@@ -23,7 +23,7 @@ TEST_F(OutOfMemoryBox, AFailedAllocationIsReportedAndTheProgramGoesOn)
         ~Restore() { setDesktopForTesting(&fake); }
     } restore{fake};
     setDesktopForTesting(&exhausted);
-    main->screenb->trigger();
+    main->item("screenb")->trigger();
     settle();
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("Out of memory: the command was stopped."));

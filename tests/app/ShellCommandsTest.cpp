@@ -16,7 +16,7 @@ TEST_F(ShellCommands, DuplicatesHoldOnlyTheirTableColoursAndLeaveTheSourceAlone)
 {
     fake.screen = positionalScreen(640, 480);
     fake.screen.setPixel(10, 10, qRgb(255, 255, 255)); // the one white pixel of a screen without white
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     TImagefrm *source = active();
     const QImage sourcePixels = source->Image->picture().image();
     struct Case {
@@ -25,9 +25,9 @@ TEST_F(ShellCommands, DuplicatesHoldOnlyTheirTableColoursAndLeaveTheSourceAlone)
         int colours;
         QRgb at11x10; // the nearest table colour to (11, 10, 21)
     } cases[] = {
-        {main->Monochrome2, monochromeColors(), 2, qRgb(0, 0, 0)},
-        {main->N16colors2, vgaColors(), 16, qRgb(0, 0, 0)},
-        {main->N256colors2, halftoneColors(), 256, qRgb(11, 11, 11)},
+        {main->item("Monochrome2"), monochromeColors(), 2, qRgb(0, 0, 0)},
+        {main->item("N16colors2"), vgaColors(), 16, qRgb(0, 0, 0)},
+        {main->item("N256colors2"), halftoneColors(), 256, qRgb(11, 11, 11)},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.item->text().toStdString());
@@ -53,7 +53,7 @@ TEST_F(ShellCommands, DuplicatesHoldOnlyTheirTableColoursAndLeaveTheSourceAlone)
 TEST_F(ShellCommands, AWindowWiderThanTheAreaShowsItsCaptionWhereTheAreaShowsIt)
 {
     fake.screen = positionalScreen(1900, 120);
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     TImagefrm *window = active();
     window->move(0, 0);
     const int visibleWidth = main->mdi->viewport()->width();
@@ -89,7 +89,7 @@ TEST_F(ShellCommands, AboutIsCentredOverTheMainWindowWithItsLinksDrawnAsLinksAnd
         dialog.findChild<QPushButton *>(QStringLiteral("OKButton"))->click();
         return dialog.result();
     };
-    main->Helpb->trigger();
+    main->item("Helpb")->trigger();
     EXPECT_EQ(dialogs.modalRuns, 1);
     EXPECT_EQ(about.result(), 1) << "OK ends it with the modal result OK";
     const QRect m = main->frameGeometry();

@@ -13,8 +13,8 @@ using StartCapture = AppFixture;
 TEST_F(StartCapture, EachKindNamesItsMenuItemAndOnlyThoseOffered)
 {
     const std::pair<const char *, QAction *> offered[] = {
-        {"screen", main->GrabScreen},      {"rectangle", main->GrabRectangle}, {"window", main->GrabWindow},
-        {"custom-region", main->CustomRegion1}, {"client-area", main->Client},
+        {"screen", main->item("GrabScreen")},      {"rectangle", main->item("GrabRectangle")}, {"window", main->item("GrabWindow")},
+        {"custom-region", main->item("CustomRegion1")}, {"client-area", main->item("Client")},
     };
     for (const auto &[kind, item] : offered) {
         const std::optional<int> index = startCaptureItem(QString::fromLatin1(kind));

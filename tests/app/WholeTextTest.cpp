@@ -156,7 +156,7 @@ TEST_F(WholeText, EveryWindowShowsEveryTextWhole)
         // description of a capture of a large screen whole in its status bar.
         if (scale == 1.0) {
             fake.screen = positionalScreen(1920, 1080);
-            main->GrabScreenClick(main->GrabScreen);
+            main->GrabScreenClick(main->item("GrabScreen"));
             main->DisplayHint(active()->hint());
             EXPECT_GT(expectWholeTextsOnEveryPage(*main, state), 0);
         }

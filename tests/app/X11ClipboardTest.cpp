@@ -59,11 +59,11 @@ protected:
     bool pasteEnabledWhenEditOpens()
     {
         EXPECT_TRUE(pressOn(*main, QStringLiteral("alt+e")));
-        EXPECT_TRUE(waitUntil([&] { return main->Edit1->isVisible(); }));
-        const bool enabled = main->Paste1->isEnabled();
-        EXPECT_EQ(main->pasteb->isEnabled(), enabled);
+        EXPECT_TRUE(waitUntil([&] { return main->menu("Edit1")->isVisible(); }));
+        const bool enabled = main->item("Paste1")->isEnabled();
+        EXPECT_EQ(main->item("pasteb")->isEnabled(), enabled);
         xdotool({QStringLiteral("key"), QStringLiteral("Escape"), QStringLiteral("Escape")});
-        EXPECT_TRUE(waitUntil([&] { return !main->Edit1->isVisible(); }));
+        EXPECT_TRUE(waitUntil([&] { return !main->menu("Edit1")->isVisible(); }));
         return enabled;
     }
 
@@ -72,14 +72,14 @@ protected:
 
 TEST_F(ClipboardOnX11, ACopiedCaptureReachesAnotherProgramAsPngAndBmpWithTheSamePixels)
 {
-    const std::pair<QAction *, const char *> cases[] = {{main->HighestPossible1, "image/png"},
-                                                        {main->HighestPossible1, "image/bmp"},
-                                                        {main->N16colors1, "image/png"},
-                                                        {main->Monochrome1, "image/bmp"}};
+    const std::pair<QAction *, const char *> cases[] = {{main->item("HighestPossible1"), "image/png"},
+                                                        {main->item("HighestPossible1"), "image/bmp"},
+                                                        {main->item("N16colors1"), "image/png"},
+                                                        {main->item("Monochrome1"), "image/bmp"}};
     for (auto [depth, target] : cases) {
         SCOPED_TRACE(::testing::Message() << depth->text().toStdString() << " as " << target);
         depth->trigger();
-        main->GrabScreenClick(main->GrabScreen);
+        main->GrabScreenClick(main->item("GrabScreen"));
         ASSERT_TRUE(pressOn(*main, QStringLiteral("ctrl+c")));
         ASSERT_TRUE(waitUntil([&] { return xclipOut(QStringLiteral("TARGETS")).contains(target); }));
         EXPECT_EQ(rgb(QImage::fromData(xclipOut(QString::fromLatin1(target)))), active()->Image->picture().toRgb32());
@@ -92,7 +92,7 @@ TEST_F(ClipboardOnX11, APictureAnotherProgramOffersPastesAsANewUntitledWindow)
     const QRgb colours[] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF, 0xFF0A141E, 0xFFC86433};
     for (int i = 0; i < 6; ++i)
         picture.setPixel(i % 3, i / 3, colours[i]);
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     for (auto [target, format] : {std::pair{"image/png", "PNG"}, {"image/bmp", "BMP"}, {"image/x-portable-pixmap", "PPM"}}) {
         SCOPED_TRACE(target);
         QByteArray bytes;
@@ -111,12 +111,12 @@ TEST_F(ClipboardOnX11, APictureAnotherProgramOffersPastesAsANewUntitledWindow)
 
 TEST_F(ClipboardOnX11, WithoutAPictureOnTheClipboardPasteSaysSoAndMakesNoWindow)
 {
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     xclipOwns(QStringLiteral("text/plain"), "not a picture");
     // The tool button, still enabled from start-up, clicked as the user does.
-    const QWidget *button = main->TB->widgetForAction(main->pasteb);
+    const QWidget *button = main->toolBar()->widgetForAction(main->item("pasteb"));
     const QPoint at = button->mapToGlobal(button->rect().center());
-    ASSERT_TRUE(main->pasteb->isEnabled());
+    ASSERT_TRUE(main->item("pasteb")->isEnabled());
     xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()), QStringLiteral("click"),
              QStringLiteral("1")});
     ASSERT_TRUE(waitUntil([&] { return dialogs.shown.size() == 1; }));
@@ -129,23 +129,23 @@ TEST_F(ClipboardOnX11, WithoutAPictureOnTheClipboardPasteSaysSoAndMakesNoWindow)
     // Clear Clipboard empties it for every program: the one that held a picture lets go.
     xclipOwns(QStringLiteral("image/png"), "a picture for all the test knows");
     ASSERT_TRUE(pressOn(*main, QStringLiteral("alt+e")));
-    ASSERT_TRUE(waitUntil([&] { return main->Edit1->isVisible(); }));
+    ASSERT_TRUE(waitUntil([&] { return main->menu("Edit1")->isVisible(); }));
     xdotool({QStringLiteral("key"), QStringLiteral("r")});
     EXPECT_TRUE(waitUntil([&] { return owner_.state() == QProcess::NotRunning; })) << "xclip still holds it";
-    EXPECT_FALSE(main->pasteb->isEnabled());
+    EXPECT_FALSE(main->item("pasteb")->isEnabled());
     int status = 0;
     xclipOut(QStringLiteral("image/png"), &status);
     EXPECT_NE(status, 0) << "the clipboard still held a picture";
 
     // A copy in Kaptiv puts one there again.
     ASSERT_TRUE(pressOn(*main, QStringLiteral("ctrl+c")));
-    EXPECT_TRUE(waitUntil([&] { return main->pasteb->isEnabled(); }));
+    EXPECT_TRUE(waitUntil([&] { return main->item("pasteb")->isEnabled(); }));
     EXPECT_TRUE(pasteEnabledWhenEditOpens());
 }
 
 TEST_F(ClipboardOnX11, AnOwnerThatNeverSendsItsPicturesIsGivenUpWithinFiveSecondsAndTheWindowStaysAlive)
 {
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     const struct Case {
         const char *owner;
         QStringList arguments;
@@ -162,7 +162,7 @@ TEST_F(ClipboardOnX11, AnOwnerThatNeverSendsItsPicturesIsGivenUpWithinFiveSecond
         hostile.start(QStringLiteral(KAPTIV_HOSTILE_OWNER), c.arguments);
         ASSERT_TRUE(waitUntil([&] { return hostile.canReadLine(); })) << "the owner never took the clipboard";
         ASSERT_EQ(hostile.readLine(), QByteArray("owner\n"));
-        ASSERT_TRUE(main->Paste1->isEnabled()) << "from start-up, or from the Edit menu's last look";
+        ASSERT_TRUE(main->item("Paste1")->isEnabled()) << "from start-up, or from the Edit menu's last look";
 
         // The window goes on handling events while Paste waits: a timer keeps ticking.
         int ticks = 0;

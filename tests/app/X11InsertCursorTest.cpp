@@ -18,7 +18,7 @@ TEST_F(InsertCursorOnX11, ThePointerStaysInTheWindowUntilTheStampOrTheWindowClos
     QApplication::setQuitOnLastWindowClosed(false);
     fake.screen = QImage(120, 90, QImage::Format_RGB32);
     fake.screen.fill(Qt::white);
-    main->GrabScreenClick(main->GrabScreen); // a known picture, from the scripted screen
+    main->GrabScreenClick(main->item("GrabScreen")); // a known picture, from the scripted screen
     setDesktopForTesting(nullptr);           // and from now on the real pointer
     main->show();
     xdotool({"windowactivate", "--sync", QString::number(main->winId())});

@@ -15,7 +15,7 @@ protected:
         // Closing the main window ends the program; the test's process stays to look at the result.
         QApplication::setQuitOnLastWindowClosed(false);
         for (int i = 0; i < 3; ++i)
-            main->GrabScreenClick(main->GrabScreen);
+            main->GrabScreenClick(main->item("GrabScreen"));
     }
     void TearDown() override { QApplication::setQuitOnLastWindowClosed(true); }
 };

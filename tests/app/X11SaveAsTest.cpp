@@ -57,8 +57,8 @@ TEST_F(SaveAsOnX11, ACaptureSavedThroughTheFileDialogIsWhatTheFileHolds)
     QTemporaryDir dir;
     dialogs.realFileDialogs = true;
     fake.screen = positionalScreen(640, 480);
-    main->N256colors1->trigger();
-    main->GrabScreenClick(main->GrabScreen);
+    main->item("N256colors1")->trigger();
+    main->GrabScreenClick(main->item("GrabScreen"));
     const QImage captured = rgb(active()->Image->picture());
 
     struct Case {
@@ -66,8 +66,8 @@ TEST_F(SaveAsOnX11, ACaptureSavedThroughTheFileDialogIsWhatTheFileHolds)
         const char *typed, *written;
         std::function<QImage(const QString &)> read;
     } cases[] = {
-        {main->PNGpng1, "shot", "shot.png", [](const QString &path) { return rgb(loadPng(path)); }},
-        {main->GIFgif1, "anim", "anim.gif",
+        {main->item("PNGpng1"), "shot", "shot.png", [](const QString &path) { return rgb(loadPng(path)); }},
+        {main->item("GIFgif1"), "anim", "anim.gif",
          [](const QString &path) {
              GifAnimation gif = loadGifAnimation(path);
              return gif.FirstFrameBitmap() ? rgb(*gif.FirstFrameBitmap()) : QImage();
@@ -88,10 +88,10 @@ TEST_F(SaveAsOnX11, ACaptureSavedThroughTheFileDialogIsWhatTheFileHolds)
 TEST_F(SaveAsOnX11, AFailedSaveIntoProcLeavesTheNextSaveAsInTheHomeFolder)
 {
     dialogs.realFileDialogs = true;
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     {
         TypeIntoFileDialog user(QStringLiteral("/proc/x.bmp"));
-        main->Bitmapbmp1->trigger();
+        main->item("Bitmapbmp1")->trigger();
         ASSERT_TRUE(user.typed()) << "the file dialog never came up";
     }
     ASSERT_EQ(dialogs.shown.size(), 1u);
@@ -103,7 +103,7 @@ TEST_F(SaveAsOnX11, AFailedSaveIntoProcLeavesTheNextSaveAsInTheHomeFolder)
     const QString saved = QDir(home).filePath(QStringLiteral("after-proc.bmp"));
     QFile::remove(saved);
     TypeIntoFileDialog user(QStringLiteral("after-proc"));
-    main->Bitmapbmp1->trigger();
+    main->item("Bitmapbmp1")->trigger();
     ASSERT_TRUE(user.typed()) << "the file dialog never came up";
     EXPECT_EQ(user.openedIn, home);
     EXPECT_EQ(user.offered, QString());

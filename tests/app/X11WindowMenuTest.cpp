@@ -17,7 +17,7 @@ protected:
     void capture(int count)
     {
         for (int i = 0; i < count; ++i)
-            main->GrabScreenClick(main->GrabScreen);
+            main->GrabScreenClick(main->item("GrabScreen"));
     }
     // Opens a menu of the menu bar by its Alt key and waits until it shows.
     void openMenu(const char *altKey, QMenu *menu)
@@ -35,11 +35,11 @@ protected:
     // and leaves the menu open: then it is closed again and false returned.
     bool chooseFromWindowMenu(const char *letter, bool expectEnabled = true)
     {
-        openMenu("alt+w", main->Window1);
+        openMenu("alt+w", main->menu("Window1"));
         xdotool({QStringLiteral("key"), QString::fromLatin1(letter)});
-        const bool chosen = waitUntil([&] { return !main->Window1->isVisible(); }, expectEnabled ? 10000 : 500);
+        const bool chosen = waitUntil([&] { return !main->menu("Window1")->isVisible(); }, expectEnabled ? 10000 : 500);
         if (!chosen)
-            closeMenu(main->Window1);
+            closeMenu(main->menu("Window1"));
         settle();
         return chosen;
     }
@@ -51,19 +51,19 @@ TEST_F(WindowMenuOnX11, MenusEnableTheirEntriesFromTheNumberOfImageWindows)
     for (int count = 0; count < 3; ++count) {
         SCOPED_TRACE(::testing::Message() << count << " image windows");
         capture(count == 0 ? 0 : 1);
-        openMenu("alt+f", main->File1);
-        EXPECT_EQ(main->SaveAs1->menuAction()->isEnabled(), count >= 1);
-        EXPECT_EQ(main->Print1->isEnabled(), count >= 1);
-        closeMenu(main->File1);
-        openMenu("alt+o", main->Options2);
-        EXPECT_EQ(main->CreateAnimatedGIF1->isEnabled(), count >= 2);
-        EXPECT_EQ(main->CreateDuplicateAs1->menuAction()->isEnabled(), count >= 1);
-        EXPECT_EQ(main->Insertcursorinimage1->isEnabled(), count >= 1);
-        closeMenu(main->Options2);
-        openMenu("alt+w", main->Window1);
-        for (QAction *entry : {main->Cascae1, main->Tile1, main->ArrangeIcons1, main->MinimizeAll1, main->CloseAll})
+        openMenu("alt+f", main->menu("File1"));
+        EXPECT_EQ(main->menu("SaveAs1")->menuAction()->isEnabled(), count >= 1);
+        EXPECT_EQ(main->item("Print1")->isEnabled(), count >= 1);
+        closeMenu(main->menu("File1"));
+        openMenu("alt+o", main->menu("Options2"));
+        EXPECT_EQ(main->item("CreateAnimatedGIF1")->isEnabled(), count >= 2);
+        EXPECT_EQ(main->menu("CreateDuplicateAs1")->menuAction()->isEnabled(), count >= 1);
+        EXPECT_EQ(main->item("Insertcursorinimage1")->isEnabled(), count >= 1);
+        closeMenu(main->menu("Options2"));
+        openMenu("alt+w", main->menu("Window1"));
+        for (QAction *entry : {main->item("Cascae1"), main->item("Tile1"), main->item("ArrangeIcons1"), main->item("MinimizeAll1"), main->item("CloseAll")})
             EXPECT_EQ(entry->isEnabled(), count >= 1) << entry->text().toStdString();
-        closeMenu(main->Window1);
+        closeMenu(main->menu("Window1"));
     }
 }
 
@@ -91,7 +91,7 @@ TEST_F(WindowMenuOnX11, CloseAllAsksOnceWhateverTheConfirmSettingAndNoKeepsEvery
         EXPECT_EQ(dialogs.shown[0].caption, QStringLiteral("Confirmation"));
         EXPECT_FALSE(main->ClosingAll);
     }
-    EXPECT_FALSE(main->Copy1->isEnabled());
+    EXPECT_FALSE(main->item("Copy1")->isEnabled());
 }
 
 TEST_F(WindowMenuOnX11, ExitWithUnsavedImagesEndsTheProgramWithoutAQuestion)

@@ -239,7 +239,7 @@ TEST_F(X11_WINDOW_PLACEMENT, TileFillsTheAreaWithoutScrollBarsUntilEvenAGridsCel
         SCOPED_TRACE(::testing::Message() << c.windows << " windows");
         for (; made < c.windows; ++made)
             capture(solid(50, 40, qRgb(made, 0, 0)));
-        main->Tile1->trigger();
+        main->item("Tile1")->trigger();
         settle();
         QRegion covered;
         for (TImagefrm *window : main->imageWindows()) {
@@ -277,7 +277,7 @@ public:
 TEST_F(X11_WINDOW_PLACEMENT, InsertCursorReachesThePicturesFirstPixelWithItsCoordinatesInSight)
 {
     fake.screen = solid(60, 40, qRgb(255, 255, 255));
-    main->GrabScreenClick(main->GrabScreen);
+    main->GrabScreenClick(main->item("GrabScreen"));
     QPointer<TImagefrm> window = active();
     // A file's caption is its whole path; its window as narrow as the window allows.
     window->setCaption(QStringLiteral("/home/someone/pictures/from-the-first-morning/shot.bmp"));

@@ -72,22 +72,22 @@ TEST_F(AreaCaptureTest, EachCommandSetsAndResetsTheModeFlags)
 {
     struct Case {
         const char *what;
-        QAction *TScreenfrm::*action;
+        const char *action;
         Flags before, during, after;
     } cases[] = {
-        {"Grab Rectangular Area", &TScreenfrm::GrabRectangle, {false, false, false}, {true, false, false}, {true, false, false}},
-        {"its tool button", &TScreenfrm::rectb, {false, false, false}, {true, false, false}, {true, false, false}},
-        {"Grab Window", &TScreenfrm::GrabWindow, {true, false, false}, {false, false, true}, {false, false, false}},
-        {"its tool button", &TScreenfrm::wndb, {true, false, false}, {false, false, true}, {false, false, false}},
-        {"Client Area", &TScreenfrm::Client, {true, false, false}, {false, false, false}, {false, false, false}},
-        {"its tool button", &TScreenfrm::Clientb, {true, false, false}, {false, false, false}, {false, false, false}},
-        {"Custom Region after a rectangle", &TScreenfrm::CustomRegion1, {true, false, false}, {true, true, false}, {true, false, false}},
-        {"its tool button after a window", &TScreenfrm::Custb, {false, false, false}, {false, true, false}, {false, false, false}},
+        {"Grab Rectangular Area", "GrabRectangle", {false, false, false}, {true, false, false}, {true, false, false}},
+        {"its tool button", "rectb", {false, false, false}, {true, false, false}, {true, false, false}},
+        {"Grab Window", "GrabWindow", {true, false, false}, {false, false, true}, {false, false, false}},
+        {"its tool button", "wndb", {true, false, false}, {false, false, true}, {false, false, false}},
+        {"Client Area", "Client", {true, false, false}, {false, false, false}, {false, false, false}},
+        {"its tool button", "Clientb", {true, false, false}, {false, false, false}, {false, false, false}},
+        {"Custom Region after a rectangle", "CustomRegion1", {true, false, false}, {true, true, false}, {true, false, false}},
+        {"its tool button after a window", "Custb", {false, false, false}, {false, true, false}, {false, false, false}},
     };
     for (const Case &c : cases) {
         main->RectangleMode = c.before.rectangle;
         main->WholeWindow = c.before.wholeWindow;
-        trigger(main->*c.action);
+        trigger(main->item(c.action));
         EXPECT_EQ(flagsDuringOverlay, c.during) << c.what;
         EXPECT_EQ(flags(), c.after) << c.what;
         EXPECT_FALSE(main->CaptureBitmap) << c.what;
@@ -100,7 +100,7 @@ TEST_F(AreaCaptureTest, ADraggedRectangleBecomesAnImageOfThatPartOfTheFrozenScre
 {
     config().hideprog->setChecked(true);
     user = [](TCapturefrm &o) { drag(o, {300, 200}, {12, 40}); };
-    trigger(main->GrabRectangle);
+    trigger(main->item("GrabRectangle"));
     EXPECT_FALSE(mainVisibleDuringOverlay);
     EXPECT_TRUE(main->isVisible());
     ASSERT_EQ(captions(), QStringList{QStringLiteral("Untitled1")});
@@ -122,7 +122,7 @@ TEST_F(AreaCaptureTest, WhatAClickOrALineGives)
     };
     for (const Case &c : cases) {
         user = c.user;
-        trigger(main->GrabRectangle);
+        trigger(main->item("GrabRectangle"));
         ASSERT_TRUE(active()) << c.what;
         EXPECT_EQ(active()->Image->size(), c.size) << c.what;
         EXPECT_TRUE(active()->hint().contains(QStringLiteral("Width: %1, Height: %2").arg(c.size.width()).arg(c.size.height())))
@@ -141,21 +141,21 @@ TEST_F(AreaCaptureTest, APickedWindowKeepsItsFullSizeWithBlackBeyondTheScreen)
     std::swap(fake.windows[0], fake.windows[1]); // the small window on top
     fake.pointer = {150, 130};
     struct Case {
-        QAction *TScreenfrm::*action;
+        const char *action;
         QPoint at;
         QRect expected;
     } cases[] = {
-        {&TScreenfrm::GrabWindow, {150, 130}, {100, 100, 100, 60}},
-        {&TScreenfrm::Client, {150, 130}, {104, 120, 92, 36}},
-        {&TScreenfrm::Client, {400, 300}, {0, 20, 640, 460}},
-        {&TScreenfrm::wndb, {400, 300}, {-4, -4, 648, 488}},
+        {"GrabWindow", {150, 130}, {100, 100, 100, 60}},
+        {"Client", {150, 130}, {104, 120, 92, 36}},
+        {"Client", {400, 300}, {0, 20, 640, 460}},
+        {"wndb", {400, 300}, {-4, -4, 648, 488}},
     };
     for (const auto &c : cases) {
         user = [&](TCapturefrm &o) {
             moveTo(o, c.at);
             QTest::mouseClick(&o, Qt::LeftButton, {}, c.at);
         };
-        trigger(main->*c.action);
+        trigger(main->item(c.action));
         EXPECT_GT(windowsListed, 0u);
         ASSERT_TRUE(active());
         const QImage got = picture();
@@ -180,7 +180,7 @@ TEST_F(AreaCaptureTest, ACustomRegionHasTheDialogsSizeFromTheFramesCorner)
         moveTo(o, {300, 400});
         QTest::mouseClick(&o, Qt::LeftButton, {}, {300, 400});
     };
-    trigger(main->CustomRegion1);
+    trigger(main->item("CustomRegion1"));
     EXPECT_EQ(customDialogRuns, 1);
     EXPECT_FALSE(mainVisibleDuringOverlay);
     ASSERT_TRUE(active());
@@ -190,7 +190,7 @@ TEST_F(AreaCaptureTest, ACustomRegionHasTheDialogsSizeFromTheFramesCorner)
     // The first frame hangs over the edge until the pointer moves: the part beyond is black.
     user = [](TCapturefrm &o) { QTest::mouseRelease(&o, Qt::LeftButton, {}, {630, 470}); };
     fake.pointer = {630, 470};
-    trigger(main->Custb);
+    trigger(main->item("Custb"));
     EXPECT_EQ(active()->Image->size(), QSize(100, 50));
 }
 
@@ -199,7 +199,7 @@ TEST_F(AreaCaptureTest, CancellingLeavesNothingBehind)
     config().hideprog->setChecked(true);
     // In the dialog: the main window never hides and no overlay runs.
     customAnswer = 2;
-    trigger(main->CustomRegion1);
+    trigger(main->item("CustomRegion1"));
     EXPECT_EQ(overlayRuns, 0);
     EXPECT_TRUE(main->isVisible());
     EXPECT_EQ(fake.grabs, 0);
@@ -213,7 +213,7 @@ TEST_F(AreaCaptureTest, CancellingLeavesNothingBehind)
         other.activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&other, 5000)) << "the other window never took over";
     };
-    for (QAction *action : {main->GrabRectangle, main->GrabWindow, main->CustomRegion1}) {
+    for (QAction *action : {main->item("GrabRectangle"), main->item("GrabWindow"), main->item("CustomRegion1")}) {
         customAnswer = 1;
         trigger(action);
         EXPECT_TRUE(captions().isEmpty()) << action->text().toStdString();
@@ -229,7 +229,7 @@ TEST_F(AreaCaptureTest, AnUnreadableDelayShowsTheErrorAndAbandonsTheCapture)
 {
     config().hideprog->setChecked(true);
     config().Delay->setText(QString());
-    for (QAction *action : {main->GrabRectangle, main->Clientb, main->Custb}) {
+    for (QAction *action : {main->item("GrabRectangle"), main->item("Clientb"), main->item("Custb")}) {
         QMetaObject::invokeMethod(action, &QAction::trigger, Qt::QueuedConnection); // through the catch point
         settle();
         ASSERT_FALSE(dialogs.shown.empty()) << action->text().toStdString();

@@ -149,7 +149,7 @@ TEST_F(X11_AREA_CAPTURE, ADragGivesThatPartOfTheScreen)
     const QImage expected = screenPart({12, 40, 300, 200});
     appWindows().Configfrm->hideprog->setChecked(true); // the area lies clear of the main window
     QString label;
-    runCommand(main->rectb, [&](TCapturefrm &) {
+    runCommand(main->item("rectb"), [&](TCapturefrm &) {
         xdotool(args({"mousemove", "300", "200", "mousedown", "1", "mousemove", "150", "120", "mousemove", "12", "40"}));
         settle(200);
         label = openOverlay() ? openOverlay()->Hint->text() : QString();
@@ -176,11 +176,11 @@ TEST_F(X11_AREA_CAPTURE, AClickGivesTheWholeScreenAndARightClickNothing)
 {
     X11TestWindow window(QString(), {60, 100}, quarteredPattern(200, 150));
     const QImage whole = screenPart({0, 0, screen.width(), screen.height()});
-    runCommand(main->GrabRectangle, [](TCapturefrm &) { xdotool(args({"mousemove", "400", "300", "click", "1"})); });
+    runCommand(main->item("GrabRectangle"), [](TCapturefrm &) { xdotool(args({"mousemove", "400", "300", "click", "1"})); });
     ASSERT_EQ(main->imageWindows().size(), 1);
     EXPECT_EQ(picture(), whole);
 
-    runCommand(main->GrabRectangle, [](TCapturefrm &) { xdotool(args({"mousemove", "400", "300", "click", "3"})); });
+    runCommand(main->item("GrabRectangle"), [](TCapturefrm &) { xdotool(args({"mousemove", "400", "300", "click", "3"})); });
     ASSERT_EQ(main->imageWindows().size(), 2);
     EXPECT_EQ(main->imageWindows().value(0)->Image->size(), QSize(0, 0));
     EXPECT_TRUE(main->imageWindows().value(0)->hint().contains(QStringLiteral("Width: 0, Height: 0")));
@@ -197,14 +197,14 @@ TEST_F(X11_AREA_CAPTURE, PickingAWindowOrItsClientAreaGivesTheirExactRectangles)
         xdotool(args({"mousemove", "160", "680", "click", "1"}));
     };
 
-    runCommand(main->GrabWindow, pointAtWindow);
+    runCommand(main->item("GrabWindow"), pointAtWindow);
     ASSERT_EQ(main->imageWindows().size(), 1);
     EXPECT_EQ(picture().size(), QSize(outer.width(), outer.height()));
     EXPECT_EQ(picture(), outerPixels);
     EXPECT_FALSE(main->WholeWindow);
     EXPECT_TRUE(windowLookup().entries().empty());
 
-    runCommand(main->Clientb, pointAtWindow);
+    runCommand(main->item("Clientb"), pointAtWindow);
     ASSERT_EQ(main->imageWindows().size(), 2);
     EXPECT_EQ(picture(), quarteredPattern(200, 150)) << client.Left << "," << client.Top;
 }
@@ -216,7 +216,7 @@ TEST_F(X11_AREA_CAPTURE, ACustomRegionNearTheCornerIsPulledInsideAndThePointerKe
     xdotool(args({"mousemove"}, {sw - 10, sh - 10}));
     const QImage expected = screenPart({sw - 100, sh - 50, sw, sh});
     QPoint pulled, confined;
-    runCommand(main->CustomRegion1, [&](TCapturefrm &) {
+    runCommand(main->item("CustomRegion1"), [&](TCapturefrm &) {
         pulled = desktop().cursorPos();
         xdotool(args({"mousemove"}, {sw - 2, sh - 2}));
         settle(100);
@@ -236,7 +236,7 @@ TEST_F(X11_AREA_CAPTURE, ActivatingAnotherWindowCancelsAndFreesThePointer)
     X11TestWindow window(QString(), {60, 600}, quarteredPattern(200, 150));
     regionSize = {300, 300};
     bool wasActive = false;
-    runCommand(main->Custb, [&](TCapturefrm &overlay) {
+    runCommand(main->item("Custb"), [&](TCapturefrm &overlay) {
         wasActive = overlay.isActiveWindow();
         window.activate();
         settle(300);
@@ -256,7 +256,7 @@ TEST_F(X11_AREA_CAPTURE, GrabActiveWindowWithTheProgramHiddenAndNothingElseOpenF
     for (int waited = 0; waited < 5000 && desktop().foregroundWindow() != main->winId(); waited += 50)
         settle(50);
     ASSERT_EQ(desktop().foregroundWindow(), main->winId());
-    main->GrabActiveWindow1->trigger();
+    main->item("GrabActiveWindow1")->trigger();
     settle(200);
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("There is currently no active window."));

@@ -79,7 +79,7 @@ protected:
             control->StopButton->click();
         });
         watch.start(10);
-        main->RecordAreatoGIF1->trigger();
+        main->item("RecordAreatoGIF1")->trigger();
         EXPECT_TRUE(stopped) << "the control never showed";
     }
 

@@ -81,7 +81,7 @@ TEST_F(RunningProgram, ConfigurationOpensTheDialogCentredOverTheMainWindow)
         placed = shown.pos();
         return int(mrCancel);
     };
-    main->Configuration1Click(main->Configuration1);
+    main->Configuration1Click(main->item("Configuration1"));
     EXPECT_EQ(dialogs.modalRuns, 1);
     const QRect frame = main->frameGeometry(), box = dialog.frameGeometry();
     EXPECT_EQ(placed, QPoint(frame.left() + frame.width() / 2 - box.width() / 2,
