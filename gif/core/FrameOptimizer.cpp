@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace kaptiv::gif {
 
@@ -150,6 +151,7 @@ void FrameOptimizer::Add(const GifIndexedFrame &frame)
     for (int i = 0; free < 0 && i < tableSize; ++i)
         if (!used[static_cast<std::size_t>(i)])
             free = i;
+    std::optional<Hiding> best;
     if (same > 0 && free >= 0) {
         const auto t = static_cast<std::uint8_t>(free);
         for (const Hiding hiding : {Hiding::All, Hiding::AfterOtherColour, Hiding::InsideHoles, Hiding::FewestRunsHoles,
@@ -163,9 +165,20 @@ void FrameOptimizer::Add(const GifIndexedFrame &frame)
             if (second_.size() < first_.size()) {
                 first_.swap(second_);
                 out.TransparentIndex = free;
+                best = hiding;
             }
         }
     }
+    // The way chosen, coded again with the slower coder that saves more on large frames.
+    if (best)
+        Hide(stored, colors, static_cast<std::uint8_t>(free), *best);
+    const std::span<const std::uint8_t> chosen = best ? std::span<const std::uint8_t>(holes_) : crop_;
+    GifIndexedFrame final = out;
+    final.Indices = chosen;
+    second_.clear();
+    CompressIndexedFrame(final, IndicesUpTo(chosen), second_, scratch_, true);
+    if (second_.size() < first_.size())
+        first_.swap(second_);
 
     // The screen as the frame given would leave it.
     if (disposal == 2) {

@@ -92,11 +92,12 @@ void WriteComment(std::string_view text, std::vector<std::uint8_t> &stream)
 }
 
 void CompressIndexedFrame(const GifIndexedFrame &frame, int colorCount, std::vector<std::uint8_t> &out,
-                          std::vector<std::uint8_t> &scratch)
+                          std::vector<std::uint8_t> &scratch, bool smallest)
 {
+    const auto compress = smallest ? CompressFrameSmallest : CompressFrame;
     const std::size_t pixels = static_cast<std::size_t>(frame.Width) * static_cast<std::size_t>(frame.Height);
     if (!frame.Interlaced) {
-        CompressFrame(frame.Indices.first(pixels), colorCount, out);
+        compress(frame.Indices.first(pixels), colorCount, out);
         return;
     }
     scratch.resize(pixels);
@@ -105,7 +106,7 @@ void CompressIndexedFrame(const GifIndexedFrame &frame, int colorCount, std::vec
     for (int n = 0; n < frame.Height; ++n)
         std::copy_n(frame.Indices.begin() + static_cast<std::ptrdiff_t>(rows.RowAt(n) * width), width,
                     scratch.begin() + static_cast<std::ptrdiff_t>(n * width));
-    CompressFrame(scratch, colorCount, out);
+    compress(scratch, colorCount, out);
 }
 
 GifStreamWriter::GifStreamWriter(std::vector<std::uint8_t> &out)

@@ -115,10 +115,10 @@ private:
     int sharedCount_ = 0;
 };
 
-// Appends a frame's image data (CompressFrame), its rows put in interlaced order when it is
-// interlaced; `scratch` holds the reordered copy.
+// Appends a frame's image data (CompressFrame, or CompressFrameSmallest when `smallest`), its
+// rows put in interlaced order when it is interlaced; `scratch` holds the reordered copy.
 void CompressIndexedFrame(const GifIndexedFrame &frame, int colorCount, std::vector<std::uint8_t> &out,
-                          std::vector<std::uint8_t> &scratch);
+                          std::vector<std::uint8_t> &scratch, bool smallest = false);
 
 // Fetches a frame's pixels and maps them (MapFramePixels); false for pixels that are not there.
 bool ReadFramePixels(const GifFrameInput &frame, PaletteBuilder &palette, std::span<std::uint8_t> indices,

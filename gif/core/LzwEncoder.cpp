@@ -244,6 +244,13 @@ private:
     bool homeZeroTaken_ = false;
 };
 
+// What happens when the string table fills: cleared at once (CheckEvery 0), or kept and
+// compared every CheckEvery codes with a fresh table over the next Ahead codes.
+struct FullTable {
+    std::size_t CheckEvery = 0;
+    std::size_t Ahead = 0;
+};
+
 // The codes written so far: the bit buffer, and the width the next code is written at, which grows
 // as the string table fills. A value the encoding loops keep in registers.
 struct CodeStream {
@@ -276,11 +283,14 @@ struct CodeStream {
 // through the exact table, and through the probed one only from the moment the two would differ.
 class LzwEncoder {
 public:
-    LzwEncoder(int minCodeSize, std::vector<std::uint8_t> &out)
+    LzwEncoder(int minCodeSize, std::vector<std::uint8_t> &out, FullTable full = {})
         : writer_(out), initialWidth_(minCodeSize + 1), clearCode_(1 << minCodeSize), endCode_(clearCode_ + 1),
-          firstFree_(clearCode_ + 2), stream_{writer_.Start(), initialWidth_, (1 << initialWidth_) - 1, firstFree_}
+          firstFree_(clearCode_ + 2), stream_{writer_.Start(), initialWidth_, (1 << initialWidth_) - 1, firstFree_},
+          full_(full)
     {
     }
+
+    bool Filled() const { return filled_; }
 
     void Compress(std::span<const std::uint8_t> indices)
     {
@@ -292,13 +302,17 @@ public:
             while (p != end) {
                 exact_.Clear();
                 ForgetRuns();
-                if (Encode(exact_, p, end, prefix) == Stop::NeedsProbedTable) {
+                Stop stop = Encode(exact_, p, end, prefix);
+                if (stop == Stop::NeedsProbedTable) {
                     // The pair (0, 0) waits to be added: the probed table adds it where it always has.
                     exact_.Replay(probed_);
                     unsigned slot;
                     probed_.Find(0, slot);
                     probed_.Add(slot, 0, stream_.nextFree++);
-                    Encode(probed_, p, end, prefix);
+                    if (Encode(probed_, p, end, prefix) == Stop::Full)
+                        EncodeFull(probed_, p, end, prefix);
+                } else if (stop == Stop::Full) {
+                    EncodeFull(exact_, p, end, prefix);
                 }
             }
             Put(prefix);
@@ -308,7 +322,7 @@ public:
     }
 
 private:
-    enum class Stop { End, Cleared, NeedsProbedTable };
+    enum class Stop { End, Cleared, NeedsProbedTable, Full };
 
     // Encodes from `p` until the input ends, the table fills and is cleared, or the exact table
     // must hand over. `prefix` is the code of the string matched so far. The input goes in pieces
@@ -336,8 +350,7 @@ private:
                 stream.Put(code);
                 code = c;
                 if (stream.nextFree == MaxCodes) [[unlikely]] {
-                    stream.Clear(clearCode_, initialWidth_, firstFree_);
-                    stop = Stop::Cleared;
+                    stop = ClearOrKeep(stream);
                     ++q;
                     break;
                 }
@@ -401,8 +414,7 @@ private:
             length = 1;
             if (stream.nextFree == MaxCodes) {
                 code = c;
-                stream.Clear(clearCode_, initialWidth_, firstFree_);
-                return Stop::Cleared;
+                return ClearOrKeep(stream);
             }
             if (!table.Add(slot, key, stream.nextFree)) {
                 code = c;
@@ -412,6 +424,110 @@ private:
         }
         code = runCodes[length];
         return Stop::End;
+    }
+
+    // The table has just filled, the code before written: clears it at once, or, when clearing
+    // is put off, keeps it as it is.
+    Stop ClearOrKeep(CodeStream &stream)
+    {
+        filled_ = true;
+        if (full_.CheckEvery > 0)
+            return Stop::Full;
+        stream.Clear(clearCode_, initialWidth_, firstFree_);
+        return Stop::Cleared;
+    }
+
+    // Codes go on from the full table, adding nothing, for as long as it does better than a table
+    // started afresh would: every so many codes the stretch of the next so many codes is coded
+    // both ways (only counted), and the table is cleared when the fresh one wins. A decoder adds
+    // nothing to a full table, so it reads these codes as they are meant.
+    template <class Table>
+    void EncodeFull(const Table &table, const std::uint8_t *&p, const std::uint8_t *end, int &prefix)
+    {
+        CodeStream stream = stream_;
+        int code = prefix;
+        const std::uint8_t *q = p;
+        std::size_t sinceCheck = 0;
+        bool cleared = false;
+        while (q != end && !cleared) {
+            const std::uint8_t *const pieceEnd =
+                q + std::min<std::size_t>(static_cast<std::size_t>(end - q), CodeWriter::CodesBetweenFlushes / 2);
+            for (; q != pieceEnd; ++q) {
+                const int c = *q;
+                unsigned slot;
+                if (const int found = table.Find(static_cast<std::uint32_t>(c << 12 | code), slot)) {
+                    code = found;
+                    continue;
+                }
+                stream.Put(code);
+                code = c;
+                if (++sinceCheck >= full_.CheckEvery) {
+                    sinceCheck = 0;
+                    std::size_t fullBits = 0;
+                    const std::uint8_t *const until = FullStretch(table, q, end, full_.Ahead, fullBits);
+                    if (FreshBits(q, until) < fullBits) {
+                        stream.Clear(clearCode_, initialWidth_, firstFree_);
+                        cleared = true;
+                        ++q;
+                        break;
+                    }
+                }
+            }
+            stream.bits = writer_.Flush(stream.bits);
+        }
+        p = q;
+        prefix = code;
+        stream_ = stream;
+    }
+
+    // Where `codes` codes from the full table, starting at `q`, end (or the input does), and
+    // their bits.
+    template <class Table>
+    static const std::uint8_t *FullStretch(const Table &table, const std::uint8_t *q, const std::uint8_t *end,
+                                           std::size_t codes, std::size_t &bits)
+    {
+        std::size_t made = 1;
+        int code = *q;
+        for (++q; q < end; ++q) {
+            unsigned slot;
+            if (const int found = table.Find(static_cast<std::uint32_t>(*q << 12 | code), slot)) {
+                code = found;
+            } else {
+                if (made == codes)
+                    break;
+                ++made;
+                code = *q;
+            }
+        }
+        bits = made * MaxCodeWidth;
+        return q;
+    }
+
+    // The bits of a clear code and the indices from `q` to `until` coded from a fresh table.
+    std::size_t FreshBits(const std::uint8_t *q, const std::uint8_t *until)
+    {
+        if (!trial_)
+            trial_ = std::make_unique<ExactTable>();
+        trial_->Clear();
+        std::size_t bits = MaxCodeWidth;
+        int width = initialWidth_, next = firstFree_;
+        int code = *q;
+        for (++q; q < until; ++q) {
+            unsigned slot;
+            const auto key = static_cast<std::uint32_t>(*q << 12 | code);
+            if (const int found = trial_->Find(key, slot)) {
+                code = found;
+                continue;
+            }
+            bits += static_cast<std::size_t>(width);
+            code = *q;
+            if (next < MaxCodes && trial_->Add(slot, key, next)) {
+                ++next;
+                if (next > (1 << width) - 1 && width < MaxCodeWidth)
+                    ++width;
+            }
+        }
+        return bits + static_cast<std::size_t>(width);
     }
 
     void Put(int code)
@@ -426,8 +542,11 @@ private:
     int endCode_;
     int firstFree_;
     CodeStream stream_;
+    FullTable full_;
+    bool filled_ = false;  // the table filled at least once
     ExactTable exact_;
     ProbedTable probed_;
+    std::unique_ptr<ExactTable> trial_;  // made when first needed
     // For each index, the codes of its runs of 1 .. longest, as far as found since the last clear.
     // Left uninitialised: only the rows of indices that come in runs are ever touched.
     std::unique_ptr<std::uint16_t[]> runCodes_{new std::uint16_t[256 * MaxCodes]};
@@ -438,14 +557,43 @@ private:
 
 } // namespace
 
+// The minimum code size for a table of `colorCount` colours.
+static int MinCodeSize(int colorCount)
+{
+    const int bits = ColorBits(colorCount);
+    return bits == 1 ? 2 : bits;  // 2 is the smallest GIF allows
+}
+
 void CompressFrame(std::span<const std::uint8_t> indices, int colorCount, std::vector<std::uint8_t> &out)
 {
-    int bits = ColorBits(colorCount);
-    if (bits == 1)
-        bits = 2;  // the smallest minimum code size GIF allows
+    const int bits = MinCodeSize(colorCount);
     out.push_back(static_cast<std::uint8_t>(bits));
     LzwEncoder(bits, out).Compress(indices);
     out.push_back(0);
+}
+
+void CompressFrameSmallest(std::span<const std::uint8_t> indices, int colorCount, std::vector<std::uint8_t> &out)
+{
+    const int bits = MinCodeSize(colorCount);
+    const std::size_t start = out.size();
+    out.push_back(static_cast<std::uint8_t>(bits));
+    LzwEncoder atOnce(bits, out);
+    atOnce.Compress(indices);
+    out.push_back(0);
+    if (!atOnce.Filled())
+        return;  // the table never filled: nothing to put off
+    // Settings that did well on screen recordings, large and small; which wins varies by picture.
+    static constexpr FullTable Ways[] = {{128, 1024}, {256, 256}, {512, 1024}};
+    std::vector<std::uint8_t> other;
+    for (const FullTable &way : Ways) {
+        other.assign(1, static_cast<std::uint8_t>(bits));
+        LzwEncoder(bits, other, way).Compress(indices);
+        other.push_back(0);
+        if (other.size() < out.size() - start) {
+            out.resize(start);
+            out.insert(out.end(), other.begin(), other.end());
+        }
+    }
 }
 
 } // namespace kaptiv::gif

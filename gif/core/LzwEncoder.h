@@ -10,4 +10,9 @@ namespace kaptiv::gif {
 // sub-blocks, and the terminator. `colorCount` is the size of the colour table the indices refer to.
 void CompressFrame(std::span<const std::uint8_t> indices, int colorCount, std::vector<std::uint8_t> &out);
 
+// The same indices in as few bytes as this encoder manages: when the string table fills, clearing
+// it is also put off while coding on from the full table does better, in a few ways, and the
+// smallest result is kept. Slower; what it writes decodes to the same indices.
+void CompressFrameSmallest(std::span<const std::uint8_t> indices, int colorCount, std::vector<std::uint8_t> &out);
+
 } // namespace kaptiv::gif

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <numeric>
 #include <random>
@@ -23,8 +24,9 @@ struct Code {
     bool operator==(const Code &) const = default;
 };
 
-// The codes of one image's data, with the widths a decoder reads them at.
-std::vector<Code> CodesOf(const Bytes &data)
+// The codes of one image's data, with the widths a decoder reads them at; `fromFull` counts the
+// codes read while the string table was full (a decoder adds nothing for them).
+std::vector<Code> CodesOf(const Bytes &data, std::size_t *fromFull = nullptr)
 {
     Bytes packed;
     std::size_t pos = 1;
@@ -50,6 +52,8 @@ std::vector<Code> CodesOf(const Bytes &data)
             first = true;
         } else if (first) {
             first = false;
+        } else if (next == 4096 && fromFull) {
+            ++*fromFull;
         } else if (next < 4096 && ++next == (1 << width) && width < 12) {
             ++width;
         }
@@ -144,6 +148,50 @@ TEST(LzwEncoder, OutputDecodesToTheInput)
                    std::all_of(out.data() + rows.RowAt(n) * stride + c.width, out.data() + (rows.RowAt(n) + 1) * stride,
                                [](std::uint8_t p) { return p == 0; });
         EXPECT_TRUE(same) << c.what;
+    }
+}
+
+// The slower coder keeps coding from a full table while that pays: smaller than clearing at once
+// on a screen of text, the stream decodes to the same indices, and a picture whose table never
+// fills is coded exactly as by the plain coder.
+TEST(LzwEncoder, SmallestCodesFromAFullTableWhileThatPays)
+{
+    struct Case {
+        const char *what;
+        int width, height;
+        std::vector<std::uint8_t> indices;
+        bool fills;
+    };
+    std::mt19937 random(9);
+    std::vector<std::uint8_t> noise(300 * 200);
+    for (std::uint8_t &i : noise)
+        i = static_cast<std::uint8_t>(random() % 16);
+    std::vector<Case> cases = {
+        {"screen of text", 800, 600, TextScreen(800, 600), true},
+        {"noise", 300, 200, noise, true},
+        {"small screen", 64, 40, TextScreen(64, 40), false},
+    };
+    for (const Case &c : cases) {
+        const Bytes plain = Compress(c.indices, 16);
+        Bytes smallest;
+        CompressFrameSmallest(c.indices, 16, smallest);
+        std::size_t fromFull = 0;
+        CodesOf(smallest, &fromFull);
+        if (!c.fills) {
+            EXPECT_EQ(smallest, plain) << c.what;
+        } else {
+            EXPECT_LE(smallest.size(), plain.size()) << c.what;
+        }
+        if (std::string_view(c.what) == "screen of text") {
+            EXPECT_LT(smallest.size() * 100, plain.size() * 95) << c.what << ": at least 5% smaller";
+            EXPECT_GT(fromFull, 1000u) << c.what << ": codes from the full table";
+        }
+        ZeroedBuffer out(c.indices.size());
+        RasterTarget target{c.width, c.height, false, out.data(), static_cast<std::size_t>(c.width), nullptr, 0, 0, {}};
+        std::size_t read = 0;
+        DecodeRaster(smallest, read, target);
+        EXPECT_EQ(read, smallest.size()) << c.what;
+        EXPECT_TRUE(std::equal(c.indices.begin(), c.indices.end(), out.data())) << c.what;
     }
 }
 
