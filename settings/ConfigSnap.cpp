@@ -4,6 +4,7 @@
 #include "platform/Errors.h"
 #include "platform/Registry.h"
 #include "settings/CaptureHotKeys.h"
+#include "settings/RecordingPage.h"
 #include "settings/RegSnap.h"
 
 #include <QGridLayout>
@@ -15,6 +16,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <vector>
+
 namespace kaptiv {
 
 TConfigfrm::TConfigfrm(QWidget *parent)
@@ -25,7 +28,7 @@ TConfigfrm::TConfigfrm(QWidget *parent)
       coords(new QCheckBox(QStringLiteral("Show coordinates on capture."))),
       Delay(new QLineEdit(QStringLiteral("1500"))),
       Scrn(new HotKeyEdit), rec(new HotKeyEdit), wnd(new HotKeyEdit), active(new HotKeyEdit),
-      aclient(new HotKeyEdit), cust(new HotKeyEdit), client(new HotKeyEdit),
+      aclient(new HotKeyEdit), cust(new HotKeyEdit), client(new HotKeyEdit), recording(new RecordingPage),
       Button1(new QPushButton(QStringLiteral("OK"))),
       Button2(new QPushButton(QStringLiteral("Cancel"))),
       def(new QPushButton(QStringLiteral("Defaults")))
@@ -40,6 +43,7 @@ TConfigfrm::TConfigfrm(QWidget *parent)
 
     PageControl->addTab(buildGeneralPage(), QStringLiteral("General"));
     PageControl->addTab(buildHotKeysPage(), QStringLiteral("Hot Keys"));
+    PageControl->addTab(recording, QStringLiteral("Recording"));
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(Button1);
@@ -149,16 +153,24 @@ void TConfigfrm::showEvent(QShowEvent *event)
     FormShow();
 }
 
-void TConfigfrm::FormShow() { LoadSettings(*this); }
+void TConfigfrm::FormShow()
+{
+    LoadSettings(*this);
+    recording->showSettings(loadRecordingSettings());
+}
 
 void TConfigfrm::Button1Click()
 {
-    const auto fields = hotKeyFields();
+    // The recording's keys are grabbed while a recording runs, so they must differ from the rest too.
+    const auto captureFields = hotKeyFields();
+    std::vector<HotKeyEdit *> fields(captureFields.begin(), captureFields.end());
+    fields.insert(fields.end(), {recording->stopKey, recording->pauseKey});
     for (std::size_t i = 0; i < fields.size(); ++i)
         for (std::size_t j = i + 1; j < fields.size(); ++j)
             if (fields[i]->value() != 0 && fields[i]->value() == fields[j]->value())
                 throw EHotKey(QStringLiteral("Each hot key must be unique from one another"));
     SaveSettings(*this);
+    saveRecordingSettings(recording->values());
     done(mrOk);
 }
 
@@ -167,7 +179,7 @@ void TConfigfrm::Button2Click()
     done(mrCancel);
     // Nothing typed here may stay in force after Cancel (an emptied delay would break the next
     // capture): the fields go back to what is stored.
-    LoadSettings(*this);
+    FormShow();
 }
 
 void TConfigfrm::reject() { Button2Click(); }
@@ -179,6 +191,8 @@ void TConfigfrm::defClick()
         return;
     Registry access(RegistryRoot::CurrentUser);
     WriteDefaultSettings(access, *this);
+    saveRecordingSettings(RecordingSettings{});
+    recording->showSettings(RecordingSettings{});
 }
 
 bool TConfigfrm::DelayKeyPress(const QKeyEvent &key)

@@ -20,6 +20,7 @@ class QKeyEvent;
 namespace kaptiv {
 
 class CaptureHotKeys;
+class RecordingPage;
 
 class TConfigfrm : public QDialog {
     Q_OBJECT
@@ -34,6 +35,7 @@ public:
     QLineEdit *Delay;    // refresh delay in milliseconds, as typed
     // Page "Hot Keys", in the order of the capture items.
     HotKeyEdit *Scrn, *rec, *wnd, *active, *aclient, *cust, *client;
+    RecordingPage *recording; // page "Recording", after the others
     QPushButton *Button1; // "OK"
     QPushButton *Button2; // "Cancel"
     QPushButton *def;     // "Defaults"

@@ -2,6 +2,7 @@
 // filter, and an error raised by a button while the dialog runs modally.
 #include "SettingsFixture.h"
 #include "platform/Errors.h"
+#include "settings/RecordingPage.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -36,9 +37,10 @@ TEST_F(ConfigDialog, ShowsEveryCaptionAndLabel)
 {
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Program Configuration"));
     EXPECT_EQ(form.size(), form.size().expandedTo(QSize(256, 309))); // larger only where the texts need it
-    ASSERT_EQ(form.PageControl->count(), 2);
+    ASSERT_EQ(form.PageControl->count(), 3);
     EXPECT_EQ(form.PageControl->tabText(0), QStringLiteral("General"));
     EXPECT_EQ(form.PageControl->tabText(1), QStringLiteral("Hot Keys"));
+    EXPECT_EQ(form.PageControl->tabText(2), QStringLiteral("Recording"));
     const QStringList texts = textsOf(form);
     for (const char *text : {"General Configuration", "Delay to refresh screen:", "(milli seconds)",
                              "Hot Key Configuration", "(SHIFT for None)", "Grab &Screen:", "Grab &Rectangle:",
@@ -118,6 +120,58 @@ TEST_F(ConfigDialog, AnErrorInAButtonIsShownAndTheModalDialogStaysOpen)
     EXPECT_EQ(dialogs.shown[0].text, uniqueMessage);
     EXPECT_EQ(dialogs.shown[0].caption, QStringLiteral("Kaptiv"));
     EXPECT_EQ(dialogs.shown[0].icon, MessageIcon::Error);
+}
+
+// The recording page shows what is stored, a default for each value absent or out of range,
+// stores only on OK, and its keys take part in the check that hot keys differ.
+TEST_F(ConfigDialog, RecordingPageShowsTheStoreAndWritesItOnOkOnly)
+{
+    home.writeStore("[General]\nHideprog=1\nConfirm=0\nCoords=1\nTime=1500\n[Hot%20Keys]\nScreen=24659\n"
+                    "Rectangle=24658\nWindow=24663\nActive%20Window=24647\nAW%20Client=24660\n"
+                    "Custom%20Region=24643\nClient%20Area=24641\n"
+                    "[Recording]\nFramesPerSecond=30\nIncludeCursor=1\nReduceColors=0\nMaxLength=900\n"
+                    "StopKey=70000\nPauseKey=120\n");
+    form.FormShow();
+    RecordingPage &page = *form.recording;
+    EXPECT_EQ(page.fps->value(), 30);
+    EXPECT_EQ(page.maxLength->value(), 900);
+    EXPECT_TRUE(page.cursor->isChecked());
+    EXPECT_FALSE(page.reduceColors->isChecked());
+    EXPECT_TRUE(page.dither->isChecked()) << "absent: its default";
+    EXPECT_FALSE(page.dither->isEnabled()) << "nothing is dithered without reduced colours";
+    EXPECT_EQ(page.stopKey->value(), ShortcutValue(scCtrl | scShift | 0x7B)) << "out of range: its default";
+    EXPECT_EQ(page.pauseKey->value(), ShortcutValue(0x78));
+    for (const char *caption : {"&Frames per second:", "&Maximum length:", "(seconds)", "S&top key:", "&Pause key:",
+                                "Recording Configuration"})
+        EXPECT_TRUE(textsOf(page).contains(QLatin1String(caption))) << caption;
+    EXPECT_EQ(page.reduceColors->text(), QStringLiteral("Reduce colors when needed"));
+
+    page.fps->setValue(10);
+    form.Button2Click();
+    EXPECT_EQ(page.fps->value(), 30) << "Cancel shows the stored value again";
+    EXPECT_EQ(stored(QStringLiteral("Recording/FramesPerSecond")), QStringLiteral("30"));
+
+    page.fps->setValue(10);
+    page.reduceColors->setChecked(true);
+    page.stopKey->setValue(scCtrl | scShift | 'S'); // Grab Screen's
+    EXPECT_THROW(form.Button1Click(), EHotKey);
+    EXPECT_EQ(stored(QStringLiteral("Recording/FramesPerSecond")), QStringLiteral("30")) << "nothing saved";
+    page.stopKey->setValue(0x79);
+    form.Button1Click();
+    EXPECT_EQ(form.result(), int(mrOk));
+    const RecordingSettings saved = loadRecordingSettings();
+    EXPECT_EQ(saved.framesPerSecond, 10);
+    EXPECT_EQ(saved.maxLengthSeconds, 900);
+    EXPECT_TRUE(saved.includeCursor);
+    EXPECT_TRUE(saved.reduceColors);
+    EXPECT_TRUE(saved.dither);
+    EXPECT_EQ(saved.stopKey, ShortcutValue(0x79));
+    EXPECT_EQ(saved.pauseKey, ShortcutValue(0x78));
+
+    dialogs.answers = {mrYes};
+    form.defClick();
+    EXPECT_EQ(page.fps->value(), 15);
+    EXPECT_EQ(loadRecordingSettings().stopKey, ShortcutValue(scCtrl | scShift | 0x7B)) << "Defaults stores them";
 }
 
 TEST_F(ConfigDialog, DefaultsAnsweredYesStayInForceAfterCancel)
@@ -269,6 +323,15 @@ TEST_F(ConfigDialog, OkKeepsCommentsAndLinesTheStoreDoesNotUnderstand)
                                                              "; F-keys work too\n"
                                                              "\n"
                                                              "[Elsewhere]\n"
-                                                             "Mine=keep me\n"));
+                                                             "Mine=keep me\n"
+                                                             "\n"
+                                                             "[Recording]\n"
+                                                             "FramesPerSecond=15\n"
+                                                             "IncludeCursor=0\n"
+                                                             "ReduceColors=1\n"
+                                                             "Dither=1\n"
+                                                             "MaxLength=60\n"
+                                                             "StopKey=24699\n"
+                                                             "PauseKey=24698\n"));
     EXPECT_TRUE(dialogs.shown.empty());
 }
