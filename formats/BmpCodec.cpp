@@ -8,6 +8,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace kaptiv {
@@ -119,8 +120,8 @@ void decodeRunLengths(const Reader &r, qint64 offset, int depth, QImage &image)
 
 } // namespace
 
-Bitmap decodeDib(const QByteArray &bytes, qint64 headerOffset, qint64 pixelsOffset, bool withIconMask,
-                 std::uint64_t maxPixels)
+DibLayout readDibLayout(const QByteArray &bytes, qint64 headerOffset, qint64 pixelsOffset, bool withIconMask,
+                        std::uint64_t maxPixels)
 {
     const Reader r{bytes};
     if (!r.has(headerOffset, 4))
@@ -128,111 +129,143 @@ Bitmap decodeDib(const QByteArray &bytes, qint64 headerOffset, qint64 pixelsOffs
     const quint32 headerSize = r.u32(headerOffset);
     if (headerSize < kInfoHeaderSize || !r.has(headerOffset, headerSize))
         invalid();
+    DibLayout dib;
     const qint32 width = r.s32(headerOffset + 4);
     qint32 rawHeight = r.s32(headerOffset + 8);
-    const int depth = r.u16(headerOffset + 14);
+    dib.depth = r.u16(headerOffset + 14);
     const quint32 compression = r.u32(headerOffset + 16);
-    quint32 colorsUsed = r.u32(headerOffset + 32);
+    const quint32 colorsUsed = r.u32(headerOffset + 32);
     if (withIconMask) // the height counts the colour rows and the mask rows below them
         rawHeight /= 2;
     if (width < 0 || width > 65535 || rawHeight == INT32_MIN || std::abs(rawHeight) > 65535)
         invalid();
-    const bool topDown = rawHeight < 0;
-    const int height = std::abs(rawHeight);
-    if (quint64(width) * quint64(height) > maxPixels)
+    dib.width = width;
+    dib.height = std::abs(rawHeight);
+    dib.topDown = rawHeight < 0;
+    if (quint64(dib.width) * quint64(dib.height) > maxPixels)
         invalid();
+    const int depth = dib.depth;
     if (depth != 1 && depth != 4 && depth != 8 && depth != 16 && depth != 24 && depth != 32)
         invalid();
-    const bool runLengths = (compression == kBiRle8 && depth == 8) || (compression == kBiRle4 && depth == 4);
-    if (compression != kBiRgb && !runLengths && !(compression == kBiBitfields && (depth == 16 || depth == 32)))
+    dib.runLengths = (compression == kBiRle8 && depth == 8) || (compression == kBiRle4 && depth == 4);
+    const bool bitFields = compression == kBiBitfields && (depth == 16 || depth == 32);
+    if (compression != kBiRgb && !dib.runLengths && !bitFields)
         invalid();
-    if ((runLengths && withIconMask) || (topDown && (runLengths || withIconMask)))
+    if ((dib.runLengths && withIconMask) || (dib.topDown && (dib.runLengths || withIconMask)))
         invalid();
 
-    quint32 masks[3] = {0, 0, 0};
-    qint64 tableOffset = headerOffset + headerSize;
-    if (compression == kBiBitfields) {
-        const qint64 maskOffset = headerSize >= 52 ? headerOffset + kInfoHeaderSize : tableOffset;
+    dib.tableOffset = headerOffset + headerSize;
+    if (bitFields) { // the masks end a longer header, or follow a short one
+        const qint64 maskOffset = headerSize >= 52 ? headerOffset + kInfoHeaderSize : dib.tableOffset;
         if (!r.has(maskOffset, 12))
             invalid();
         for (int i = 0; i < 3; ++i)
-            masks[i] = r.u32(maskOffset + 4 * i);
+            dib.masks[i] = r.u32(maskOffset + 4 * i);
         if (headerSize == kInfoHeaderSize)
-            tableOffset += 12;
+            dib.tableOffset += 12;
     } else if (depth == 16) {
-        masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
+        dib.masks = {0x7C00, 0x03E0, 0x001F};
     } else if (depth == 32) {
-        masks[0] = 0xFF0000, masks[1] = 0xFF00, masks[2] = 0xFF;
+        dib.masks = {0xFF0000, 0xFF00, 0xFF};
     }
-
-    const qint64 stride = rowBytes(width, depth);
     if (depth <= 8) {
-        const quint32 maxColors = 1u << depth;
-        if (colorsUsed == 0 || colorsUsed > maxColors)
-            colorsUsed = maxColors;
-        if (!r.has(tableOffset, qint64(colorsUsed) * 4))
+        const int maxColors = 1 << depth;
+        dib.tableEntries = colorsUsed == 0 || colorsUsed > quint32(maxColors) ? maxColors : int(colorsUsed);
+        if (!r.has(dib.tableOffset, qint64(dib.tableEntries) * 4))
             invalid();
-        if (pixelsOffset < 0)
-            pixelsOffset = tableOffset + qint64(colorsUsed) * 4;
-        QVector<QRgb> table(int(maxColors), qRgb(0, 0, 0));
-        for (quint32 i = 0; i < colorsUsed; ++i) {
-            const uchar *e = r.at(tableOffset + 4 * i);
-            table[int(i)] = qRgb(e[2], e[1], e[0]);
-        }
-        Bitmap bitmap = Bitmap::create(width, height, depth, table);
-        if (runLengths) {
-            decodeRunLengths(r, pixelsOffset, depth, bitmap.image());
-            return bitmap;
-        }
-        if (!r.has(pixelsOffset, stride * height))
-            invalid();
-        for (int y = 0; y < height; ++y) {
-            const uchar *row = r.at(pixelsOffset + stride * (topDown ? y : height - 1 - y));
-            uchar *out = bitmap.image().scanLine(y);
-            for (int x = 0; x < width; ++x) {
-                uchar index = depth == 8 ? row[x]
-                    : depth == 4        ? uchar((row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F)
-                                        : uchar((row[x >> 3] >> (7 - (x & 7))) & 1);
-                out[x] = index;
-            }
-        }
-        return bitmap;
     }
-    if (pixelsOffset < 0)
-        pixelsOffset = tableOffset;
-    if (!r.has(pixelsOffset, stride * height))
+    dib.pixelsOffset = pixelsOffset >= 0 ? pixelsOffset : dib.tableOffset + qint64(dib.tableEntries) * 4;
+    dib.rowBytes = rowBytes(dib.width, depth);
+    if (!dib.runLengths && !r.has(dib.pixelsOffset, dib.rowBytes * dib.height))
         invalid();
+    dib.maskOffset = dib.pixelsOffset + dib.rowBytes * dib.height;
+    dib.maskRowBytes = rowBytes(dib.width, 1);
+    return dib;
+}
 
-    const bool is565 = depth == 16 && masks[0] == 0xF800 && masks[1] == 0x07E0 && masks[2] == 0x001F;
-    Bitmap bitmap = Bitmap::create(width, height, depth);
+namespace {
+
+// The stored row that holds the picture's row `y`.
+const uchar *storedRow(const Reader &r, const DibLayout &dib, int y)
+{
+    return r.at(dib.pixelsOffset + dib.rowBytes * (dib.topDown ? y : dib.height - 1 - y));
+}
+
+QVector<QRgb> colourTable(const Reader &r, const DibLayout &dib)
+{
+    QVector<QRgb> table(1 << dib.depth, qRgb(0, 0, 0)); // entries the file leaves out are black
+    for (int i = 0; i < dib.tableEntries; ++i) {
+        const uchar *e = r.at(dib.tableOffset + 4 * i);
+        table[i] = qRgb(e[2], e[1], e[0]);
+    }
+    return table;
+}
+
+void decodeIndexedRows(const Reader &r, const DibLayout &dib, QImage &image)
+{
+    for (int y = 0; y < dib.height; ++y) {
+        const uchar *row = storedRow(r, dib, y);
+        uchar *out = image.scanLine(y);
+        for (int x = 0; x < dib.width; ++x)
+            out[x] = dib.depth == 8 ? row[x]
+                : dib.depth == 4    ? uchar((row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F)
+                                    : uchar((row[x >> 3] >> (7 - (x & 7))) & 1);
+    }
+}
+
+// 16, 24 and 32 bits. Pixels of 5-6-5 or 5-5-5 masks are kept as they are; other masks are scaled
+// to 8 bits a channel and stored at the picture's depth.
+Bitmap decodeDirectRows(const Reader &r, const DibLayout &dib)
+{
+    const std::array<quint32, 3> &masks = dib.masks;
+    const bool words565 = dib.depth == 16 && masks == std::array<quint32, 3>{0xF800, 0x07E0, 0x001F};
+    const bool words555 = dib.depth == 16 && masks == std::array<quint32, 3>{0x7C00, 0x03E0, 0x001F};
+    Bitmap bitmap = words555 ? Bitmap(allocateImage(dib.width, dib.height, QImage::Format_RGB555), 16)
+                             : Bitmap::create(dib.width, dib.height, dib.depth);
     int shifts[3], maxima[3];
     for (int i = 0; i < 3; ++i) {
         shifts[i] = shiftOf(masks[i]);
         maxima[i] = masks[i] ? int(masks[i] >> shifts[i]) : 1;
     }
-    for (int y = 0; y < height; ++y) {
-        const uchar *row = r.at(pixelsOffset + stride * (topDown ? y : height - 1 - y));
+    for (int y = 0; y < dib.height; ++y) {
+        const uchar *row = storedRow(r, dib, y);
         uchar *out = bitmap.image().scanLine(y);
-        for (int x = 0; x < width; ++x) {
-            if (depth == 24) {
+        if (words565 || words555) {
+            for (int x = 0; x < dib.width; ++x)
+                reinterpret_cast<quint16 *>(out)[x] = quint16(row[2 * x] | (row[2 * x + 1] << 8));
+            continue;
+        }
+        for (int x = 0; x < dib.width; ++x) {
+            if (dib.depth == 24) {
                 reinterpret_cast<QRgb *>(out)[x] = qRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
                 continue;
             }
-            const quint32 p = depth == 16 ? quint32(row[2 * x] | (row[2 * x + 1] << 8)) : qFromLittleEndian<quint32>(row + 4 * x);
-            if (is565) {
-                reinterpret_cast<quint16 *>(out)[x] = quint16(p);
-                continue;
-            }
+            const quint32 p = dib.depth == 16 ? quint32(row[2 * x] | (row[2 * x + 1] << 8))
+                                              : qFromLittleEndian<quint32>(row + 4 * x);
             int c[3];
             for (int i = 0; i < 3; ++i)
                 c[i] = int(quint64((p & masks[i]) >> shifts[i]) * 255 / quint64(maxima[i]));
-            const QRgb rgb = qRgb(c[0], c[1], c[2]);
-            if (depth == 16) // 5-5-5 or other masks: keep the 16-bit depth, stored as 5-6-5
+            if (dib.depth == 16) // other masks: keep the 16-bit depth, stored as 5-6-5
                 reinterpret_cast<quint16 *>(out)[x] = quint16(((c[0] >> 3) << 11) | ((c[1] >> 2) << 5) | (c[2] >> 3));
             else
-                reinterpret_cast<QRgb *>(out)[x] = rgb;
+                reinterpret_cast<QRgb *>(out)[x] = qRgb(c[0], c[1], c[2]);
         }
     }
+    return bitmap;
+}
+
+} // namespace
+
+Bitmap decodeDib(const QByteArray &bytes, const DibLayout &dib)
+{
+    const Reader r{bytes};
+    if (dib.depth > 8)
+        return decodeDirectRows(r, dib);
+    Bitmap bitmap = Bitmap::create(dib.width, dib.height, dib.depth, colourTable(r, dib));
+    if (dib.runLengths)
+        decodeRunLengths(r, dib.pixelsOffset, dib.depth, bitmap.image());
+    else
+        decodeIndexedRows(r, dib, bitmap.image());
     return bitmap;
 }
 
@@ -241,7 +274,7 @@ Bitmap decodeBmp(const QByteArray &bytes, std::uint64_t maxPixels)
     const Reader r{bytes};
     if (!r.has(0, kFileHeaderSize) || bytes[0] != 'B' || bytes[1] != 'M')
         invalid();
-    return decodeDib(bytes, kFileHeaderSize, r.u32(10), false, maxPixels);
+    return decodeDib(bytes, readDibLayout(bytes, kFileHeaderSize, r.u32(10), false, maxPixels));
 }
 
 Bitmap loadBmp(const QString &path)

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 
 namespace kaptiv {
@@ -25,12 +26,32 @@ inline constexpr std::uint64_t MaxPicturePixels = std::uint64_t(1) << 28;
 // picture does not fit in memory.
 Bitmap decodeBmp(const QByteArray &bytes, std::uint64_t maxPixels = MaxPicturePixels);
 
-// The device-independent bitmap whose header starts at `headerOffset`, its pixels at `pixelsOffset`
-// or, when that is negative, right after its colour table. With `withIconMask` the header's height
-// counts the colour rows and the mask rows of an icon, and the picture is the colour rows. Raises
-// as decodeBmp.
-Bitmap decodeDib(const QByteArray &bytes, qint64 headerOffset, qint64 pixelsOffset, bool withIconMask,
-                 std::uint64_t maxPixels = MaxPicturePixels);
+// Where the parts of a device-independent bitmap lie, read once from its header: the bitmap file
+// and the icon file readers both take their offsets from here.
+struct DibLayout {
+    int width = 0, height = 0; // of the picture: an icon's colour rows, not its mask rows
+    int depth = 0;
+    bool topDown = false;
+    bool runLengths = false;          // 4- or 8-bit run lengths
+    std::array<quint32, 3> masks{};   // red, green, blue of a 16- or 32-bit picture
+    qint64 tableOffset = 0;
+    int tableEntries = 0;             // colour table entries stored (1 to 2^depth; none above 8 bits)
+    qint64 pixelsOffset = 0;
+    qint64 rowBytes = 0;              // a stored row, padded to 4 bytes
+    qint64 maskOffset = 0, maskRowBytes = 0; // an icon's mask rows, right after the colour rows
+};
+
+// The layout of the device-independent bitmap whose header starts at `headerOffset`, its pixels
+// at `pixelsOffset` or, when that is negative, right after its colour table. With `withIconMask`
+// the header's height counts the colour rows and the mask rows of an icon. The header, the colour
+// table and (unless run-length coded) the pixels lie within `bytes`; the mask rows may not.
+// Raises EOpenFile "Bitmap image is not valid." for a header this program cannot read or a picture
+// of more than `maxPixels` pixels.
+DibLayout readDibLayout(const QByteArray &bytes, qint64 headerOffset, qint64 pixelsOffset, bool withIconMask,
+                        std::uint64_t maxPixels = MaxPicturePixels);
+// The picture `layout` describes within `bytes`; raises EOpenFile as decodeBmp, EOutOfMemory when
+// it does not fit in memory.
+Bitmap decodeDib(const QByteArray &bytes, const DibLayout &layout);
 // Reads the file through the one file reader (a regular file of at most 1 GiB that begins "BM");
 // every message names the file.
 Bitmap loadBmp(const QString &path);

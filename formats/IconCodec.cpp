@@ -108,21 +108,15 @@ Entry nearestEntry(const QByteArray &bytes, int size)
 // channel is blended by its alpha instead, and its mask is not used.
 CursorImage dibImage(const QByteArray &image, std::uint64_t maxPixels)
 {
-    const Bitmap colour = decodeDib(image, 0, -1, true, maxPixels);
-    const int w = colour.width(), h = colour.height();
-    const int depth = colour.depth();
-    const quint32 headerSize = u32(image, 0);
-    const quint32 used = u32(image, 32);
-    const qint64 tableEntries = depth <= 8 ? (used && used < (1u << depth) ? used : (1u << depth)) : 0;
-    const qint64 masks = u32(image, 16) == 3 && headerSize == InfoHeaderSize ? 12 : 0;
-    const qint64 colourRow = ((qint64(w) * depth + 31) / 32) * 4;
-    const qint64 colourStart = headerSize + masks + tableEntries * 4;
-    const qint64 maskStart = colourStart + colourRow * h;
-    const qint64 maskRow = ((qint64(w) + 31) / 32) * 4;
+    const DibLayout dib = readDibLayout(image, 0, -1, true, maxPixels);
+    const Bitmap colour = decodeDib(image, dib);
+    const int w = dib.width, h = dib.height;
+    const qint64 colourStart = dib.pixelsOffset, colourRow = dib.rowBytes;
+    const qint64 maskStart = dib.maskOffset, maskRow = dib.maskRowBytes;
     const bool hasMask = maskStart + maskRow * h <= image.size();
 
     bool hasAlpha = false;
-    if (depth == 32)
+    if (dib.depth == 32)
         for (int y = 0; y < h && !hasAlpha; ++y)
             for (int x = 0; x < w && !hasAlpha; ++x)
                 hasAlpha = uchar(image[colourStart + colourRow * y + 4 * x + 3]) != 0;

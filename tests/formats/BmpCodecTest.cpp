@@ -90,20 +90,41 @@ TEST(BmpCodec, FirstStoredRowIsTheBottomRow)
     EXPECT_EQ(bytes.mid(54, 16), QByteArray::fromHex("0908070c0b0a0000" "0302010605040000"));
 }
 
+// Read back, every picture keeps its depth, its pixel layout and its pixels, so that saving it
+// again writes the same file.
 TEST(BmpCodec, EveryDepthReadsBackToTheSamePixels)
 {
     for (int width : {1, 7, 33}) {
         for (const DepthCase &c : depthCases(width, 5)) {
-            if (c.masks[0] == 0x7C00)
-                continue; // read back as 5-6-5, so its green comes back scaled
-            const Bitmap back = decodeBmp(encodeBmp(c.bitmap));
-            SCOPED_TRACE(testing::Message() << "width " << width << " depth " << c.depth);
+            const QByteArray file = encodeBmp(c.bitmap);
+            const Bitmap back = decodeBmp(file);
+            SCOPED_TRACE(testing::Message() << "width " << width << " depth " << c.depth << " red mask " << c.masks[0]);
             ASSERT_EQ(back.depth(), c.depth);
             ASSERT_EQ(back.width(), width);
             ASSERT_EQ(back.height(), 5);
+            EXPECT_EQ(back.image().format(), c.bitmap.image().format());
             EXPECT_EQ(back.toRgb32(), c.bitmap.toRgb32());
+            EXPECT_EQ(encodeBmp(back), file);
         }
     }
+}
+
+// A 16-bit file without masks holds 5-5-5 pixels.
+TEST(BmpCodec, SixteenBitsWithoutMasksAreFiveFiveFive)
+{
+    QImage words(64, 512, QImage::Format_RGB555); // every 5-5-5 colour once
+    for (int y = 0; y < words.height(); ++y)
+        for (int x = 0; x < words.width(); ++x)
+            reinterpret_cast<quint16 *>(words.scanLine(y))[x] = quint16(y * 64 + x);
+    QByteArray file = encodeBmp(Bitmap(words, 16));
+    ASSERT_EQ(u32(file, 54), 0x7C00u);
+    file.remove(54, 12); // the masks
+    qToLittleEndian<quint32>(0, file.data() + 30); // no compression, no masks
+    qToLittleEndian<quint32>(u32(file, 10) - 12, file.data() + 10);
+    qToLittleEndian<quint32>(quint32(file.size()), file.data() + 2);
+    const Bitmap back = decodeBmp(file);
+    ASSERT_EQ(back.image().format(), QImage::Format_RGB555);
+    EXPECT_EQ(back.image(), words);
 }
 
 TEST(BmpCodec, DamagedFilesAreRefusedWithAMessage)
