@@ -2,8 +2,10 @@
 // hint and shortcut, the handler it runs and, where it has one, its tool bar button.
 #include "app/ToolbarImages.h"
 #include "app/mainSnap.h"
+#include "app/FlagDuringCommand.h"
 #include "platform/Dialogs.h"
 
+#include <QApplication>
 #include <QMenuBar>
 
 #include <stdexcept>
@@ -238,7 +240,29 @@ void TScreenfrm::buildToolBar()
 
 void TScreenfrm::bind(QAction *action, void (TScreenfrm::*handler)(QObject *))
 {
-    connect(action, &QAction::triggered, this, asCommand([this, action, handler] { (this->*handler)(action); }));
+    connect(action, &QAction::triggered, this, asCommand([this, action, handler] {
+        struct Running {
+            int &count;
+            ~Running() { --count; }
+        } running{++commandsRunning_};
+        (this->*handler)(action);
+    }));
+}
+
+bool TScreenfrm::busy() const
+{
+    return commandsRunning_ > 0 || QApplication::activeModalWidget() || QApplication::activePopupWidget();
+}
+
+bool TScreenfrm::takeCaptureFromElsewhere(int item)
+{
+    if (busy()) {
+        dialogs().beep();
+        return false;
+    }
+    FlagDuringCommand elsewhere(StartedElsewhere, QGuiApplication::applicationState() != Qt::ApplicationActive);
+    captureItems()[item]->trigger();
+    return true;
 }
 
 void TScreenfrm::bindOpening(QMenu *menu, void (TScreenfrm::*handler)())

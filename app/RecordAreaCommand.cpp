@@ -2,6 +2,7 @@
 // click takes the window under the pointer), recorded into an unnamed file in the last folder
 // used, named by Save As when the recording stops, then played in a window of its own.
 #include "app/FlagDuringCommand.h"
+#include "app/GlobalHotKeys.h"
 #include "app/mainSnap.h"
 #include "capture/CaptureOverlay.h"
 #include "capture/RecordingWindow.h"
@@ -26,16 +27,6 @@
 namespace kaptiv {
 
 namespace {
-
-record::GlobalKey globalKeyOf(ShortcutValue value)
-{
-    record::GlobalKey key;
-    key.keysym = record::keysymOfVirtualKey(virtualKeyOf(value));
-    key.shift = value & scShift;
-    key.control = value & scCtrl;
-    key.alt = value & scAlt;
-    return key;
-}
 
 // The folder of the last file opened or saved, else the home folder.
 QString lastFolder(const FileDialog &save, const FileDialog &open)

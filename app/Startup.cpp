@@ -3,6 +3,7 @@
 #include "animation/AnimSnap.h"
 #include "animation/GIFSnap.h"
 #include "app/AboutSnap.h"
+#include "app/GlobalHotKeys.h"
 #include "app/mainSnap.h"
 #include "capture/CustSnap.h"
 #include "document/ImgFrmtSnap.h"
@@ -45,6 +46,7 @@ void createApplicationWindows()
     } catch (const KaptivError &error) {
         showErrorBox(error.message());
     }
+    (new GlobalHotKeys(*w.Screenfrm, *w.Configfrm))->apply(true);
 }
 
 void destroyApplicationWindows()

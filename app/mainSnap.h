@@ -107,6 +107,13 @@ public:
     // is asked once more whether to exit.
     void FormCloseQuery(bool &canClose);
 
+    // Busy: a modal dialog (an overlay among them) or a menu is open, or a command is under way.
+    bool busy() const;
+    // Runs the capture item asked for from outside the program (a hot key pressed in another
+    // program, a second kaptiv command); while busy it beeps instead and gives false. An overlay
+    // it starts while another program is active takes the keyboard and the pointer.
+    bool takeCaptureFromElsewhere(int item);
+
     // The capture settings the commands read at the moment they run.
     CaptureOptions captureOptions() const override;
     bool hideProgram() const;
@@ -131,6 +138,7 @@ public:
     bool showCoordinates() const override;
     QSize customRegionSize() const override;
     std::optional<Bitmap> &captureBitmap() override { return CaptureBitmap; }
+    bool takesInput() const override { return StartedElsewhere; }
 
     // Mode flags and state shared with the area captures and the image windows.
     std::optional<Bitmap> CaptureBitmap;
@@ -141,6 +149,7 @@ public:
     bool PlacingCursor = false;
     const QObject *cursorPlacementWindow = nullptr; // the image window PlacingCursor is about
     CursorImage StampCursor;
+    bool StartedElsewhere = false; // the capture under way was asked for while another program was active
 
 protected:
     bool event(QEvent *event) override;
@@ -194,7 +203,8 @@ private:
     void waitWhilePlacingCursor(TImagefrm &window);
     QEventLoop *cursorPlacementLoop_ = nullptr; // while that wait runs
 
-    QList<QPointer<TImagefrm>> fitAfterShow_; // autosized once the hidden main window is shown
+    QList<QPointer<TImagefrm>> fitAfterShow_;
+    int commandsRunning_ = 0; // autosized once the hidden main window is shown
 };
 
 // Hides the main window for a capture when asked to, and shows it again however the command ends.

@@ -19,6 +19,9 @@ public:
     virtual CaptureOptions captureOptions() const = 0;
     virtual QSize customRegionSize() const = 0; // read afresh each time the region is placed
     virtual std::optional<Bitmap> &captureBitmap() = 0;
+    // The overlay takes the keyboard and the pointer while it runs: another program was active
+    // when the capture was asked for, and would otherwise keep them.
+    virtual bool takesInput() const { return false; }
 };
 
 } // namespace kaptiv

@@ -72,6 +72,10 @@ void TCapturefrm::done(int result)
     if (ended_)
         return;
     ended_ = true;
+    if (inputTaken_) {
+        releaseMouse();
+        releaseKeyboard();
+    }
     confinement_.reset();
     QDialog::done(result);
 }
@@ -100,6 +104,13 @@ void TCapturefrm::paintEvent(QPaintEvent *event)
 
 void TCapturefrm::placeFirstFrame()
 {
+    // Painted, so on the screen: a window must be viewable to take the keyboard and the pointer.
+    // A custom region's confinement takes the pointer again, kept inside its area.
+    if (host_.takesInput()) {
+        inputTaken_ = true;
+        grabKeyboard();
+        grabMouse();
+    }
     const QPoint cursor = desktop_.cursorPos();
     if (mode_ == Mode::CustomRegion) {
         placeCustomRegion(cursor);

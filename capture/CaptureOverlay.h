@@ -77,6 +77,7 @@ private:
     bool placed_ = false;             // the first paint has placed the first frame
     bool deactivationArmed_ = false;  // the overlay has been active, so losing that cancels
     bool ended_ = false;              // the modal result is decided
+    bool inputTaken_ = false;         // the keyboard and the pointer are the overlay's
     std::unique_ptr<PointerConfinement> confinement_;
 };
 

@@ -5,8 +5,10 @@
 #include "platform/Registry.h"
 #include "settings/CaptureHotKeys.h"
 #include "settings/RecordingPage.h"
+#include "settings/HotKeysEverywhere.h"
 #include "settings/RegSnap.h"
 
+#include <QApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -29,6 +31,8 @@ TConfigfrm::TConfigfrm(QWidget *parent)
       Delay(new QLineEdit(QStringLiteral("1500"))),
       Scrn(new HotKeyEdit), rec(new HotKeyEdit), wnd(new HotKeyEdit), active(new HotKeyEdit),
       aclient(new HotKeyEdit), cust(new HotKeyEdit), client(new HotKeyEdit), recording(new RecordingPage),
+      everyProgram(new QCheckBox(QStringLiteral("Use hot keys in every program"))),
+      commonKeysWarning(new QLabel),
       Button1(new QPushButton(QStringLiteral("OK"))),
       Button2(new QPushButton(QStringLiteral("Cancel"))),
       def(new QPushButton(QStringLiteral("Defaults")))
@@ -68,6 +72,11 @@ TConfigfrm::TConfigfrm(QWidget *parent)
     const auto fields = hotKeyFields();
     for (std::size_t i = 1; i < fields.size(); ++i)
         setTabOrder(fields[i - 1], fields[i]);
+    setTabOrder(fields.back(), everyProgram);
+
+    connect(everyProgram, &QCheckBox::toggled, this, [this] { showCommonKeysWarning(); });
+    for (HotKeyEdit *field : fields)
+        connect(field, &QLineEdit::textChanged, this, [this] { showCommonKeysWarning(); });
 
     connect(Button1, &QPushButton::clicked, this, asCommand([this] { Button1Click(); }));
     connect(Button2, &QPushButton::clicked, this, asCommand([this] { Button2Click(); }));
@@ -118,13 +127,42 @@ QWidget *TConfigfrm::buildHotKeysPage()
         fields[row]->setFixedWidth(98);
         grid->addWidget(fields[row], row + 1, 1);
     }
-    grid->setRowStretch(8, 1);
+    grid->addWidget(everyProgram, 8, 0, 1, 2);
+    commonKeysWarning->setObjectName(QStringLiteral("commonKeysWarning"));
+    commonKeysWarning->hide();
+    grid->addWidget(commonKeysWarning, 9, 0, 1, 2);
+    grid->setRowStretch(10, 1);
 
     auto *page = new QWidget;
     auto *layout = new QVBoxLayout(page);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(group);
     return page;
+}
+
+void TConfigfrm::showCommonKeysWarning()
+{
+    std::array<ShortcutValue, 7> keys{};
+    const auto fields = hotKeyFields();
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        keys[i] = fields[i]->value();
+    const QString warning = everyProgram->isChecked() ? kaptiv::commonKeysWarning(keys) : QString();
+    if (warning == commonKeysWarning->text() && commonKeysWarning->isHidden() == warning.isEmpty())
+        return;
+    commonKeysWarning->setText(warning);
+    commonKeysWarning->setVisible(!warning.isEmpty());
+    fitToContents();
+}
+
+void TConfigfrm::fitToContents()
+{
+    // The dialog keeps a fixed size: it grows for the warning and shrinks back without it. The
+    // layouts between them still hold the sizes from before.
+    for (QWidget *w = commonKeysWarning->parentWidget(); w; w = w->parentWidget())
+        if (w->layout())
+            w->layout()->invalidate();
+    QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    setFixedSize(minimumSizeHint().expandedTo(QSize(256, 309)));
 }
 
 void TConfigfrm::attachCaptureItems(QWidget &mainWindow, const std::array<QAction *, 7> &items)
@@ -151,6 +189,7 @@ void TConfigfrm::showEvent(QShowEvent *event)
     }
     Button1->setFocus(); // every showing starts at the first control in tab order
     FormShow();
+    fitToContents();
 }
 
 void TConfigfrm::FormShow()
@@ -171,6 +210,7 @@ void TConfigfrm::Button1Click()
                 throw EHotKey(QStringLiteral("Each hot key must be unique from one another"));
     SaveSettings(*this);
     saveRecordingSettings(recording->values());
+    emit settingsSaved();
     done(mrOk);
 }
 

@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -36,6 +37,8 @@ public:
     // Page "Hot Keys", in the order of the capture items.
     HotKeyEdit *Scrn, *rec, *wnd, *active, *aclient, *cust, *client;
     RecordingPage *recording; // page "Recording", after the others
+    QCheckBox *everyProgram;   // "Use hot keys in every program"
+    QLabel *commonKeysWarning; // while that is ticked: the keys above that other programs use
     QPushButton *Button1; // "OK"
     QPushButton *Button2; // "Cancel"
     QPushButton *def;     // "Defaults"
@@ -55,6 +58,9 @@ public:
     // The character filter of Delay: digits and Backspace only. True when the key was swallowed.
     bool DelayKeyPress(const QKeyEvent &key);
 
+signals:
+    void settingsSaved(); // by OK, before the dialog closes
+
 public slots:
     void reject() override; // Escape and the close box are Cancel
 
@@ -65,6 +71,8 @@ protected:
 private:
     QWidget *buildGeneralPage();
     QWidget *buildHotKeysPage();
+    void showCommonKeysWarning();
+    void fitToContents();
 
     QPointer<CaptureHotKeys> captureHotKeys_;
     bool shownBefore_ = false;

@@ -3,6 +3,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "settings/ConfigSnap.h"
+#include "settings/HotKeysEverywhere.h"
 
 #include <algorithm>
 
@@ -39,6 +40,7 @@ void LoadSettings(TConfigfrm &form)
         WriteDefaultSettings(access, form);
         return;
     }
+    form.everyProgram->setChecked(readHotKeysEverywhere(access)); // a group of its own, off when absent
     access.openKey(SettingsKey, false);
     form.hideprog->setChecked(access.readInteger(QStringLiteral("Hideprog")) != 0);
     form.confirm->setChecked(access.readInteger(QStringLiteral("Confirm")) != 0);
@@ -67,6 +69,7 @@ void SaveSettings(TConfigfrm &form)
         access.writeInteger(nameOf(hotKeySettings[row]), form.hotKeyFields()[row]->value());
         form.applyHotKeyToMenu(row);
     }
+    writeHotKeysEverywhere(access, form.everyProgram->isChecked());
     reportKeptDamagedFile(access);
 }
 
@@ -88,7 +91,8 @@ void WriteDefaultSettings(Registry &access, TConfigfrm &form)
         access.writeInteger(nameOf(hotKeySettings[row]), hotKeySettings[row].defaultValue);
         setHotKey(form, row, hotKeySettings[row].defaultValue);
     }
-    access.closeKey();
+    writeHotKeysEverywhere(access, false);
+    form.everyProgram->setChecked(false);
     reportKeptDamagedFile(access);
 }
 

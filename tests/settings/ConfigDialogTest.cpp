@@ -325,6 +325,9 @@ TEST_F(ConfigDialog, OkKeepsCommentsAndLinesTheStoreDoesNotUnderstand)
                                                              "[Elsewhere]\n"
                                                              "Mine=keep me\n"
                                                              "\n"
+                                                             "[Every%20Program]\n"
+                                                             "Enabled=0\n"
+                                                             "\n"
                                                              "[Recording]\n"
                                                              "FramesPerSecond=15\n"
                                                              "IncludeCursor=0\n"
@@ -334,4 +337,46 @@ TEST_F(ConfigDialog, OkKeepsCommentsAndLinesTheStoreDoesNotUnderstand)
                                                              "StopKey=24699\n"
                                                              "PauseKey=24698\n"));
     EXPECT_TRUE(dialogs.shown.empty());
+}
+
+// The box is off unless stored on, and only OK stores it. Ticked, it names the keys other programs
+// answer to, the dialog growing to show the warning whole; keys with Print raise none.
+TEST_F(ConfigDialog, EveryProgramBoxIsStoredOnOkAndWarnsOfKeysOtherProgramsUse)
+{
+    LoadSettings(form); // first start: the defaults
+    EXPECT_EQ(form.everyProgram->text(), QStringLiteral("Use hot keys in every program"));
+    EXPECT_FALSE(form.everyProgram->isChecked());
+    form.show();
+    const QSize before = form.size();
+    form.PageControl->setCurrentIndex(1);
+    form.everyProgram->setChecked(true);
+    ASSERT_FALSE(form.commonKeysWarning->isHidden());
+    const QString warning = form.commonKeysWarning->text();
+    for (const char *line : {"Ctrl+Shift+C: copy in terminals", "Ctrl+Shift+T: new or reopened tabs",
+                             "Ctrl+Shift+W: closing tabs", "Ctrl+Print"})
+        EXPECT_TRUE(warning.contains(QLatin1String(line))) << line << " in " << warning.toStdString();
+    EXPECT_GT(form.height(), before.height());
+    const QRect shown(form.commonKeysWarning->mapTo(&form, QPoint(0, 0)), form.commonKeysWarning->sizeHint());
+    EXPECT_TRUE(form.rect().contains(shown)) << "the warning is cut off";
+
+    // Cancel keeps the stored choice; OK stores it.
+    form.Button2Click();
+    EXPECT_FALSE(form.everyProgram->isChecked());
+    EXPECT_EQ(stored(QStringLiteral("Every Program/Enabled")), QStringLiteral("0"));
+    form.everyProgram->setChecked(true);
+    form.Button1Click();
+    EXPECT_EQ(stored(QStringLiteral("Every Program/Enabled")), QStringLiteral("1"));
+    LoadSettings(form);
+    EXPECT_TRUE(form.everyProgram->isChecked());
+
+    // Keys with Print: nothing to warn of, and the dialog back to its size.
+    form.show();
+    const ShortcutValue print = 0x2C;
+    const ShortcutValue printKeys[7] = {print, scCtrl | print, scAlt | print, scCtrl | scShift | print,
+                                        scCtrl | scAlt | print, scCtrl | scShift | scAlt | print, 0};
+    for (int row = 0; row < 7; ++row)
+        form.hotKeyFields()[row]->setValue(printKeys[row]);
+    EXPECT_TRUE(form.commonKeysWarning->isHidden());
+    EXPECT_EQ(form.size(), before);
+    form.hide();
 }
