@@ -188,17 +188,27 @@ int runGifFrames(const QStringList &arguments, std::ostream &out)
     return 0;
 }
 
-int runGifMake(const QStringList &arguments, std::ostream &out)
-{
+namespace {
+
+// What gif-make is asked to do.
+struct GifMakeRequest {
     QString output;
-    TFrameInfo settings;
+    TFrameInfo settings; // of every frame
     TGIFSaveInfo info;
+    QStringList images;
+};
+
+GifMakeRequest gifMakeRequest(const QStringList &arguments)
+{
+    GifMakeRequest request;
+    TFrameInfo &settings = request.settings;
+    TGIFSaveInfo &info = request.info;
     info.GlobalColors = true;
-    QStringList images, colorOptions;
+    QStringList colorOptions;
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &a = arguments[i];
         if (a == QLatin1String("--output") || a == QLatin1String("-o")) {
-            output = valueOf(arguments, i);
+            request.output = valueOf(arguments, i);
         } else if (a == QLatin1String("--delay")) {
             settings.Delay = wholeNumber(a, valueOf(arguments, i), 655350);
         } else if (a == QLatin1String("--loop")) {
@@ -224,18 +234,30 @@ int runGifMake(const QStringList &arguments, std::ostream &out)
         } else if (a.startsWith(QLatin1String("--"))) {
             throw UsageError{QStringLiteral("unknown option '%1'").arg(a)};
         } else {
-            images << a;
+            request.images << a;
         }
     }
     requireAdaptiveForDither(colorOptions, info.ReduceColors);
-    if (output.isEmpty())
+    if (request.output.isEmpty())
         throw UsageError{QStringLiteral("gif-make needs --output OUT.gif")};
-    if (images.isEmpty())
+    if (request.images.isEmpty())
         throw UsageError{QStringLiteral("gif-make needs at least one bitmap")};
     // Kaptiv's own reader is the judge: a file it would not read whole is not written.
-    if (images.size() > gif::MaxFrames)
+    if (request.images.size() > gif::MaxFrames)
         throw UsageError{QStringLiteral("gif-make takes at most %1 bitmaps, the most frames Kaptiv reads from a GIF "
-                                        "file, not %2").arg(gif::MaxFrames).arg(images.size())};
+                                        "file, not %2").arg(gif::MaxFrames).arg(request.images.size())};
+    return request;
+}
+
+} // namespace
+
+int runGifMake(const QStringList &arguments, std::ostream &out)
+{
+    GifMakeRequest request = gifMakeRequest(arguments);
+    const QString &output = request.output;
+    const TFrameInfo &settings = request.settings;
+    const QStringList &images = request.images;
+    TGIFSaveInfo &info = request.info;
     // The bitmaps are read one at a time, each twice (its colours first, then to write it), so
     // that memory holds one of them and the file, not all of them.
     const gif::ReadLimits limits;

@@ -226,6 +226,102 @@ bool SaveGIF(const QString &fileName, TGIFSaveInfo &info)
     });
 }
 
+namespace {
+
+using FrameSource = std::function<TFrameInfo(int)>;
+
+// The first pass of a streamed save. The shared table must be whole before the file starts, so
+// each frame's colours are gathered first (as WriteGIFStream does), keeping only the frame's place
+// and size in info.Frames. False when a frame cannot be read or is too large for the file.
+bool gatherFrames(int count, const FrameSource &frameAt, const FrameReduction &reduction, TGIFSaveInfo &info,
+                  gif::PaletteBuilder &palette, gif::GifStreamStart &start)
+{
+    std::vector<std::uint8_t> scratch;
+    bool readable = true;
+    for (int i = 0; i < count; ++i) {
+        TFrameInfo frame = frameAt(i);
+        int width = 0, height = 0;
+        if (!frame.Bitmap || frame.Bitmap->isNull())
+            readable = false;
+        else if (info.GlobalColors || i == 0) {
+            QImage image;
+            gif::GifFrameInput input = writerFrame(frame);
+            reduction.Apply(i, frame, image, input);
+            width = frame.Bitmap->width();
+            height = frame.Bitmap->height();
+            int transparentIndex = gif::NoTransparentIndex;
+            bool mapped = false;
+            try {
+                scratch.resize(size_t(width) * size_t(height));
+                mapped = gif::ReadFramePixels(input, palette, scratch, transparentIndex);
+            } catch (const std::bad_alloc &) {
+                noMemoryFor(*frame.Bitmap);
+            }
+            if (!mapped) {
+                if (info.GlobalColors && palette.Count() > gif::PaletteBuilder::MaxColors && i > 0)
+                    info.GlobalColors = false;
+                else
+                    readable = false;
+            }
+        }
+        if (frame.Bitmap && !frame.Bitmap->isNull() && width == 0 && height == 0) {
+            width = frame.Bitmap->width();
+            height = frame.Bitmap->height();
+        }
+        frame.Bitmap.reset();
+        start.Width = std::max(start.Width, std::clamp(frame.Left, 0, MaxGifExtent) + width);
+        start.Height = std::max(start.Height, std::clamp(frame.Top, 0, MaxGifExtent) + height);
+        readable = readable && width <= MaxGifExtent && height <= MaxGifExtent;
+        info.Frames.push_back(std::move(frame));
+    }
+    return readable;
+}
+
+// The second pass: the header, each frame asked for again and coded, then the end, handed to the
+// file as it takes them. False when a frame is refused.
+bool writeFrames(const files::FileWriter &file, int count, const FrameSource &frameAt, const FrameReduction &reduction,
+                 const gif::GifStreamStart &start)
+{
+    std::vector<std::uint8_t> piece;
+    gif::GifStreamWriter writer(piece);
+    int next = -1; // the header, then the frames, then the end
+    try {
+        file.Write([&]() -> std::span<const std::uint8_t> {
+            piece.clear();
+            // A frame the optimiser holds back gives no bytes yet; the next one is taken then.
+            while (piece.empty() && next <= count) {
+                if (next < 0) {
+                    writer.Begin(start);
+                } else if (next < count) {
+                    const TFrameInfo frame = frameAt(next);
+                    if (!frame.Bitmap || frame.Bitmap->isNull())
+                        throw FrameRefused{};
+                    QImage image;
+                    gif::GifFrameInput input = writerFrame(frame);
+                    bool added = false;
+                    try {
+                        reduction.Apply(next, frame, image, input);
+                        added = writer.AddFrame(input);
+                    } catch (const std::bad_alloc &) {
+                        noMemoryFor(*frame.Bitmap);
+                    }
+                    if (!added)
+                        throw FrameRefused{};
+                } else {
+                    writer.Finish();
+                }
+                ++next;
+            }
+            return piece;
+        });
+    } catch (const FrameRefused &) {
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool SaveGIF(const QString &fileName, int count, const std::function<TFrameInfo(int)> &frameAt, TGIFSaveInfo &info)
 {
     return reportingFileErrors([&] {
@@ -234,92 +330,15 @@ bool SaveGIF(const QString &fileName, int count, const std::function<TFrameInfo(
         if (count <= 0)
             return false;
         const FrameReduction reduction(info, count, frameAt);
-        // The shared table must be whole before the file starts, so each frame's colours are
-        // gathered first (as WriteGIFStream does), keeping only the frame's place and size.
         gif::PaletteBuilder palette;
-        std::vector<std::uint8_t> scratch;
         gif::GifStreamStart start;
-        bool readable = true;
-        for (int i = 0; i < count; ++i) {
-            TFrameInfo frame = frameAt(i);
-            int width = 0, height = 0;
-            if (!frame.Bitmap || frame.Bitmap->isNull())
-                readable = false;
-            else if (info.GlobalColors || i == 0) {
-                QImage image;
-                gif::GifFrameInput input = writerFrame(frame);
-                reduction.Apply(i, frame, image, input);
-                width = frame.Bitmap->width();
-                height = frame.Bitmap->height();
-                int transparentIndex = gif::NoTransparentIndex;
-                bool mapped = false;
-                try {
-                    scratch.resize(size_t(width) * size_t(height));
-                    mapped = gif::ReadFramePixels(input, palette, scratch, transparentIndex);
-                } catch (const std::bad_alloc &) {
-                    noMemoryFor(*frame.Bitmap);
-                }
-                if (!mapped) {
-                    if (info.GlobalColors && palette.Count() > gif::PaletteBuilder::MaxColors && i > 0)
-                        info.GlobalColors = false;
-                    else
-                        readable = false;
-                }
-            }
-            if (frame.Bitmap && !frame.Bitmap->isNull() && width == 0 && height == 0) {
-                width = frame.Bitmap->width();
-                height = frame.Bitmap->height();
-            }
-            frame.Bitmap.reset();
-            start.Width = std::max(start.Width, std::clamp(frame.Left, 0, MaxGifExtent) + width);
-            start.Height = std::max(start.Height, std::clamp(frame.Top, 0, MaxGifExtent) + height);
-            readable = readable && width <= MaxGifExtent && height <= MaxGifExtent;
-            info.Frames.push_back(std::move(frame));
-        }
-        if (!readable)
+        if (!gatherFrames(count, frameAt, reduction, info, palette, start))
             return false;
-        std::vector<std::uint8_t>().swap(scratch); // "= {}" would keep its memory
         start.SharedColors = count > 1 && !info.GlobalColors ? nullptr : &palette;
         start.Looping = count > 1;
         start.Loop = info.Loop;
         start.Optimize = info.Optimize;
-
-        std::vector<std::uint8_t> piece;
-        gif::GifStreamWriter writer(piece);
-        int next = -1; // the header, then the frames, then the end
-        try {
-            file.Write([&]() -> std::span<const std::uint8_t> {
-                piece.clear();
-                // A frame the optimiser holds back gives no bytes yet; the next one is taken then.
-                while (piece.empty() && next <= count) {
-                    if (next < 0) {
-                        writer.Begin(start);
-                    } else if (next < count) {
-                        const TFrameInfo frame = frameAt(next);
-                        if (!frame.Bitmap || frame.Bitmap->isNull())
-                            throw FrameRefused{};
-                        QImage image;
-                        gif::GifFrameInput input = writerFrame(frame);
-                        bool added = false;
-                        try {
-                            reduction.Apply(next, frame, image, input);
-                            added = writer.AddFrame(input);
-                        } catch (const std::bad_alloc &) {
-                            noMemoryFor(*frame.Bitmap);
-                        }
-                        if (!added)
-                            throw FrameRefused{};
-                    } else {
-                        writer.Finish();
-                    }
-                    ++next;
-                }
-                return piece;
-            });
-        } catch (const FrameRefused &) {
-            return false;
-        }
-        return true;
+        return writeFrames(file, count, frameAt, reduction, start);
     });
 }
 

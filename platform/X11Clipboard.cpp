@@ -49,6 +49,18 @@ Reply<xcb_generic_event_t> nextEvent(xcb_connection_t *connection, ClipboardCloc
     }
 }
 
+// An unmapped window of our own that the clipboard's owner sends its data to; its property
+// changes pace a transfer in pieces.
+xcb_window_t createReceiver(xcb_connection_t *connection)
+{
+    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const xcb_window_t window = xcb_generate_id(connection);
+    const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
+    return window;
+}
+
 int eventType(const xcb_generic_event_t &event) { return event.response_type & 0x7F; }
 
 // Takes the data an owner put in `property` of `window` (deleting it, which for a transfer in
@@ -125,12 +137,7 @@ X11ClipboardReader::X11ClipboardReader(const QByteArray &display, ClipboardClock
     connection_ = xcb_connect(display.isEmpty() ? nullptr : display.constData(), nullptr);
     if (xcb_connection_has_error(connection_))
         return;
-    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
-    window_ = xcb_generate_id(connection_);
-    // An unmapped window of our own receives the data; its property changes pace the pieces.
-    const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window_, screen->root, 0, 0, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
+    window_ = createReceiver(connection_);
     clipboard_ = internAtom(connection_, "CLIPBOARD");
     property_ = internAtom(connection_, "KAPTIV_CLIPBOARD");
     targets_ = internAtom(connection_, "TARGETS");
@@ -213,11 +220,7 @@ X11ClipboardWatch::X11ClipboardWatch(const QByteArray &display, std::chrono::mil
     if (!version || !xfixes || !xfixes->present)
         return;
     xfixesEvent_ = xfixes->first_event;
-    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
-    window_ = xcb_generate_id(connection_);
-    const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window_, screen->root, 0, 0, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
+    window_ = createReceiver(connection_);
     clipboard_ = internAtom(connection_, "CLIPBOARD");
     for (unsigned i = 0; i < std::size(properties_); ++i)
         properties_[i] = internAtom(connection_, (QByteArray("KAPTIV_CLIPBOARD_TYPES") + QByteArray::number(i)).constData());

@@ -2,6 +2,7 @@
 
 #include <gif_lib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
@@ -184,6 +185,36 @@ std::vector<std::uint8_t> CompressIndices(int width, int height, int tableSize, 
     Check(EGifPutLine(gif.get(), const_cast<GifPixelType *>(indices.data()), width * height), "line");
     gif.reset();
     return out;
+}
+
+std::vector<std::vector<std::uint32_t>> Composed(const Image &image, std::uint32_t background)
+{
+    const int width = image.screenWidth, height = image.screenHeight;
+    std::vector<std::uint32_t> canvas(std::size_t(width) * std::size_t(height), background);
+    std::vector<std::vector<std::uint32_t>> shown;
+    for (const Frame &f : image.frames) {
+        const std::vector<std::uint32_t> before = canvas;
+        const int top = std::max(f.top, 0), bottom = std::min(f.top + f.height, height);
+        const int left = std::max(f.left, 0), right = std::min(f.left + f.width, width);
+        for (int y = top; y < bottom; ++y)
+            for (int x = left; x < right; ++x) {
+                const int index = f.pixels[std::size_t(y - f.top) * std::size_t(f.width) + std::size_t(x - f.left)];
+                if (index == f.transparentIndex)
+                    continue;
+                const std::size_t c = 3 * std::size_t(index);
+                canvas[std::size_t(y) * std::size_t(width) + std::size_t(x)] = c + 2 < f.colors.size()
+                    ? std::uint32_t{f.colors[c]} << 16 | std::uint32_t{f.colors[c + 1]} << 8 | f.colors[c + 2]
+                    : 0;
+            }
+        shown.push_back(canvas);
+        if (f.disposal == 2) {
+            for (int y = top; y < bottom; ++y)
+                std::fill_n(canvas.begin() + std::ptrdiff_t(y) * width + left, std::max(right - left, 0), background);
+        } else if (f.disposal == 3) {
+            canvas = before;
+        }
+    }
+    return shown;
 }
 
 } // namespace kaptiv::gif::oracle

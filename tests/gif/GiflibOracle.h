@@ -29,6 +29,12 @@ struct Image {
 // The file as giflib reads it; nothing when giflib refuses it.
 std::optional<Image> Read(std::span<const std::uint8_t> file);
 
+// The pictures (0xRRGGBB, screen-sized, rows top first) a viewer shows after each frame, by the
+// plain rules: a frame draws its opaque pixels over what is there, then leaves them (disposal 0
+// or 1), clears its rectangle to `background` (2) or puts back what was there before it (3).
+// Pixels outside the screen are dropped; an index beyond the frame's table draws black.
+std::vector<std::vector<std::uint32_t>> Composed(const Image &image, std::uint32_t background = 0);
+
 // Only giflib's decoding of the whole file (DGifSlurp), for timing: the pixels of every frame it
 // decoded together, or -1 when it refuses the file.
 std::int64_t DecodeOnly(std::span<const std::uint8_t> file);

@@ -114,7 +114,7 @@ TEST_F(RecordAreaCommand, SavedRecordingEndsOnTheFrozenSceneAndPlaysInItsWindow)
     ASSERT_TRUE(image);
     EXPECT_EQ(image->screenWidth, W);
     EXPECT_EQ(image->screenHeight, H);
-    EXPECT_EQ(composed(*image).back(), last);
+    EXPECT_EQ(gif::oracle::Composed(*image).back(), last);
     QWidget *player = playerWindow();
     ASSERT_TRUE(player);
     EXPECT_TRUE(player->windowTitle().startsWith(QStringLiteral("saved.gif - %1 frames, ").arg(image->frames.size())))

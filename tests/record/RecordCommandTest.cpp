@@ -94,7 +94,7 @@ TEST(RecordCommand, FramesAndDelaysMatchTheRateAndDurationAndGiflibReadsEveryFra
     EXPECT_EQ(sumOfDelays(*image), 150);
     EXPECT_EQ(image->screenWidth, W);
     EXPECT_EQ(image->screenHeight, H);
-    for (const Picture &picture : composed(*image))
+    for (const Picture &picture : gif::oracle::Composed(*image))
         EXPECT_EQ(std::count(picture.begin(), picture.end(), picture[0]), W * H) << "a frame caught between two colours";
 }
 
@@ -126,7 +126,7 @@ TEST(RecordCommand, SigintFinishesTheFileWhoseLastFrameIsTheFrozenScene)
     const std::optional<gif::oracle::Image> image = readWithGiflib(out);
     ASSERT_TRUE(image) << "the file is not complete";
     ASSERT_FALSE(image->frames.empty());
-    EXPECT_EQ(composed(*image).back(), last);
+    EXPECT_EQ(gif::oracle::Composed(*image).back(), last);
     EXPECT_EQ(printedCounts(QString::fromLocal8Bit(process.readAllStandardOutput())).written, int(image->frames.size()));
 }
 
@@ -151,7 +151,7 @@ TEST(RecordCommand, AFrameOfMoreColoursThanTheFileHoldsEndsItAndTheFramesBeforeS
         << printed.toStdString();
     const std::optional<gif::oracle::Image> image = readWithGiflib(out);
     ASSERT_TRUE(image);
-    for (const Picture &picture : composed(*image))
+    for (const Picture &picture : gif::oracle::Composed(*image))
         EXPECT_EQ(std::count(picture.begin(), picture.end(), picture[0]), W * H);
 }
 

@@ -78,26 +78,6 @@ private:
     Pixmap pixmap_ = 0;
 };
 
-// The pictures a viewer shows after each frame, composed by the plain rules (every frame of a
-// recording is left in place).
-inline std::vector<Picture> composed(const gif::oracle::Image &image)
-{
-    std::vector<Picture> shown;
-    Picture canvas(std::size_t(image.screenWidth) * std::size_t(image.screenHeight), 0);
-    for (const gif::oracle::Frame &f : image.frames) {
-        for (int y = 0; y < f.height; ++y)
-            for (int x = 0; x < f.width; ++x) {
-                const int index = f.pixels[std::size_t(y) * f.width + x];
-                if (index == f.transparentIndex)
-                    continue;
-                const std::uint8_t *c = &f.colors[3 * index];
-                canvas[std::size_t(f.top + y) * image.screenWidth + f.left + x] = std::uint32_t(c[0]) << 16 | c[1] << 8 | c[2];
-            }
-        shown.push_back(canvas);
-    }
-    return shown;
-}
-
 inline std::optional<gif::oracle::Image> readWithGiflib(const QString &path)
 {
     QFile file(path);

@@ -19,26 +19,6 @@ using Picture = std::vector<std::uint32_t>;
 
 Picture solid(std::uint32_t rgb) { return Picture(std::size_t(W) * H, rgb); }
 
-// The pictures a viewer shows after each frame, composed by the plain rules (every frame of a
-// recording is opaque and left in place).
-std::vector<Picture> composed(const gif::oracle::Image &image)
-{
-    std::vector<Picture> shown;
-    Picture canvas(std::size_t(image.screenWidth) * std::size_t(image.screenHeight), 0);
-    for (const gif::oracle::Frame &f : image.frames) {
-        for (int y = 0; y < f.height; ++y)
-            for (int x = 0; x < f.width; ++x) {
-                const int index = f.pixels[std::size_t(y) * f.width + x];
-                if (index == f.transparentIndex)
-                    continue;
-                const std::uint8_t *c = &f.colors[3 * index];
-                canvas[std::size_t(f.top + y) * image.screenWidth + f.left + x] = std::uint32_t(c[0]) << 16 | c[1] << 8 | c[2];
-            }
-        shown.push_back(canvas);
-    }
-    return shown;
-}
-
 gif::oracle::Image readBack(const std::vector<std::uint8_t> &file)
 {
     const std::optional<gif::oracle::Image> image = gif::oracle::Read(file);
@@ -88,7 +68,7 @@ TEST(FrameEncoder, CarriesTheRoundingMergesEqualFramesAndKeepsOnlyTheChangedRect
     EXPECT_EQ(delaysOf(image), (std::vector<int>{6, 14, 3, 3, 4, 3, 3, 7}));
     EXPECT_EQ(encoder.durationCs(), 43);
     EXPECT_EQ(encoder.framesWritten(), 8);
-    const std::vector<Picture> shown = composed(image);
+    const std::vector<Picture> shown = gif::oracle::Composed(image);
     const Picture *expected[] = {&a, &b, &c, &a, &b, &a, &b, &a};
     for (std::size_t i = 0; i < shown.size(); ++i)
         EXPECT_EQ(shown[i], *expected[i]) << "frame " << i;
@@ -107,7 +87,7 @@ TEST(FrameEncoder, ADelayBeyondOneBlockGoesOnInAFrameThatChangesNothing)
     encoder.finish(1500, file); // 25 minutes: 150000 hundredths
     const gif::oracle::Image image = readBack(file);
     EXPECT_EQ(delaysOf(image), (std::vector<int>{65535, 65535, 18930}));
-    for (const Picture &p : composed(image))
+    for (const Picture &p : gif::oracle::Composed(image))
         EXPECT_EQ(p, a);
 }
 
@@ -147,7 +127,7 @@ TEST(FrameEncoder, AdaptiveColoursReduceAFullColourFrameAndKeepStillPixelsStill)
     EXPECT_EQ(encoder.reducedFrames(), 1) << "the changed rectangle has 4 colours of its own";
     const gif::oracle::Image image = readBack(file);
     ASSERT_EQ(image.frames.size(), 2u);
-    const std::vector<Picture> shown = composed(image);
+    const std::vector<Picture> shown = gif::oracle::Composed(image);
     double error = 0;
     for (std::size_t i = 0; i < many.size(); ++i)
         for (int shift : {0, 8, 16})
@@ -221,7 +201,7 @@ TEST(Recorder, AnEncoderBehindDropsFramesCountedAndTheFileKeepsTime)
     EXPECT_EQ(stats.framesWritten, source.grabs.load());
     EXPECT_EQ(stats.framesWritten + stats.framesDropped, 25);
     EXPECT_EQ(stats.bytes, file.size());
-    EXPECT_EQ(composed(image).back(), solid(source.last));
+    EXPECT_EQ(gif::oracle::Composed(image).back(), solid(source.last));
 }
 
 TEST(Recorder, AFailedWriteEndsTheRecordingWithItsMessage)
