@@ -4,6 +4,7 @@
 #include "cli/CommandLine.h"
 #include "platform/Desktop.h"
 #include "platform/Errors.h"
+#include "platform/FileAccess.h"
 
 #include <csignal>
 #include <iostream>
@@ -16,6 +17,7 @@ int main(int argc, char **argv)
     // Started as kaptiv-app by the kaptiv front (front/main.cpp), this is still kaptiv to ps,
     // pidof and killall.
     prctl(PR_SET_NAME, "kaptiv");
+    kaptiv::files::OpenStandardDescriptors();
     // Growing any file past the size limit (`ulimit -f`): the picture, the memory a grab shares
     // with the X server, a cache, is an error the code that grows it reports, not a silent death.
     // (A broken pipe is the file writer's own error: platform/FileAccess.)

@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
 
+#include "cli/ClipboardHolder.h"
+
 #include "platform/NativeNames.h"
 #include "platform/Errors.h"
 
@@ -15,15 +17,23 @@ const char *usageText()
     return "Usage:\n"
            "  kaptiv                 start Kaptiv on the current display\n"
            "  kaptiv grab screen|active|client [--delay MS] [--cursor]\n"
-           "              [--colors mono|16|256|full] --output FILE.bmp|FILE.png\n"
+           "              [--colors mono|16|256|full] [--quality N] [--clipboard]\n"
+           "              [--output FILE.bmp|FILE.png|FILE.jpg|-]\n"
            "      Captures the whole screen, the active window (with its frame) or the active\n"
-           "      window's client area and writes it as a Windows bitmap or, for a name ending\n"
-           "      .png, a PNG file at the captured depth:\n"
+           "      window's client area and writes it to a file, to standard output or to the\n"
+           "      clipboard (at least one of them). A Windows bitmap or a PNG file holds it at\n"
+           "      the captured depth:\n"
            "      1, 4 or 8 bits for mono, 16 and 256 colours, the display's depth for full\n"
            "      (16 bits on a 15- or 16-bit display, 24 on a 24- or 30-bit one).\n"
            "      --delay MS   wait MS milliseconds first (default 0)\n"
            "      --cursor     draw the mouse cursor into the picture\n"
            "      --colors     colour depth (default full)\n"
+           "      --quality N  JPEG: 1 to 100 (default 75)\n"
+           "      --clipboard  put the picture on the clipboard as PNG; a process in the\n"
+           "                   background holds it until another program takes the clipboard\n"
+           "                   or a clipboard manager keeps it, 10 minutes at most\n"
+           "      --output     the file: a bitmap, PNG or JPEG (.jpg, .jpeg) file by its\n"
+           "                   extension; - writes PNG to standard output\n"
            "  kaptiv gif-info FILE.gif\n"
            "      Prints the file's canvas size, frame count, colour depth, loop count and, for every\n"
            "      frame, its position, size, delay, disposal, interlacing, transparency, local colour\n"
@@ -124,6 +134,9 @@ int runCommandLine(const QStringList &arguments, std::ostream &out, std::ostream
             out << versionText();
             return 0;
         }
+        // The background process of `grab --clipboard`, started by the command itself.
+        if (command == QLatin1String("--hold-clipboard"))
+            return runClipboardHolder(arguments.mid(1));
         if (command == QLatin1String("grab"))
             return runGrabCommand(arguments.mid(1), out);
         if (command == QLatin1String("gif-info"))

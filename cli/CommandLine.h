@@ -45,11 +45,6 @@ int runGifMake(const QStringList &arguments, std::ostream &out);
 int runConvert(const QStringList &arguments, std::ostream &out);
 int runRecordCommand(const QStringList &arguments, std::ostream &out);
 
-// A capture is written as a bitmap or PNG file, chosen by the name's extension (letter case
-// ignored). checkCaptureFileName raises UsageError for any other name; savePictureByName raises
-// that too, and EOpenFile when the file cannot be written.
-void checkCaptureFileName(const QString &path);
-void savePictureByName(const Bitmap &picture, const QString &path);
 int runPlayCommand(const QStringList &arguments); // shows a window until it is closed
 
 } // namespace kaptiv

@@ -147,22 +147,6 @@ QString writePicture(const Bitmap &source, const QString &path, ImageFileType ty
 
 } // namespace
 
-void checkCaptureFileName(const QString &path)
-{
-    const ImageFileType type = imageFileTypeOf(path.toLower());
-    if (type != ImageFileType::Bitmap && type != ImageFileType::Png)
-        throw UsageError{QStringLiteral("grab writes .bmp or .png files, not '%1'").arg(path)};
-}
-
-void savePictureByName(const Bitmap &picture, const QString &path)
-{
-    checkCaptureFileName(path);
-    if (imageFileTypeOf(path.toLower()) == ImageFileType::Png)
-        savePng(picture, path);
-    else
-        saveBmp(picture, path);
-}
-
 int runConvert(const QStringList &arguments, std::ostream &out)
 {
     ConvertOptions options;

@@ -4,6 +4,7 @@
 #include "front/HandOver.h"
 #include "front/ScreenGrabRequest.h"
 #include "front/ScreenGrabToBmp.h"
+#include "platform/FileAccess.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 int main(int argc, char **argv)
 {
     using namespace kaptiv::front;
+    kaptiv::files::OpenStandardDescriptors();
     // Growing a file past the size limit (`ulimit -f`), be it the picture or the memory shared
     // with the X server, is then an error the program reports, not a silent death. The full
     // program it hands over to keeps this.

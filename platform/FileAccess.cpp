@@ -539,4 +539,18 @@ void WriteFile(const std::filesystem::path &target, std::span<const std::uint8_t
     FileWriter(target).Write(bytes);
 }
 
+void OpenStandardDescriptors()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF)
+            continue;
+        // The lowest free number is the one closed.
+        const int standIn = ::open(fd == 0 ? "/dev/null" : "/dev/full", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (standIn >= 0 && standIn != fd) {
+            ::dup2(standIn, fd);
+            ::close(standIn);
+        }
+    }
+}
+
 } // namespace kaptiv::files

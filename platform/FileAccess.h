@@ -161,4 +161,10 @@ private:
 // FileWriter(target).Write(bytes).
 void WriteFile(const std::filesystem::path &target, std::span<const std::uint8_t> bytes);
 
+// Gives each standard descriptor (0, 1, 2) that the program was started without a stand-in:
+// /dev/null to read from, /dev/full to write to. Otherwise the next file or display connection
+// opened takes its number, and what is meant for standard output goes into it; this way a write
+// to a closed standard output fails instead. Call first thing in main.
+void OpenStandardDescriptors();
+
 } // namespace kaptiv::files
