@@ -1,5 +1,8 @@
 // The colour reducer: how close a reduced picture stays to the original, that dithering keeps
 // still areas still, and that colours a table already holds come through exactly.
+#include "TestFiles.h"
+
+#include "fuzz/ColorReducerFuzz.h"
 #include "gif/core/ColorReducer.h"
 
 #include <gtest/gtest.h>
@@ -193,6 +196,21 @@ TEST(ColorReducer, FewerColoursAndEmptyHistograms)
         mapper.Map(original.pixels(), true, indices.data(), 64);
         for (const std::uint8_t i : indices)
             ASSERT_LT(i, colors);
+    }
+}
+
+// The fuzzer's checks over its seeds and every input that ever failed them.
+TEST(ColorReducer, FuzzerSeedsAndPastFindingsPassItsChecks)
+{
+    std::vector<std::filesystem::path> files;
+    for (const char *dir : {"corpus/color_reducer", "crashers/color_reducer"}) {
+        const auto more = test::FilesBelow(std::filesystem::path(KAPTIV_FUZZ_DIR) / dir);
+        files.insert(files.end(), more.begin(), more.end());
+    }
+    ASSERT_GE(files.size(), 5u);
+    for (const auto &file : files) {
+        const std::vector<std::uint8_t> bytes = test::ReadBytes(file);
+        EXPECT_EQ(fuzz::CheckColorReduction(bytes.data(), bytes.size()), "") << file.filename();
     }
 }
 
