@@ -117,7 +117,7 @@ const Row commands[] = {
     {.name = "HighestPossible1", .in = "CaptureImagesAs1", .caption = "Highest (best quality)",
      .hint = "Use the best quality possible", .flags = Checkable | OneOf | Checked},
     {.name = "Include1", .in = "Options2", .caption = "&Include Cursor in Images",
-     .hint = "Include cursor image in capture", .flags = Checkable},
+     .hint = "Include cursor image in capture", .chosen = &T::IncludeClick, .flags = Checkable},
     {.name = "Autosize1", .in = "Options2", .caption = "&Autosize Windows",
      .hint = "Resize windows to fit the images being created", .flags = Checkable | Checked},
     {.kind = Row::Separator, .in = "Options2"},

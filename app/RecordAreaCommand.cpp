@@ -12,6 +12,7 @@
 #include "platform/Errors.h"
 #include "platform/FileAccess.h"
 #include "platform/NativeNames.h"
+#include "platform/WaylandDesktop.h"
 #include "record/Recorder.h"
 #include "record/X11AreaSource.h"
 #include "record/X11KeyGrab.h"
@@ -46,6 +47,8 @@ QString durationText(std::int64_t hundredths)
 
 void TScreenfrm::RecordAreatoGIF1Click(QObject *)
 {
+    if (offerScreenInstead(HiddenFromPrograms::Recording))
+        return;
     const RecordingSettings settings = loadRecordingSettings();
     Desktop &screen = desktop();
     const QSize screenSize = screen.screenSize();

@@ -11,6 +11,7 @@
 #include "platform/Dialogs.h"
 #include "platform/DisplaySync.h"
 #include "platform/Errors.h"
+#include "platform/WaylandDesktop.h"
 #include "settings/ConfigSnap.h"
 
 #include <QApplication>
@@ -313,6 +314,9 @@ void TScreenfrm::GrabScreenClick(QObject *)
 
 void TScreenfrm::GrabActiveWindow1Click(QObject *sender)
 {
+    const bool wholeWindow = sender == item("GrabActiveWindow1") || sender == item("activeb");
+    if (offerScreenInstead(wholeWindow ? HiddenFromPrograms::ActiveWindow : HiddenFromPrograms::ActiveWindowClient))
+        return;
     HiddenDuringCapture hidden(*this, hideProgram());
     FreedOnExit freed{CaptureBitmap};
     const CaptureOptions options = captureOptions();
@@ -322,7 +326,6 @@ void TScreenfrm::GrabActiveWindow1Click(QObject *sender)
     const QPoint cursorPos = screen.cursorPos();
     const CursorImage cursor = options.includeCursor ? screen.currentCursor() : CursorImage{};
     const WindowId window = requireForegroundWindow(screen);
-    const bool wholeWindow = sender == item("GrabActiveWindow1") || sender == item("activeb");
     CaptureBitmap = captureWindowArea(screen, window, wholeWindow, options, cursorPos, cursor).bitmap;
     FinishImageWindow(); // only now: a window that closed while it was read leaves no empty one
 }
@@ -341,6 +344,8 @@ void TScreenfrm::GrabRectangleClick(QObject *)
 
 void TScreenfrm::GrabWindowClick(QObject *sender)
 {
+    if (offerScreenInstead(HiddenFromPrograms::PickWindow))
+        return;
     HiddenDuringCapture hidden(*this, hideProgram());
     FreedOnExit freed{CaptureBitmap};
     RectangleMode = false;
@@ -370,6 +375,27 @@ void TScreenfrm::CustomRegion1Click(QObject *)
     const QSize size = customRegionSize();
     const ScreenRect &at = overlay.Selection;
     cutAndFinish({at.Left, at.Top, at.Left + size.width(), at.Top + size.height()});
+}
+
+// The check mark is the option; a desktop that hides the pointer cannot honour it.
+void TScreenfrm::IncludeClick(QObject *)
+{
+    QAction *include = item("Include1");
+    if (!include->isChecked() || desktop().seesOtherWindows())
+        return;
+    include->setChecked(false);
+    offerScreenInstead(HiddenFromPrograms::Cursor);
+}
+
+bool TScreenfrm::offerScreenInstead(HiddenFromPrograms what)
+{
+    if (desktop().seesOtherWindows())
+        return false;
+    if (dialogs().messageBox(this, hiddenFromProgramsMessage(what) + QStringLiteral("\n\nCapture the whole screen instead?"),
+                             QStringLiteral("Kaptiv"), MessageIcon::Information, MessageButtons::YesNo)
+        == mrYes)
+        GrabScreenClick(item("GrabScreen"));
+    return true;
 }
 
 void TScreenfrm::cutAndFinish(const ScreenRect &area)

@@ -25,6 +25,7 @@ class QEventLoop;
 
 namespace kaptiv {
 
+enum class HiddenFromPrograms;
 class TImagefrm;
 class TConfigfrm;
 class TGIFImage;
@@ -69,6 +70,11 @@ public:
     void GrabRectangleClick(QObject *sender);
     void GrabWindowClick(QObject *sender);
     void CustomRegion1Click(QObject *sender);
+    void IncludeClick(QObject *sender);
+    // On a desktop that hides other windows from programs (a Wayland session), says that `what`
+    // cannot be done there and offers the whole screen instead, captured on Yes. True when it
+    // did so: the command asking for `what` ends there. False, and nothing shown, elsewhere.
+    bool offerScreenInstead(HiddenFromPrograms what);
     // Record Area to GIF (RecordAreaCommand.cpp) and the player window of what it recorded.
     void RecordAreatoGIF1Click(QObject *sender);
     void showRecording(const QString &path, const record::RecordingStats &stats);

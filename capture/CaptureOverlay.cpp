@@ -45,6 +45,9 @@ TCapturefrm::TCapturefrm(CaptureHost &host, Desktop &desktop, WindowLookup &look
     setCursor(mode_ == Mode::WindowPicking ? Qt::PointingHandCursor : Qt::CrossCursor);
     // Everything here is in the screen's own pixels; only the window's place is in Qt's scaled ones.
     setGeometry(QRect(QPoint(0, 0), coveringIndependentPixels(screen_, ratio_)));
+    // A Wayland program cannot place its windows: asking for the whole output is the way to cover it.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        setWindowState(Qt::WindowFullScreen);
 
     Hint->setObjectName(QStringLiteral("Hint"));
     Hint->setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
@@ -183,6 +186,10 @@ void TCapturefrm::FormMouseMove(QPoint point)
     showHintText(text, point + QPoint(1, 1));
     if (mode_ == Mode::CustomRegion) {
         const QSize size = host_.customRegionSize();
+        // Where the desktop cannot hold the pointer in place, the region is held on the screen instead.
+        if (!confinement_)
+            point = {std::clamp(point.x(), 0, std::max(screen_.width() - size.width(), 0)),
+                     std::clamp(point.y(), 0, std::max(screen_.height() - size.height(), 0))};
         Selection = {point.x(), point.y(), point.x() + size.width(), point.y() + size.height()};
         showFrame(Selection);
     } else if (mode_ == Mode::WindowPicking) {

@@ -9,6 +9,7 @@
 #include "platform/Desktop.h"
 #include "platform/Errors.h"
 #include "platform/FileErrors.h"
+#include "platform/WaylandDesktop.h"
 
 #include <QRegularExpression>
 
@@ -144,6 +145,16 @@ int runGrabCommand(const QStringList &arguments, std::ostream &out)
         checkCaptureTarget(output);
 
     Desktop &screen = desktop();
+    // Refused before the delay: a script learns at once that it asked for what this desktop hides.
+    if (!screen.seesOtherWindows()) {
+        if (what != QLatin1String("screen"))
+            throw ENoWindow(hiddenFromProgramsMessage(what == QLatin1String("active") ? HiddenFromPrograms::ActiveWindow
+                                                                                      : HiddenFromPrograms::ActiveWindowClient)
+                            + QStringLiteral(" 'kaptiv grab screen' captures the whole screen."));
+        if (options.includeCursor)
+            throw EDisplayError(hiddenFromProgramsMessage(HiddenFromPrograms::Cursor)
+                                + QStringLiteral(" Leave out --cursor to capture the screen without it."));
+    }
     Bitmap bitmap;
     if (what == QLatin1String("screen")) {
         bitmap = CaptureScreen(screen, options);

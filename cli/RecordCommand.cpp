@@ -7,6 +7,7 @@
 #include "platform/Errors.h"
 #include "platform/FileAccess.h"
 #include "platform/NativeNames.h"
+#include "platform/WaylandDesktop.h"
 #include "record/Recorder.h"
 #include "record/X11AreaSource.h"
 
@@ -107,6 +108,9 @@ int runRecordCommand(const QStringList &arguments, std::ostream &out)
     if (!output.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive))
         throw UsageError{QStringLiteral("record writes a GIF file: the output name must end in .gif, not '%1'").arg(output)};
 
+    // The recording reads an X screen; in a Wayland session that shows none of the native windows.
+    if (isWaylandSession())
+        throw EDisplayError(hiddenFromProgramsMessage(HiddenFromPrograms::Recording));
     record::AreaSourceOptions area = areaOf(what, geometry);
     area.includeCursor = cursor;
     const std::filesystem::path target(encodeNativeName(output));

@@ -75,6 +75,10 @@ public:
     // descendants (depth first, topmost child first).
     virtual std::vector<DesktopWindow> listWindows() = 0;
 
+    // False where the desktop shows a program neither the other windows, nor the pointer, nor the
+    // keys pressed elsewhere (a Wayland session): only the whole screen can be captured there.
+    virtual bool seesOtherWindows() { return true; }
+
     // Keeps the pointer on the pixels of `area` while `eventWindow`, one of this program's own
     // windows, goes on receiving the pointer's events.
     virtual std::unique_ptr<PointerConfinement> confinePointer(const ScreenRect &area, WindowId eventWindow) = 0;

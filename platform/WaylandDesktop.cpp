@@ -50,9 +50,22 @@ bool isWaylandSession()
            || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-QString waylandWindowsUnavailableMessage()
+QString hiddenFromProgramsMessage(HiddenFromPrograms what)
 {
-    return QStringLiteral("This desktop does not let programs see other windows. Capture the whole screen instead.");
+    const auto sentence = [](const char *seeing, const char *consequence) {
+        return QStringLiteral("This desktop does not let programs see other windows%1, so Kaptiv cannot %2.")
+            .arg(QLatin1String(seeing), QLatin1String(consequence));
+    };
+    switch (what) {
+    case HiddenFromPrograms::ActiveWindow: return sentence("", "capture the active window");
+    case HiddenFromPrograms::ActiveWindowClient: return sentence("", "capture the client area of the active window");
+    case HiddenFromPrograms::PickWindow: return sentence("", "pick a window on the screen");
+    case HiddenFromPrograms::Cursor: return sentence(" or the mouse pointer", "draw the pointer into a capture");
+    case HiddenFromPrograms::HotKeysEverywhere:
+        return sentence(" or the keys pressed in them", "answer its hot keys while another program is active");
+    case HiddenFromPrograms::Recording: return sentence("", "record an area of the screen");
+    }
+    return sentence("", "do this");
 }
 
 QImage takePortalScreenshot()
@@ -129,9 +142,9 @@ QImage WaylandDesktop::grabScreen(const ScreenRect &area)
     return part;
 }
 
-WindowId WaylandDesktop::foregroundWindow() { throw ENoWindow(waylandWindowsUnavailableMessage()); }
-ScreenRect WaylandDesktop::windowRect(WindowId) { throw ENoWindow(waylandWindowsUnavailableMessage()); }
-ScreenRect WaylandDesktop::clientRect(WindowId) { throw ENoWindow(waylandWindowsUnavailableMessage()); }
+WindowId WaylandDesktop::foregroundWindow() { throw ENoWindow(hiddenFromProgramsMessage(HiddenFromPrograms::ActiveWindow)); }
+ScreenRect WaylandDesktop::windowRect(WindowId) { throw ENoWindow(hiddenFromProgramsMessage(HiddenFromPrograms::PickWindow)); }
+ScreenRect WaylandDesktop::clientRect(WindowId) { throw ENoWindow(hiddenFromProgramsMessage(HiddenFromPrograms::PickWindow)); }
 
 } // namespace kaptiv
 

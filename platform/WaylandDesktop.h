@@ -13,8 +13,12 @@ namespace kaptiv {
 // compatibility server and sees none of the native windows).
 bool isWaylandSession();
 
-// What the user is told when a capture needs to see other windows.
-QString waylandWindowsUnavailableMessage();
+// What needs more of the desktop than a Wayland session shows a program.
+enum class HiddenFromPrograms { ActiveWindow, ActiveWindowClient, PickWindow, Cursor, HotKeysEverywhere, Recording };
+
+// What the user is told when `what` is asked for on such a desktop: one sentence, the same in the
+// program's boxes and on the command line.
+QString hiddenFromProgramsMessage(HiddenFromPrograms what);
 
 // The whole screen as the portal gives it, Format_RGB32. Raises EDisplayError with a message when
 // the portal cannot be reached, the user cancelled, it failed or did not answer in time.
@@ -33,6 +37,7 @@ public:
     ScreenRect clientRect(WindowId window) override;
     bool windowExists(WindowId) override { return false; }
     std::vector<DesktopWindow> listWindows() override { return {}; }
+    bool seesOtherWindows() override { return false; }
     std::unique_ptr<PointerConfinement> confinePointer(const ScreenRect &, WindowId) override { return nullptr; }
 
 private:

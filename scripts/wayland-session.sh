@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs CMD... inside a headless Wayland session whose screenshot portal answers without a dialog:
 # a D-Bus session, sway on one 1280x800 output with a solid #336699 background (no GPU, no input
-# devices), pipewire and wireplumber (the wlr portal backend exits without them), the wlr portal
-# backend, then the portal itself. Exits with CMD's status, 77 when the session cannot start.
+# devices but a virtual pointer that CMD drives through $KAPTIV_WAYLAND_POINTER, see
+# wayland-pointer.py), pipewire and wireplumber (the wlr portal backend exits without them), the
+# wlr portal backend, then the portal itself. swaymsg works in CMD ($SWAYSOCK). Exits with CMD's
+# status, 77 when the session cannot start.
 # Every process it started is stopped again by its PID, whatever the outcome.
 #
 # sway refuses to run as root, so as root the session runs as nobody, with a home and a mode-700
@@ -92,7 +94,22 @@ WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
 pids+=($!)
 wait_for_socket "$run/wayland-1" || fail sway sway
 export WAYLAND_DISPLAY=wayland-1
+# swaymsg finds the compositor through this, as it does in the compositor's own children.
+for _ in $(seq 200); do
+  SWAYSOCK=$(ls "$run"/sway-ipc.*.sock 2>/dev/null | head -n 1)
+  [ -n "$SWAYSOCK" ] && break
+  sleep 0.05
+done
+[ -n "$SWAYSOCK" ] || fail "sway's control socket" sway
+export SWAYSOCK
 dbus-update-activation-environment WAYLAND_DISPLAY XDG_CURRENT_DESKTOP XDG_SESSION_TYPE XDG_RUNTIME_DIR
+
+# A mouse, before any program starts: the seat has no pointer without one (see wayland-pointer.py).
+export KAPTIV_WAYLAND_POINTER=$run/pointer.sock
+size=${KAPTIV_WAYLAND_SIZE:-1280x800}
+python3 "$(dirname "$self")/wayland-pointer.py" "$KAPTIV_WAYLAND_POINTER" "${size%x*}" "${size#*x}" >"$logs/pointer.log" 2>&1 &
+pids+=($!)
+wait_for_socket "$KAPTIV_WAYLAND_POINTER" || fail "the virtual pointer" pointer
 
 pipewire >"$logs/pipewire.log" 2>&1 &
 pids+=($!)

@@ -31,6 +31,8 @@ public:
     ScreenRect clientRect(WindowId window) override;
     bool windowExists(WindowId window) override;
     std::vector<DesktopWindow> listWindows() override { return windows; }
+    bool othersVisible = true; // false plays a desktop that hides other windows (Wayland)
+    bool seesOtherWindows() override { return othersVisible; }
     // Confinement holds the scripted pointer inside the area, as the server would.
     std::unique_ptr<PointerConfinement> confinePointer(const ScreenRect &area, WindowId eventWindow) override;
     std::optional<ScreenRect> confinedTo; // while a confinement lives
