@@ -83,8 +83,26 @@ dbus-daemon --session --address="$DBUS_SESSION_BUS_ADDRESS" --nofork --nopidfile
 pids+=($!)
 wait_for_socket "$run/bus" || fail dbus-daemon dbus
 
+# A pointer theme whose every image is one transparent pixel. This compositor has no cursor plane
+# and draws the pointer into the screen, so its screenshots would hold it; with this theme they
+# hold exactly what the windows and the background show.
+mkdir -p "$run/icons/kaptiv-blank/cursors"
+python3 -c 'import struct, sys; sys.stdout.buffer.write(b"Xcur" + struct.pack("<3I", 16, 0x10000, 1) + struct.pack("<3I", 0xfffd0002, 24, 28) + struct.pack("<9I", 36, 0xfffd0002, 24, 1, 1, 1, 0, 0, 0) + struct.pack("<I", 0))' \
+  >"$run/icons/kaptiv-blank/cursors/left_ptr"
+for name in default arrow top_left_arrow crosshair cross tcross hand1 hand2 pointer pointing_hand \
+  text xterm ibeam wait watch progress left_ptr_watch half-busy size_all fleur move not-allowed forbidden \
+  openhand closedhand grab grabbing all-scroll col-resize row-resize bottom_right_corner \
+  bottom_left_corner top_right_corner top_left_corner se-resize sw-resize ne-resize nw-resize \
+  size_fdiag size_bdiag size_hor size_ver ew-resize ns-resize sb_h_double_arrow sb_v_double_arrow \
+  left_side right_side top_side bottom_side whats_this help question_arrow dnd-none dnd-copy \
+  dnd-move dnd-link copy alias; do
+  ln -s left_ptr "$run/icons/kaptiv-blank/cursors/$name"
+done
+export XCURSOR_PATH=$run/icons XCURSOR_THEME=kaptiv-blank XCURSOR_SIZE=24
+
 cat >"$logs/sway.conf" <<EOF
 output HEADLESS-1 resolution ${KAPTIV_WAYLAND_SIZE:-1280x800} position 0 0 bg ${KAPTIV_WAYLAND_BG:-#336699} solid_color
+seat seat0 xcursor_theme kaptiv-blank 24
 default_border none
 default_floating_border none
 focus_follows_mouse no
