@@ -1,10 +1,13 @@
 #include "app/GlobalHotKeys.h"
 
 #include "app/mainSnap.h"
+#include "platform/Desktop.h"
 #include "platform/Dialogs.h"
+#include "platform/WaylandDesktop.h"
 #include "settings/ConfigSnap.h"
 #include "settings/HotKeysEverywhere.h"
 
+#include <QCheckBox>
 #include <QEvent>
 #include <QGuiApplication>
 
@@ -26,6 +29,17 @@ GlobalHotKeys::GlobalHotKeys(TScreenfrm &main, TConfigfrm &config) : QObject(&ma
 {
     indexOfRow_.fill(-1);
     config_.installEventFilter(this);
+    // Ticked by the user on a desktop that keeps other programs' keys from this one: said at once,
+    // and left unticked. (A stored tick from another session does nothing there, see apply.)
+    connect(config_.everyProgram, &QCheckBox::clicked, this, [this](bool ticked) {
+        if (!ticked || desktop().seesOtherWindows())
+            return;
+        config_.everyProgram->setChecked(false);
+        dialogs().messageBox(&config_,
+                             hiddenFromProgramsMessage(HiddenFromPrograms::HotKeysEverywhere)
+                                 + QStringLiteral("\n\nBind a key of the desktop to 'kaptiv --capture screen' instead."),
+                             QStringLiteral("Kaptiv"), MessageIcon::Information, MessageButtons::Ok);
+    });
     connect(&config_, &TConfigfrm::settingsSaved, this, [this] {
         saved_ = true;
         // Once the dialog has closed: the box must not stand over it.

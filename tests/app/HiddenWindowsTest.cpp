@@ -64,6 +64,24 @@ TEST_F(HiddenWindows, EveryWayToAWindowSaysWhyAndYesCapturesTheWholeScreen)
     EXPECT_TRUE(main->isVisible());
 }
 
+TEST_F(HiddenWindows, HotKeysInEveryProgramAreRefusedWhenTicked)
+{
+    fake.othersVisible = false;
+    config().everyProgram->click();
+    EXPECT_FALSE(config().everyProgram->isChecked());
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text,
+              QStringLiteral("This desktop does not let programs see other windows or the keys pressed in them, so "
+                             "Kaptiv cannot answer its hot keys while another program is active.\n\n"
+                             "Bind a key of the desktop to 'kaptiv --capture screen' instead."));
+    EXPECT_EQ(dialogs.shown[0].parent, &config());
+    EXPECT_EQ(dialogs.shown[0].buttons, MessageButtons::Ok);
+    fake.othersVisible = true; // an X desktop: ticked without a word
+    config().everyProgram->click();
+    EXPECT_TRUE(config().everyProgram->isChecked());
+    EXPECT_EQ(dialogs.shown.size(), 1u);
+}
+
 TEST_F(HiddenWindows, WhereWindowsAreVisibleNothingIsAskedAndTheCursorCanBeIncluded)
 {
     fake.foreground = fake.addWindow({100, 50, 300, 200}, {104, 70, 296, 196});
