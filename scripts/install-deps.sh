@@ -6,12 +6,12 @@
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev
-  libx11-dev libx11-xcb-dev libxcb-shm0-dev libxcb-xfixes0-dev libxext-dev libxfixes-dev libxdamage-dev libjpeg62-turbo-dev fonts-dejavu-core)
+  libx11-dev libx11-xcb-dev libxcb-shm0-dev libxcb-xfixes0-dev libxext-dev libxfixes-dev libxdamage-dev libjpeg62-turbo-dev fonts-dejavu-core qt6-wayland)
 test_packages=(googletest libgtest-dev libbenchmark-dev libgif-dev xvfb openbox xdotool xclip
   x11-utils imagemagick libjpeg-turbo-progs git groff-base desktop-file-utils appstream
   gifsicle python3-pil ffmpeg libmagick++-dev
   sway xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk pipewire wireplumber
-  dbus-daemon qt6-wayland grim python3-dbus python3-gi)
+  dbus-daemon grim python3-dbus python3-gi)
 package_packages=(dpkg-dev file)
 
 wanted=("${build_packages[@]}")
