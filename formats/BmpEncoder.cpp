@@ -5,6 +5,13 @@
 
 namespace kaptiv::bmp {
 
+SourcePixels sourcePixelsOf(PixelLayout words)
+{
+    return words == PixelLayout::Rgb565 ? SourcePixels::Words565
+        : words == PixelLayout::Rgb555  ? SourcePixels::Words555
+                                        : SourcePixels::Xrgb32;
+}
+
 namespace {
 
 constexpr std::uint32_t FileHeaderSize = 14, InfoHeaderSize = 40;

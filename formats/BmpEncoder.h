@@ -5,6 +5,8 @@
 // for 1, 4 and 8 bits the colour table, then the rows bottom-up, each padded with zero bytes to a
 // multiple of 4.
 
+#include "platform/DisplayPixels.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -16,6 +18,9 @@ namespace kaptiv::bmp {
 // 5-6-5 or 5-5-5; 32-bit words 0xXXRRGGBB whose top byte is spare or alpha. Words are in the
 // machine's own byte order.
 enum class SourcePixels { Index8, Words565, Words555, Xrgb32, Argb32 };
+
+// The words of pixels kept in `words` (not Other, which is never kept as it comes).
+SourcePixels sourcePixelsOf(PixelLayout words);
 
 struct SourceRows {
     const std::uint8_t *top = nullptr; // the first (top) row

@@ -1,7 +1,7 @@
 #include "front/ScreenGrabToBmp.h"
 
 #include "formats/BmpEncoder.h"
-#include "platform/DisplayDepth.h"
+#include "platform/DisplayPixels.h"
 #include "platform/FileAccess.h"
 #include "platform/X11ScreenReader.h"
 
@@ -26,17 +26,14 @@ namespace {
 // trips: this is several times faster than one read of the whole screen.
 constexpr std::size_t BandBytes = std::size_t(1) << 20;
 
-// The pixels the program writes bitmap rows of at this depth: as they come, or at 24 bits after
-// converting them through their masks (a 30-bit display); nothing for what it makes otherwise.
-std::optional<bmp::SourcePixels> sourcePixelsOf(PixelLayout layout, int depth)
+// The words the file's rows are made from, as the program keeps the pixels of this display; nothing
+// when the program would keep them at another depth than the one the file was planned at.
+std::optional<bmp::SourcePixels> sourcePixelsOf(PixelLayout layout, int displayDepth, int depth)
 {
-    if ((layout == PixelLayout::Bgrx32 && (depth == 24 || depth == 32)) || (layout == PixelLayout::Other && depth == 24))
-        return bmp::SourcePixels::Xrgb32;
-    if (layout == PixelLayout::Rgb565 && depth == 16)
-        return bmp::SourcePixels::Words565;
-    if (layout == PixelLayout::Rgb555 && depth == 16)
-        return bmp::SourcePixels::Words555;
-    return std::nullopt;
+    const KeptPixels kept = keptPixelsOf(layout, displayDepth);
+    if (kept.depth != depth)
+        return std::nullopt;
+    return bmp::sourcePixelsOf(kept.words);
 }
 
 // Xlib prints why a server refused the connection ("Authorization required, ..."). The full
@@ -69,8 +66,8 @@ struct CannotFinish {}; // raised while the file is being written: the full prog
 
 class BandedGrab {
 public:
-    BandedGrab(Display *display, int width, int height, int depth)
-        : reader_(display), width_(width), height_(height), depth_(depth),
+    BandedGrab(Display *display, int width, int height, int displayDepth, int depth)
+        : reader_(display), width_(width), height_(height), displayDepth_(displayDepth), depth_(depth),
           bandRows_(int(std::clamp<std::size_t>(BandBytes / (std::size_t(width) * (depth == 16 ? 2 : 4)), 1,
                                                 std::size_t(height))))
     {
@@ -80,13 +77,13 @@ public:
     bool start()
     {
         ScreenPixels band = readBand();
-        if (!band.image || !(kind_ = sourcePixelsOf(band.layout, depth_)))
+        if (!band.image || !(kind_ = sourcePixelsOf(band.layout, displayDepth_, depth_)))
             return false;
         layout_ = band.layout;
         const std::size_t headers = bmp::headersSize(depth_), row = bmp::rowSize(width_, depth_);
         // Made in full before any byte is written.
         buffer_.resize(headers + row * std::size_t(bandRows_));
-        if (layout_ == PixelLayout::Other)
+        if (keptPixelsOf(layout_, displayDepth_).words != layout_)
             converted_.resize(std::size_t(width_) * std::size_t(bandRows_));
         bmp::writeHeaders({nullptr, 0, width_, height_, *kind_}, {depth_}, buffer_.data());
         first_ = std::move(band);
@@ -103,7 +100,7 @@ public:
         if (!band.image || band.layout != layout_)
             throw CannotFinish{};
         bmp::SourceRows rows{band.data(), band.bytesPerLine(), width_, band.height(), *kind_};
-        if (layout_ == PixelLayout::Other) {
+        if (!converted_.empty()) {
             rows.bytesPerLine = std::ptrdiff_t(width_) * 4;
             convertThroughMasks(*band.image, converted_.data(), rows.bytesPerLine);
             rows.top = reinterpret_cast<const std::uint8_t *>(converted_.data());
@@ -121,7 +118,7 @@ private:
     }
 
     X11ScreenReader reader_;
-    const int width_, height_, depth_;
+    const int width_, height_, displayDepth_, depth_;
     const int bandRows_;
     PixelLayout layout_ = PixelLayout::Other;
     std::optional<bmp::SourcePixels> kind_;
@@ -155,7 +152,7 @@ bool grabScreenToBmp(const ScreenGrabRequest &request)
             return false;
         if (request.delayMilliseconds > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(request.delayMilliseconds));
-        BandedGrab grab(display, width, height, depth);
+        BandedGrab grab(display, width, height, DefaultDepth(display, screen), depth);
         if (!grab.start())
             return false;
         file.Write([&grab] { return grab.next(); });

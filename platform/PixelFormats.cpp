@@ -1,6 +1,6 @@
 #include "platform/PixelFormats.h"
 
-#include "platform/DisplayDepth.h"
+#include "platform/DisplayPixels.h"
 
 #include <algorithm>
 #include <array>
@@ -205,12 +205,11 @@ void mapInto(const QImage &rgb, QImage &dst, int depth, const QVector<QRgb> &tab
 // The pixels of a display at the depth the bitmap holds them.
 Bitmap keepDisplayPixels(const QImage &pixels, int displayDepth)
 {
-    const int depth = capturedDepthOfDisplay(displayDepth);
     if (pixels.isNull()) // an area without pixels still has a depth: the one its pixels would have
-        return Bitmap(pixels, depth);
-    if (depth == 32 && pixels.format() == QImage::Format_RGB32)
-        return Bitmap(pixels, 32);
-    // 15-bit pixels stay 5-5-5 in 16 bits; 30-bit ones arrive as 8-bit channels, 24-bit colour.
+        return Bitmap(pixels, capturedDepthOfDisplay(displayDepth));
+    for (const PixelLayout words : {PixelLayout::Bgrx32, PixelLayout::Rgb565, PixelLayout::Rgb555})
+        if (pixels.format() == imageFormatOf(words))
+            return Bitmap(pixels, keptPixelsOf(words, displayDepth).depth);
     return Bitmap::fromImage(pixels);
 }
 
@@ -235,10 +234,18 @@ Bitmap convertToColors(const QImage &pixels, int sourceDepth, CaptureColors colo
 
 Bitmap inDisplayFormat(const QImage &pixels, int displayDepth)
 {
-    const QImage::Format format = displayDepth == 15 ? QImage::Format_RGB555
-        : displayDepth == 16                         ? QImage::Format_RGB16
-                                                     : QImage::Format_RGB32;
-    return keepDisplayPixels(convertImage(pixels, format), displayDepth);
+    return keepDisplayPixels(convertImage(pixels, imageFormatOf(usualLayoutOf(displayDepth))), displayDepth);
+}
+
+QImage::Format imageFormatOf(PixelLayout words)
+{
+    switch (words) {
+    case PixelLayout::Bgrx32: return QImage::Format_RGB32;
+    case PixelLayout::Rgb565: return QImage::Format_RGB16;
+    case PixelLayout::Rgb555: return QImage::Format_RGB555;
+    case PixelLayout::Other: break;
+    }
+    return QImage::Format_Invalid;
 }
 
 void remapIntoIndexed(Bitmap &target, const QImage &rgb32, int x, int y)

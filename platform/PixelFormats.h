@@ -3,6 +3,7 @@
 // conversions every command shares. Conversions go through precomputed tables: no per-pixel search.
 
 #include "platform/Bitmap.h"
+#include "platform/DisplayPixels.h"
 
 #include <QVector>
 #include <algorithm>
@@ -93,6 +94,10 @@ Bitmap convertToColors(const QImage &pixels, int sourceDepth, CaptureColors colo
 // Pixels of any format as a display of `displayDepth` bits holds them (what a picture drawn on the
 // screen becomes): 5-5-5 or 5-6-5 at 15 and 16 bits, 32-bit colour at 32, 24-bit colour otherwise.
 Bitmap inDisplayFormat(const QImage &pixels, int displayDepth);
+
+// The image format that holds pixels stored in `words` (Format_Invalid for Other, which is never
+// stored as it comes).
+QImage::Format imageFormatOf(PixelLayout words);
 
 // Maps 32-bit pixels back into an indexed bitmap's table after they were drawn on (for instance a
 // cursor stamped in), by the same rule that made the bitmap.

@@ -1,5 +1,7 @@
 #include "platform/X11Desktop.h"
 
+#include "platform/PixelFormats.h"
+
 #include "platform/Bitmap.h"
 #include "platform/Errors.h"
 #include "platform/X11Errors.h"
@@ -24,17 +26,6 @@ namespace kaptiv {
 
 namespace {
 
-QImage::Format formatOf(PixelLayout layout)
-{
-    switch (layout) {
-    case PixelLayout::Bgrx32: return QImage::Format_RGB32;
-    case PixelLayout::Rgb565: return QImage::Format_RGB16;
-    case PixelLayout::Rgb555: return QImage::Format_RGB555;
-    case PixelLayout::Other: break;
-    }
-    return QImage::Format_Invalid;
-}
-
 // The server leaves the spare byte of a 24-bit pixel at 0, but a 32-bit RGB image must hold 0xFF
 // there: drawn as it comes, the picture would blend away to black.
 // Rows of a 32-bit image are whole words apart, so the image is one run of words; sixteen bytes
@@ -56,11 +47,6 @@ void makeOpaque(XImage *image)
         data[i] |= 0xFF000000u;
 }
 
-// The format grabbed pixels come in when there are none to look at (an area off the screen).
-QImage::Format formatOfDepth(int depth)
-{
-    return depth == 16 ? QImage::Format_RGB16 : depth == 15 ? QImage::Format_RGB555 : QImage::Format_RGB32;
-}
 
 } // namespace
 
@@ -82,17 +68,18 @@ struct X11Desktop::State {
     }
 
     // The pixels as a QImage in place where the program keeps them as they are, else converted.
-    static QImage wrap(ScreenPixels pixels)
+    static QImage wrap(ScreenPixels pixels, int displayDepth)
     {
-        if (pixels.layout == PixelLayout::Other) { // converted into an image of its own
-            QImage out = allocateImage(pixels.width(), pixels.height(), QImage::Format_RGB32);
+        const PixelLayout words = keptPixelsOf(pixels.layout, displayDepth).words;
+        if (words != pixels.layout) { // converted into an image of its own
+            QImage out = allocateImage(pixels.width(), pixels.height(), imageFormatOf(words));
             convertThroughMasks(*pixels.image, reinterpret_cast<std::uint32_t *>(out.bits()), out.bytesPerLine());
             return out;
         }
         if (pixels.layout == PixelLayout::Bgrx32)
             makeOpaque(pixels.image.get());
         auto *kept = new ScreenPixels(std::move(pixels)); // the image's memory, until the QImage goes
-        return QImage(kept->data(), kept->width(), kept->height(), kept->bytesPerLine(), formatOf(kept->layout),
+        return QImage(kept->data(), kept->width(), kept->height(), kept->bytesPerLine(), imageFormatOf(words),
                       [](void *info) { delete static_cast<ScreenPixels *>(info); }, kept);
     }
 
@@ -271,14 +258,14 @@ QImage X11Desktop::grabScreen(const ScreenRect &area)
     if (right > left && bottom > top) {
         ScreenPixels pixels = d->reader->read(left, top, right - left, bottom - top);
         if (pixels.image)
-            inside = State::wrap(std::move(pixels));
+            inside = State::wrap(std::move(pixels), d->depth);
     }
     if (left == area.Left && top == area.Top && right == area.Right && bottom == area.Bottom
         && !inside.isNull())
         return inside;
 
     // Part of the area is off the screen: black around what could be read.
-    const QImage::Format format = inside.isNull() ? formatOfDepth(d->depth) : inside.format();
+    const QImage::Format format = inside.isNull() ? imageFormatOf(usualLayoutOf(d->depth)) : inside.format();
     QImage whole = allocateImage(std::max(area.width(), 0), std::max(area.height(), 0), format);
     whole.fill(Qt::black);
     if (!inside.isNull()) {

@@ -4,6 +4,8 @@
 // shared with the server where it offers that, through the connection otherwise. Xlib's headers
 // stay in the .cpp (their macros break Qt's).
 
+#include "platform/DisplayPixels.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -12,11 +14,6 @@ typedef struct _XDisplay Display;
 struct _XImage;
 
 namespace kaptiv {
-
-// How read pixels lie in memory, for the layouts the program keeps as they are: 32-bit words
-// 0xXXRRGGBB (a spare top byte), 16-bit words of 5-6-5 or 5-5-5, in the machine's own byte order.
-// Anything else (a 30-bit display, bytes in the other order) is converted through its masks.
-enum class PixelLayout { Bgrx32, Rgb565, Rgb555, Other };
 
 PixelLayout layoutOf(const _XImage &image);
 

@@ -1,4 +1,5 @@
 #include "formats/BmpCodec.h"
+#include "formats/BmpEncoder.h"
 #include "platform/Errors.h"
 #include "platform/PixelFormats.h"
 
@@ -125,6 +126,47 @@ TEST(BmpCodec, SixteenBitsWithoutMasksAreFiveFiveFive)
     const Bitmap back = decodeBmp(file);
     ASSERT_EQ(back.image().format(), QImage::Format_RGB555);
     EXPECT_EQ(back.image(), words);
+}
+
+// A grab at the display's own colours, for every layout the server may send and every display
+// depth: the bitmap the program keeps, and the file it saves, which the command-line front writes
+// from the server's words without Qt.
+TEST(BmpCodec, EveryDisplayLayoutAndDepthIsKeptAndSavedAlikeByProgramAndFront)
+{
+    const int displayDepths[] = {15, 16, 24, 30, 32};
+    const struct {
+        PixelLayout layout;
+        PixelLayout words;
+        int depths[5]; // the bitmap's, on each display depth above
+    } cases[] = {
+        {PixelLayout::Bgrx32, PixelLayout::Bgrx32, {24, 24, 24, 24, 32}},
+        {PixelLayout::Rgb565, PixelLayout::Rgb565, {16, 16, 16, 16, 16}},
+        {PixelLayout::Rgb555, PixelLayout::Rgb555, {16, 16, 16, 16, 16}},
+        {PixelLayout::Other, PixelLayout::Bgrx32, {24, 24, 24, 24, 32}}, // through the masks
+    };
+    for (const auto &c : cases) {
+        for (int i = 0; i < 5; ++i) {
+            const int displayDepth = displayDepths[i];
+            SCOPED_TRACE(testing::Message() << "layout " << int(c.layout) << " on a " << displayDepth << "-bit display");
+            const KeptPixels kept = keptPixelsOf(c.layout, displayDepth);
+            ASSERT_EQ(kept.words, c.words);
+            ASSERT_EQ(kept.depth, c.depths[i]);
+            QImage pixels = testPicture(5, 3).convertToFormat(imageFormatOf(kept.words));
+            const Bitmap bitmap = convertToColors(pixels, displayDepth, CaptureColors::Highest);
+            EXPECT_EQ(bitmap.depth(), c.depths[i]);
+            EXPECT_EQ(bitmap.image().format(), pixels.format());
+            const QByteArray saved = encodeBmp(bitmap);
+            QByteArray front(saved.size(), '\0');
+            bmp::encode({pixels.constBits(), pixels.bytesPerLine(), 5, 3, bmp::sourcePixelsOf(kept.words)},
+                        {kept.depth}, {reinterpret_cast<std::uint8_t *>(front.data()), std::size_t(front.size())});
+            EXPECT_EQ(front, saved);
+        }
+    }
+    EXPECT_EQ(capturedDepthOfDisplay(15), 16);
+    EXPECT_EQ(capturedDepthOfDisplay(16), 16);
+    EXPECT_EQ(capturedDepthOfDisplay(24), 24);
+    EXPECT_EQ(capturedDepthOfDisplay(30), 24);
+    EXPECT_EQ(capturedDepthOfDisplay(32), 32);
 }
 
 TEST(BmpCodec, DamagedFilesAreRefusedWithAMessage)
