@@ -1,24 +1,13 @@
 #include "front/ScreenGrabRequest.h"
 
+#include "cli/GrabPlan.h"
+
 #include <string_view>
+#include <vector>
 
 namespace kaptiv::front {
 
 namespace {
-
-// 1 to 9 decimal digits, as the full program takes a delay.
-std::optional<int> delayOf(std::string_view text)
-{
-    if (text.empty() || text.size() > 9)
-        return std::nullopt;
-    int value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    return value;
-}
 
 // A name whose extension is ".bmp" in any letter case. Names the full program also writes as
 // bitmaps (".bmpx") are left to it.
@@ -39,27 +28,17 @@ bool namesBitmap(std::string_view path)
 
 std::optional<ScreenGrabRequest> screenGrabRequest(int argc, char **argv)
 {
-    if (argc < 3 || std::string_view(argv[1]) != "grab" || std::string_view(argv[2]) != "screen")
+    if (argc < 2 || std::string_view(argv[1]) != "grab")
         return std::nullopt;
-    ScreenGrabRequest request;
-    for (int i = 3; i < argc; i += 2) {
-        if (i + 1 == argc) // an option without its value
-            return std::nullopt;
-        const std::string_view option = argv[i], value = argv[i + 1];
-        if (option == "--output" || option == "-o") {
-            request.output = argv[i + 1];
-        } else if (option == "--delay") {
-            const std::optional<int> delay = delayOf(value);
-            if (!delay)
-                return std::nullopt;
-            request.delayMilliseconds = *delay;
-        } else if (option != "--colors" || value != "full") {
-            return std::nullopt;
-        }
-    }
-    if (!request.output || !namesBitmap(request.output))
+    const std::vector<std::string_view> arguments(argv + 2, argv + argc);
+    const grab::Planned planned = grab::planGrab(arguments);
+    if (!planned.plan) // the full program says why
         return std::nullopt;
-    return request;
+    const grab::Plan &plan = *planned.plan;
+    if (plan.target != grab::Target::Screen || plan.cursor || plan.colors != grab::Colors::Full || plan.clipboard
+        || plan.jpegQuality || !namesBitmap(plan.output))
+        return std::nullopt;
+    return ScreenGrabRequest{plan.output, plan.delayMilliseconds};
 }
 
 } // namespace kaptiv::front

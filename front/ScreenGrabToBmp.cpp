@@ -163,7 +163,7 @@ bool grabScreenToBmp(const ScreenGrabRequest &request)
     } catch (const std::bad_alloc &) {
         return false;
     }
-    std::printf("%s: %d x %d, %d bits per pixel\n", request.output, width, height, depth);
+    std::printf("%s: %d x %d, %d bits per pixel\n", request.output.c_str(), width, height, depth);
     return true;
 }
 

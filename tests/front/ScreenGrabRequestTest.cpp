@@ -65,7 +65,7 @@ TEST(ScreenGrabRequest, TakesTheScreenToABitmapAndLeavesEverythingElse)
         const std::optional<ScreenGrabRequest> request = commandLine.request();
         ASSERT_EQ(request.has_value(), c.output != nullptr) << line;
         if (request) {
-            EXPECT_STREQ(request->output, c.output) << line;
+            EXPECT_EQ(request->output, c.output) << line;
             EXPECT_EQ(request->delayMilliseconds, c.delay) << line;
         }
     }
