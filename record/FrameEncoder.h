@@ -1,10 +1,18 @@
 #pragma once
 // The encoder's side of a recording: full frames of the area in, GIF bytes out as they are known.
 // A frame is handed to the streaming writer once the next different frame (or the end) fixes its
-// delay, so the encoder holds one frame's indices and the last picture shown, and the writer's
-// optimiser its own screen and one frame, whatever the recording's length.
+// delay, so the encoder holds one frame's indices and the last picture grabbed, whatever the
+// recording's length.
+//
+// Each frame is stored as the rectangle that changed since the picture before, and inside it the
+// pixels that did not change draw nothing (a transparent index), so a still pixel keeps what it
+// shows whatever table the frame's changed pixels get. A still pixel of the colour drawn just
+// before it repeats that index instead, which never makes more runs along the rows (what the
+// compressor turns into codes): one pass maps the colours and chooses, and one compression
+// follows, rather than compressing the frame several ways to keep the smallest.
 
 #include "gif/core/ColorMapper.h"
+#include "gif/core/ColorReducer.h"
 #include "gif/core/GifWriter.h"
 
 #include <memory>
@@ -50,6 +58,8 @@ public:
     void finish(std::int64_t endIndex, std::vector<std::uint8_t> &out);
 
     bool hasFrames() const { return pendingIndex_ >= 0; }
+    // Images the file holds once finished, the one waiting for its delay included (not the
+    // one-pixel frames that only carry a long delay on).
     int framesWritten() const { return framesWritten_; }
     std::int64_t durationCs() const { return durationCs_; }
     const std::string &message() const { return message_; }
@@ -61,6 +71,10 @@ private:
         int left = 0, top = 0, width = 0, height = 0;
     };
     Rect changedRect(const std::uint32_t *pixels) const;
+    // Indices of the rectangle into indices_, with colours_ and colorCount_ set: exactly (false
+    // when the changed pixels have more than 256 colours) or through the reducer.
+    bool mapExact(const std::uint32_t *pixels, const Rect &rect, bool first);
+    void mapReduced(const std::uint32_t *pixels, const Rect &rect, bool first);
     void writePending(std::int64_t endIndex);
     void take(std::vector<std::uint8_t> &out);
 
@@ -69,15 +83,23 @@ private:
     bool dither_;
     std::vector<std::uint8_t> bytes_;    // what the writer made, handed out after each call
     std::unique_ptr<gif::GifStreamWriter> writer_;
-    std::vector<std::uint32_t> shown_;   // the picture as a viewer shows it after the last frame
-    // The last frame, waiting for its delay: the rectangle that changed, in indices of its table.
+    std::vector<std::uint32_t> shown_;   // the last picture given, as grabbed
+    // The frame being mapped: indices of the rectangle, its table, and whether index 0 is the
+    // transparent one (then the colours are entries 1 and up).
+    std::vector<std::uint8_t> indices_;
+    gif::ColorTable colours_{};
+    int colorCount_ = 0;
+    bool transparent_ = false;
+    // The last frame, waiting for its delay.
     Rect pendingRect_;
     std::vector<std::uint8_t> pending_;
     gif::ColorTable pendingColors_{};
     int pendingCount_ = 0;
+    bool pendingTransparent_ = false;
     std::int64_t pendingIndex_ = -1;     // its due time; -1 before the first frame
-    std::vector<std::uint8_t> indices_;  // of the frame being mapped
     gif::PaletteBuilder palette_;
+    std::unique_ptr<gif::ColorHistogram> histogram_; // made when a frame first needs reducing
+    std::vector<std::uint32_t> changedPixels_;
     int framesWritten_ = 0;
     int reducedFrames_ = 0;
     std::int64_t durationCs_ = 0;
