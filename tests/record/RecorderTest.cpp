@@ -112,7 +112,7 @@ TEST(FrameEncoder, EveryFrameOfAScrollingSceneIsExact)
     for (std::size_t i = 0; i < frames.size(); ++i)
         ASSERT_EQ(encoder.add(frames[i].data(), std::int64_t(i), file), FrameEncoder::Added::NewFrame);
     encoder.finish(std::int64_t(frames.size()), file);
-    const std::vector<Picture> shown = composed(readBack(file));
+    const std::vector<Picture> shown = gif::oracle::Composed(readBack(file));
     ASSERT_EQ(shown.size(), frames.size());
     for (std::size_t i = 0; i < frames.size(); ++i)
         ASSERT_EQ(shown[i], frames[i]) << "frame " << i;
