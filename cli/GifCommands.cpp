@@ -5,10 +5,13 @@
 #include "gif/GifFrames.h"
 #include "gif/GifSave.h"
 #include "formats/BmpCodec.h"
+#include "formats/JpegCodec.h"
+#include "formats/PngCodec.h"
 #include "platform/NativeNames.h"
 #include "platform/Errors.h"
 
 #include <filesystem>
+#include <fstream>
 #include <ostream>
 #include <string>
 
@@ -190,10 +193,18 @@ int runGifFrames(const QStringList &arguments, std::ostream &out)
 
 namespace {
 
+// Kaptiv's own reader is the judge: a file it would not read whole is not written.
+UsageError tooManyFrames(qsizetype frames)
+{
+    return UsageError{QStringLiteral("gif-make makes at most %1 frames, the most Kaptiv reads from a GIF file, "
+                                     "not %2").arg(gif::MaxFrames).arg(frames)};
+}
+
 // What gif-make is asked to do.
 struct GifMakeRequest {
     QString output;
     TFrameInfo settings; // of every frame
+    bool delayGiven = false; // else a GIF's frames keep their own delays
     TGIFSaveInfo info;
     QStringList images;
 };
@@ -211,6 +222,7 @@ GifMakeRequest gifMakeRequest(const QStringList &arguments)
             request.output = valueOf(arguments, i);
         } else if (a == QLatin1String("--delay")) {
             settings.Delay = wholeNumber(a, valueOf(arguments, i), 655350);
+            request.delayGiven = true;
         } else if (a == QLatin1String("--loop")) {
             info.Loop = quint16(wholeNumber(a, valueOf(arguments, i), 65535));
         } else if (a == QLatin1String("--interlaced")) {
@@ -241,13 +253,100 @@ GifMakeRequest gifMakeRequest(const QStringList &arguments)
     if (request.output.isEmpty())
         throw UsageError{QStringLiteral("gif-make needs --output OUT.gif")};
     if (request.images.isEmpty())
-        throw UsageError{QStringLiteral("gif-make needs at least one bitmap")};
-    // Kaptiv's own reader is the judge: a file it would not read whole is not written.
-    if (request.images.size() > gif::MaxFrames)
-        throw UsageError{QStringLiteral("gif-make takes at most %1 bitmaps, the most frames Kaptiv reads from a GIF "
-                                        "file, not %2").arg(gif::MaxFrames).arg(request.images.size())};
+        throw UsageError{QStringLiteral("gif-make needs at least one picture")};
+    if (request.images.size() > gif::MaxFrames) // each gives a frame at least
+        throw tooManyFrames(request.images.size());
     return request;
 }
+
+enum class PictureKind { Bitmap, Png, Jpeg, Gif };
+
+// What a file holds, by its first bytes (so a bitmap named without .bmp is still read as one).
+// A file too short to tell is left to the bitmap reader, whose message names it.
+PictureKind pictureKindOf(const QString &path)
+{
+    char start[4] = {};
+    {
+        std::ifstream file(nativePath(path), std::ios::binary);
+        if (!file.read(start, sizeof start))
+            return PictureKind::Bitmap; // the reader says what is wrong
+    }
+    const std::string_view bytes(start, sizeof start);
+    if (bytes.starts_with("\x89PNG")) return PictureKind::Png;
+    if (bytes.starts_with("\xFF\xD8\xFF")) return PictureKind::Jpeg;
+    if (bytes.starts_with("GIF8")) return PictureKind::Gif;
+    if (bytes.starts_with("BM")) return PictureKind::Bitmap;
+    throw EOpenFile(QStringLiteral("%1: The file is not a BMP, PNG, JPEG or GIF picture.").arg(path));
+}
+
+// The frames gif-make's inputs give, in order: a still picture one, a GIF each of its frames as
+// the player shows it (over `background` where nothing opaque has been drawn) with its delay.
+// Each frame is asked for twice in turn, so one GIF is composed at a time, from its first frame on.
+class InputFrames {
+public:
+    InputFrames(const QStringList &paths, QRgb background) : paths_(paths), background_(background)
+    {
+        for (int input = 0; input < paths.size(); ++input) {
+            const PictureKind kind = pictureKindOf(paths[input]);
+            if (kind != PictureKind::Gif) {
+                sources_.push_back({input, 0, kind});
+                continue;
+            }
+            int frames = 0; // counted without decoding, however many there are
+            parseGif(paths[input], readGifFile(paths[input]), frameByFrame([&](gif::GifFrame &, int) { return ++frames, true; }));
+            if (frames == 0)
+                throw EGIFError(QStringLiteral("\"%1\" holds no frames.").arg(paths[input]));
+            for (int frame = 1; frame <= frames; ++frame)
+                sources_.push_back({input, frame, kind});
+        }
+        if (sources_.size() > std::size_t(gif::MaxFrames))
+            throw tooManyFrames(qsizetype(sources_.size()));
+    }
+
+    int count() const { return int(sources_.size()); }
+    const QString &pathOf(int n) const { return paths_[sources_[std::size_t(n)].input]; }
+
+    // Frame n (from 0) and the delay its input gives it (none for a still picture).
+    std::pair<std::shared_ptr<Bitmap>, int> frame(int n)
+    {
+        const Source &source = sources_[std::size_t(n)];
+        const QString &path = paths_[source.input];
+        switch (source.kind) {
+        case PictureKind::Png: return {std::make_shared<Bitmap>(loadPng(path)), 0};
+        case PictureKind::Jpeg: return {std::make_shared<Bitmap>(loadJpeg(path)), 0};
+        case PictureKind::Bitmap: return {std::make_shared<Bitmap>(loadBmp(path)), 0};
+        case PictureKind::Gif: break;
+        }
+        if (playing_ != source.input || source.frame < drawn_) {
+            animation_ = loadGifAnimation(path);
+            playing_ = source.input;
+            drawn_ = 0;
+        }
+        if (source.frame != drawn_) {
+            for (; drawn_ < source.frame; ++drawn_) {
+                animation_.DisposeFrame(drawn_);
+                animation_.DrawFrame(drawn_ + 1);
+            }
+            shown_ = std::make_shared<Bitmap>(animation_.CanvasOver(background_), 24);
+        }
+        return {shown_, animation_.Facts(source.frame).Delay};
+    }
+
+private:
+    struct Source {
+        int input;
+        int frame; // of a GIF, from 1
+        PictureKind kind;
+    };
+
+    const QStringList &paths_;
+    const QRgb background_;
+    std::vector<Source> sources_;
+    int playing_ = -1; // the input whose animation is loaded
+    int drawn_ = 0;    // its frames drawn so far
+    GifAnimation animation_;
+    std::shared_ptr<Bitmap> shown_; // the canvas after frame drawn_
+};
 
 } // namespace
 
@@ -258,32 +357,35 @@ int runGifMake(const QStringList &arguments, std::ostream &out)
     const TFrameInfo &settings = request.settings;
     const QStringList &images = request.images;
     TGIFSaveInfo &info = request.info;
-    // The bitmaps are read one at a time, each twice (its colours first, then to write it), so
+    // The pictures are read one at a time, each twice (its colours first, then to write it), so
     // that memory holds one of them and the file, not all of them.
+    InputFrames inputs(images, settings.Transparent ? rgbOfColorValue(settings.TransparentColor) : qRgb(255, 255, 255));
     const gif::ReadLimits limits;
     std::uint64_t pixels = 0;
     int checked = 0;
     auto frameAt = [&](int n) {
-        const QString &path = images[n];
         TFrameInfo frame = settings;
-        frame.Bitmap = std::make_shared<Bitmap>(loadBmp(path));
-        frame.Width = frame.Bitmap->width();
-        frame.Height = frame.Bitmap->height();
+        const auto [picture, delay] = inputs.frame(n);
+        frame.Bitmap = picture;
+        frame.Width = picture->width();
+        frame.Height = picture->height();
+        if (!request.delayGiven)
+            frame.Delay = delay;
         if (n < checked)
             return frame;
         ++checked;
         const std::uint64_t framePixels = std::uint64_t(frame.Width) * std::uint64_t(frame.Height);
         if (framePixels > limits.MaxFramePixels)
             throw EGIFError(QStringLiteral("\"%1\" has more than %2 pixels, the largest frame Kaptiv reads.")
-                                .arg(path)
+                                .arg(inputs.pathOf(n))
                                 .arg(limits.MaxFramePixels));
         pixels += framePixels;
         if (pixels > limits.MaxTotalPixels)
-            throw EGIFError(QStringLiteral("The bitmaps have more than %1 pixels together, the most Kaptiv reads from "
+            throw EGIFError(QStringLiteral("The pictures have more than %1 pixels together, the most Kaptiv reads from "
                                            "one GIF file.").arg(limits.MaxTotalPixels));
         return frame;
     };
-    if (!SaveGIF(output, int(images.size()), frameAt, info))
+    if (!SaveGIF(output, inputs.count(), frameAt, info))
         refuseGifFrames(info);
     reportStream(output, out) << terminalText(output) << ": " << info.Count() << (info.Count() == 1 ? " frame" : " frames")
         << (info.Count() > 1 ? (info.GlobalColors ? ", one shared colour table" : ", a colour table per frame") : "")

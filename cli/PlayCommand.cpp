@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -67,6 +68,27 @@ PlayOptions playOptions(const QStringList &arguments)
     return options;
 }
 
+constexpr QSize MinimumWindow{160, 120};
+
+// The window's size: the picture's. Without a placement option a picture that does not fit in
+// 90 % of the screen is shown whole, made smaller to fit there; with one, the window keeps to
+// 80 % of the screen and the option says what the picture does in it.
+struct WindowFit {
+    QSize size;
+    bool smaller = false; // the picture is made smaller to fit
+};
+
+WindowFit windowFit(QSize picture, bool plain)
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!plain)
+        return {picture.expandedTo(MinimumWindow).boundedTo(screen->availableSize() * 4 / 5)};
+    const QSize room = (screen->size() * 9 / 10).boundedTo(screen->availableSize());
+    if (picture.width() <= room.width() && picture.height() <= room.height())
+        return {picture.expandedTo(MinimumWindow)};
+    return {picture.scaled(room, Qt::KeepAspectRatio).expandedTo({1, 1}), true};
+}
+
 } // namespace
 
 int runPlayCommand(const QStringList &arguments)
@@ -117,9 +139,12 @@ int runPlayCommand(const QStringList &arguments)
     }
     player->setAnimate(true);
 
-    // The picture's size, within what the screen leaves room for.
-    const QSize room = QGuiApplication::primaryScreen()->availableSize() * 4 / 5;
-    window.resize(QSize(player->ImageWidth(), player->ImageHeight()).expandedTo({160, 120}).boundedTo(room));
+    const WindowFit fit = windowFit(QSize(player->ImageWidth(), player->ImageHeight()), options.fit.isEmpty());
+    window.resize(fit.size);
+    if (fit.smaller)
+        player->setStretchRatio(true);
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), &window);
+    QObject::connect(escape, &QShortcut::activated, &window, &QWidget::close);
     window.show();
     if (options.once && !player->IsAnimated())
         QTimer::singleShot(0, &window, &QWidget::close); // a still picture has nothing to play through

@@ -238,14 +238,14 @@ TEST_F(GifCommands, BadInputIsRefusedClearly)
         {{"gif-info", file("not.gif")}, 1, "is not a GIF file that can be read"},
         {{"gif-frames", file("not.gif")}, 2, "gif-frames needs --output DIR"},
         {{"gif-make", bmp}, 2, "gif-make needs --output OUT.gif"},
-        {{"gif-make", "-o", file("o.gif")}, 2, "gif-make needs at least one bitmap"},
+        {{"gif-make", "-o", file("o.gif")}, 2, "gif-make needs at least one picture"},
         {{"gif-make", "-o", file("o.gif"), "--delay", "-1", bmp}, 2, "--delay takes a whole number"},
         {{"gif-make", "-o", file("o.gif"), "--loop", "70000", bmp}, 2, "--loop takes a whole number from 0 to 65535"},
         {{"gif-make", "-o", file("o.gif"), "--transparent", "red", bmp}, 2, "--transparent takes a colour as RRGGBB"},
         {{"gif-make", "-o", file("o.gif"), "--dither", bmp}, 2, "--dither goes with --colors adaptive"},
         {{"gif-make", "-o", file("o.gif"), "--colors", "as-is", "--no-dither", bmp}, 2, "--no-dither goes with --colors adaptive"},
         {{"gif-make", "-o", file("o.gif"), "--colors", "256", bmp}, 2, "--colors must be as-is or adaptive, not '256'"},
-        {{"gif-make", "-o", file("o.gif"), bmp, file("not.gif")}, 1, "kaptiv: " + file("not.gif").toStdString() + ": Bitmap image is not valid.\n"},
+        {{"gif-make", "-o", file("o.gif"), bmp, file("not.gif")}, 1, "kaptiv: " + file("not.gif").toStdString() + ": The file is not a BMP, PNG, JPEG or GIF picture.\n"},
         {{"gif-make", "-o", file("no/such/dir/o.gif"), bmp}, 1, "o.gif"},
     };
     for (const Case &c : cases) {
@@ -370,7 +370,7 @@ TEST_F(GifCommands, CountsAndLimitsAreTold)
         tooMany << bmp;
     const Result made = kaptiv(tooMany);
     EXPECT_EQ(made.status, 2);
-    EXPECT_NE(made.err.find("gif-make takes at most 256 bitmaps"), std::string::npos) << made.err;
+    EXPECT_NE(made.err.find("gif-make makes at most 256 frames"), std::string::npos) << made.err;
     EXPECT_FALSE(QFile::exists(file("many.gif")));
 }
 

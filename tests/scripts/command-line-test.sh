@@ -128,6 +128,84 @@ grab-clipboard)
   ! timeout 10 xclip -o -selection clipboard -t TARGETS >/dev/null 2>&1 || fail "the clipboard is still held"
   ;;
 
+gif-make)
+  cd "$work"
+  # Three frames on a 60 x 40 canvas, each left in place: red, a blue square over it, a green one
+  # beside; 100, 300 and 500 ms.
+  convert -dispose none -delay 10 -size 60x40 xc:red -delay 30 -page +10+10 -size 20x20 xc:blue \
+    -delay 50 -page +30+10 -size 20x20 xc:lime three.gif
+  convert -size 60x40 xc:yellow yellow.png
+  convert -size 60x40 xc:magenta magenta.png
+  "$kaptiv" gif-make --output five.gif three.gif yellow.png magenta.png >out || fail "gif-make: $(cat out)"
+  grep -qx "five.gif: 5 frames, one shared colour table" out || fail "report: $(cat out)"
+  # Each frame whole, as the player showed it: the squares stay on the red they were drawn over.
+  seen=$(convert five.gif -format '%w %h %T %[pixel:p{5,5}] %[pixel:p{15,15}] %[pixel:p{35,15}]\n' info:)
+  expected="60 40 10 srgb(255,0,0) srgb(255,0,0) srgb(255,0,0)
+60 40 30 srgb(255,0,0) srgb(0,0,255) srgb(255,0,0)
+60 40 50 srgb(255,0,0) srgb(0,0,255) srgb(0,255,0)
+60 40 0 srgb(255,255,0) srgb(255,255,0) srgb(255,255,0)
+60 40 0 srgb(255,0,255) srgb(255,0,255) srgb(255,0,255)"
+  [ "$seen" = "$expected" ] || fail "five.gif frames:
+$seen"
+  # --delay for every frame; a JPEG and a bitmap named without its extension are read too.
+  convert -size 60x40 xc:cyan -quality 95 cyan.jpg
+  convert -size 60x40 xc:navy BMP3:navy-picture
+  "$kaptiv" gif-make --output delayed.gif --delay 70 cyan.jpg three.gif navy-picture >/dev/null || fail "gif-make --delay"
+  [ "$(convert delayed.gif -format '%T ' info:)" = "7 7 7 7 7 " ] || fail "delays: $(convert delayed.gif -format '%T ' info:)"
+  [ "$(convert 'delayed.gif[4]' -format '%[pixel:p{0,0}]' info:)" = "srgb(0,0,128)" ] || fail "the bitmap's frame"
+  # The frame limit counts a GIF's frames; a file that cannot be used is named.
+  { # 255 frames of one black pixel
+    printf 'GIF89a\1\0\1\0\200\0\0\0\0\0\377\377\377'
+    for _ in $(seq 255); do printf ',\0\0\0\0\1\0\1\0\0\2\2D\1\0'; done
+    printf ';'
+  } >many.gif
+  set +e
+  "$kaptiv" gif-make --output refused.gif many.gif yellow.png magenta.png 2>err
+  status=$?
+  set -e
+  [ $status -eq 2 ] && grep -q "at most 256 frames, .* not 257" err || fail "257 frames: $status $(cat err)"
+  "$kaptiv" gif-make --output limit.gif many.gif yellow.png >/dev/null || fail "256 frames refused"
+  printf 'GIF89a\0\0\0\0\0\0\0;' >empty.gif
+  echo 'not a picture' >notes.png
+  for input in empty.gif notes.png missing.png; do
+    set +e
+    "$kaptiv" gif-make --output refused.gif yellow.png "$input" 2>err
+    status=$?
+    set -e
+    [ $status -eq 1 ] && grep -q "$input" err || fail "$input: exit $status, $(cat err)"
+  done
+  [ ! -e refused.gif ] || fail "a refused gif-make wrote its file"
+  ;;
+
+play)
+  cd "$work"
+  # Larger than the 1920 x 1080 screen: shown whole at 90 % of its height, 4:3 kept.
+  convert -size 4000x3000 gradient:orange-navy -fill white -draw 'circle 2000,1500 2000,2500' -colors 64 large.gif
+  convert -size 1000x800 xc:teal small.gif
+  for picture in large:1296x972 small:1000x800; do
+    name=${picture%%:*}
+    "$kaptiv" play "$name.gif" 2>err &
+    player=$!
+    started+=("$player")
+    window=$(timeout 30 xdotool search --sync --onlyvisible --name "^$name.gif - Kaptiv\$" | head -1)
+    [ -n "$window" ] || fail "no window for $name.gif: $(cat err)"
+    geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/ *Geometry: //p')
+    [ "$geometry" = "${picture#*:}" ] || fail "$name.gif opened at $geometry"
+    if [ $name = large ]; then
+      # The whole picture in it: white in the middle, the gradient's ends at the top and the bottom.
+      import -window "$window" shown.png
+      [ "$(convert shown.png -format '%[pixel:p{648,486}]' info:)" = "srgb(255,255,255)" ] || fail "the middle is not white"
+      top=$(convert shown.png -format '%[fx:int(255*p{648,2}.r)] %[fx:int(255*p{648,969}.b)]' info:)
+      set -- $top
+      [ "$1" -gt 200 ] && [ "$2" -gt 80 ] || fail "the picture's ends are not in the window: $top"
+    fi
+    xdotool windowactivate --sync "$window"
+    xdotool key Escape
+    wait_gone "$player" 20 || fail "Esc did not close $name.gif"
+    wait "$player" || fail "play $name.gif ended with $?"
+  done
+  ;;
+
 *)
   fail "no case '$case_name'"
   ;;
