@@ -9,6 +9,8 @@
 
 #include <QCheckBox>
 #include <QEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QGuiApplication>
 
 #include <utility>
@@ -29,16 +31,16 @@ GlobalHotKeys::GlobalHotKeys(TScreenfrm &main, TConfigfrm &config) : QObject(&ma
 {
     indexOfRow_.fill(-1);
     config_.installEventFilter(this);
-    // Ticked by the user on a desktop that keeps other programs' keys from this one: said at once,
-    // and left unticked. (A stored tick from another session does nothing there, see apply.)
+    // On a desktop that keeps other programs' keys from this one the box is not ticked: the user's
+    // press says why instead (eventFilter), and a tick by other means is taken back. A stored tick
+    // from another session does nothing there (apply).
+    config_.everyProgram->installEventFilter(this);
     connect(config_.everyProgram, &QCheckBox::clicked, this, [this](bool ticked) {
-        if (!ticked || desktop().seesOtherWindows())
-            return;
-        config_.everyProgram->setChecked(false);
-        dialogs().messageBox(&config_,
-                             hiddenFromProgramsMessage(HiddenFromPrograms::HotKeysEverywhere)
-                                 + QStringLiteral("\n\nBind a key of the desktop to 'kaptiv --capture screen' instead."),
-                             QStringLiteral("Kaptiv"), MessageIcon::Information, MessageButtons::Ok);
+        if (ticked && !desktop().seesOtherWindows())
+            QMetaObject::invokeMethod(this, [this] { // once the tick has been laid out, like a user's untick
+                config_.everyProgram->setChecked(false);
+                refuseEveryProgram();
+            }, Qt::QueuedConnection);
     });
     connect(&config_, &TConfigfrm::settingsSaved, this, [this] {
         saved_ = true;
@@ -87,8 +89,33 @@ void GlobalHotKeys::apply(bool report)
 
 bool GlobalHotKeys::holds(int row) const { return grab_ && indexOfRow_[row] >= 0 && grab_->grabbed(indexOfRow_[row]); }
 
+void GlobalHotKeys::refuseEveryProgram()
+{
+    dialogs().messageBox(&config_,
+                         hiddenFromProgramsMessage(HiddenFromPrograms::HotKeysEverywhere)
+                             + QStringLiteral("\n\nBind a key of the desktop to 'kaptiv --capture screen' instead."),
+                         QStringLiteral("Kaptiv"), MessageIcon::Information, MessageButtons::Ok);
+}
+
+// The press that would tick the box, by the mouse or the space bar.
+static bool ticksBox(const QCheckBox &box, QEvent *event)
+{
+    if (box.isChecked())
+        return false;
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
+        return static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
+    if (event->type() == QEvent::KeyPress)
+        return static_cast<QKeyEvent *>(event)->key() == Qt::Key_Space;
+    return false;
+}
+
 bool GlobalHotKeys::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == config_.everyProgram && ticksBox(*config_.everyProgram, event) && !desktop().seesOtherWindows()) {
+        // After this event: the box must not open inside the press.
+        QMetaObject::invokeMethod(this, [this] { refuseEveryProgram(); }, Qt::QueuedConnection);
+        return true;
+    }
     if (watched == &config_ && event->type() == QEvent::Show) {
         // The fields record keys: none may be taken from under them.
         grab_.reset();

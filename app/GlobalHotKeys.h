@@ -37,6 +37,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Says that this desktop keeps other programs' keys from Kaptiv, over the dialog.
+    void refuseEveryProgram();
+
     TScreenfrm &main_;
     TConfigfrm &config_;
     std::unique_ptr<record::X11KeyGrab> grab_;

@@ -3,6 +3,12 @@
 // played by the same fake with its windows visible.
 #include "AppFixture.h"
 
+#include <QCheckBox>
+#include <QTabWidget>
+#include <QTest>
+
+#include <functional>
+
 namespace kaptiv::testing {
 namespace {
 
@@ -64,22 +70,49 @@ TEST_F(HiddenWindows, EveryWayToAWindowSaysWhyAndYesCapturesTheWholeScreen)
     EXPECT_TRUE(main->isVisible());
 }
 
-TEST_F(HiddenWindows, HotKeysInEveryProgramAreRefusedWhenTicked)
+TEST_F(HiddenWindows, HotKeysInEveryProgramAreRefusedWithoutATick)
 {
     fake.othersVisible = false;
-    config().everyProgram->click();
-    EXPECT_FALSE(config().everyProgram->isChecked());
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text,
-              QStringLiteral("This desktop does not let programs see other windows or the keys pressed in them, so "
-                             "Kaptiv cannot answer its hot keys while another program is active.\n\n"
-                             "Bind a key of the desktop to 'kaptiv --capture screen' instead."));
-    EXPECT_EQ(dialogs.shown[0].parent, &config());
-    EXPECT_EQ(dialogs.shown[0].buttons, MessageButtons::Ok);
+    QCheckBox &box = *config().everyProgram;
+    // As the user sees it, on its page: a hidden box takes no clicks.
+    config().show();
+    auto *pages = config().findChild<QTabWidget *>();
+    for (int page = 0; pages && page < pages->count(); ++page)
+        if (pages->widget(page)->isAncestorOf(&box))
+            pages->setCurrentIndex(page);
+    ASSERT_TRUE(box.isVisible());
+    const QSize dialogSize = config().size(); // a tick would show a warning and grow it
+    const QString text = QStringLiteral("This desktop does not let programs see other windows or the keys pressed in "
+                                        "them, so Kaptiv cannot answer its hot keys while another program is "
+                                        "active.\n\nBind a key of the desktop to 'kaptiv --capture screen' instead.");
+    const struct {
+        const char *how;
+        std::function<void()> tick;
+        bool byUser; // never ticked, so the dialog never grows for the warning of a tick
+    } ways[] = {
+        {"a click", [&] { QTest::mouseClick(&box, Qt::LeftButton, {}, box.rect().center()); }, true},
+        {"the space bar", [&] { QTest::keyClick(&box, Qt::Key_Space); }, true},
+        {"a click made by a program", [&] { box.click(); }, false},
+    };
+    for (const auto &way : ways) {
+        dialogs.shown.clear();
+        way.tick();
+        settle();
+        EXPECT_FALSE(box.isChecked()) << way.how;
+        ASSERT_EQ(dialogs.shown.size(), 1u) << way.how;
+        EXPECT_EQ(dialogs.shown[0].text, text) << way.how;
+        EXPECT_EQ(dialogs.shown[0].parent, &config()) << way.how;
+        EXPECT_EQ(dialogs.shown[0].buttons, MessageButtons::Ok) << way.how;
+        if (way.byUser) {
+            EXPECT_EQ(config().size(), dialogSize) << way.how;
+        }
+    }
     fake.othersVisible = true; // an X desktop: ticked without a word
-    config().everyProgram->click();
-    EXPECT_TRUE(config().everyProgram->isChecked());
-    EXPECT_EQ(dialogs.shown.size(), 1u);
+    dialogs.shown.clear();
+    QTest::mouseClick(&box, Qt::LeftButton, {}, box.rect().center());
+    EXPECT_TRUE(box.isChecked());
+    EXPECT_TRUE(dialogs.shown.empty());
+    config().hide();
 }
 
 TEST_F(HiddenWindows, WhereWindowsAreVisibleNothingIsAskedAndTheCursorCanBeIncluded)
