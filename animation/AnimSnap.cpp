@@ -2,8 +2,8 @@
 
 #include "animation/AnimationRecord.h"
 #include "animation/GIFSnap.h"
-#include "platform/Dialogs.h"
-#include "platform/WindowPlacement.h"
+#include "platform/ui/Dialogs.h"
+#include "platform/desktop/WindowPlacement.h"
 
 #include <QBuffer>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 #include "animation/AnimationRecord.h"
 
-#include "platform/Errors.h"
+#include "platform/ui/Errors.h"
 
 #include <algorithm>
 

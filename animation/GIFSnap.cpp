@@ -5,7 +5,7 @@
 #include "animation/AnimationRecord.h"
 #include "document/ChldSnap.h"
 #include "document/TranspSnap.h"
-#include "platform/Dialogs.h"
+#include "platform/ui/Dialogs.h"
 #include "settings/GifOptions.h"
 
 #include <QShowEvent>

@@ -5,7 +5,7 @@
 
 #include "animation/FrameListBox.h"
 #include "gif/GifSave.h"
-#include "platform/FileDialog.h"
+#include "platform/ui/FileDialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -2,8 +2,8 @@
 #include "animation/GIFSnap.h"
 
 #include "animation/AnimationRecord.h"
-#include "platform/Dialogs.h"
-#include "platform/WindowPlacement.h"
+#include "platform/ui/Dialogs.h"
+#include "platform/desktop/WindowPlacement.h"
 #include "settings/GifOptions.h"
 
 #include <QGridLayout>

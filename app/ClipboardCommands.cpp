@@ -7,11 +7,11 @@
 #include "formats/IconCodec.h"
 #include "formats/JpegCodec.h"
 #include "formats/PngCodec.h"
-#include "platform/Desktop.h"
-#include "platform/Errors.h"
-#include "platform/PixelFormats.h"
-#include "platform/ResponsiveWait.h"
-#include "platform/X11Clipboard.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/ui/Errors.h"
+#include "platform/pixels/PixelFormats.h"
+#include "platform/ui/ResponsiveWait.h"
+#include "platform/x11/X11Clipboard.h"
 
 #include <QBuffer>
 #include <QClipboard>

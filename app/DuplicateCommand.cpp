@@ -2,8 +2,8 @@
 // its own. The source window is left as it was.
 #include "app/mainSnap.h"
 #include "document/ChldSnap.h"
-#include "platform/Desktop.h"
-#include "platform/PixelFormats.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/pixels/PixelFormats.h"
 
 namespace kaptiv {
 

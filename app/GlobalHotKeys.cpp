@@ -1,9 +1,9 @@
 #include "app/GlobalHotKeys.h"
 
 #include "app/mainSnap.h"
-#include "platform/Desktop.h"
-#include "platform/Dialogs.h"
-#include "platform/WaylandDesktop.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/ui/Dialogs.h"
+#include "platform/desktop/WaylandDesktop.h"
 #include "settings/ConfigSnap.h"
 #include "settings/HotKeysEverywhere.h"
 

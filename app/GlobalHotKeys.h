@@ -5,7 +5,7 @@
 // at start and on OK, and given back while the configuration dialog is open, so its fields can
 // record them. Keys another program holds are named in one box, once per start or OK.
 
-#include "platform/ShortcutCodes.h"
+#include "platform/ui/ShortcutCodes.h"
 #include "record/X11KeyGrab.h"
 
 #include <QObject>

@@ -11,10 +11,10 @@
 #include "gif/GIFImage.h"
 #include "gif/GifFrames.h"
 #include "gif/GifSave.h"
-#include "platform/Dialogs.h"
-#include "platform/Errors.h"
-#include "platform/NativeNames.h"
-#include "platform/PixelFormats.h"
+#include "platform/ui/Dialogs.h"
+#include "platform/ui/Errors.h"
+#include "platform/files/NativeNames.h"
+#include "platform/pixels/PixelFormats.h"
 
 #include <filesystem>
 #include <optional>

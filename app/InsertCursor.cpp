@@ -3,8 +3,8 @@
 #include "app/mainSnap.h"
 #include "document/ChldSnap.h"
 #include "formats/CursorCodec.h"
-#include "platform/DevicePixels.h"
-#include "platform/WindowPlacement.h"
+#include "platform/desktop/DevicePixels.h"
+#include "platform/desktop/WindowPlacement.h"
 
 #include <QAbstractScrollArea>
 #include <QEvent>

@@ -1,7 +1,7 @@
 #include "app/KaptivApplication.h"
 
 #include "app/ToolbarImages.h"
-#include "platform/Dialogs.h"
+#include "platform/ui/Dialogs.h"
 
 #include <QIcon>
 

@@ -3,7 +3,7 @@
 #include "app/ToolbarImages.h"
 #include "app/mainSnap.h"
 #include "app/FlagDuringCommand.h"
-#include "platform/Dialogs.h"
+#include "platform/ui/Dialogs.h"
 
 #include <QApplication>
 #include <QMenuBar>

@@ -9,8 +9,8 @@
 #include "document/ImgFrmtSnap.h"
 #include "document/TranspSnap.h"
 #include "settings/CaptureHotKeys.h"
-#include "platform/Dialogs.h"
-#include "platform/Errors.h"
+#include "platform/ui/Dialogs.h"
+#include "platform/ui/Errors.h"
 #include "settings/ConfigSnap.h"
 #include "settings/RegSnap.h"
 

@@ -6,7 +6,7 @@
 #include "app/WindowLayout.h"
 #include "app/mainSnap.h"
 #include "document/ChldSnap.h"
-#include "platform/Dialogs.h"
+#include "platform/ui/Dialogs.h"
 
 namespace kaptiv {
 

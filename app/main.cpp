@@ -2,9 +2,9 @@
 #include "app/StartCapture.h"
 #include "app/Startup.h"
 #include "cli/CommandLine.h"
-#include "platform/Desktop.h"
-#include "platform/Errors.h"
-#include "platform/FileAccess.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/ui/Errors.h"
+#include "platform/files/FileAccess.h"
 
 #include <csignal>
 #include <iostream>

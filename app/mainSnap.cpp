@@ -8,10 +8,10 @@
 #include "capture/WndFromPt.h"
 #include "document/ChldSnap.h"
 #include "gif/GIFImage.h"
-#include "platform/Dialogs.h"
-#include "platform/DisplaySync.h"
-#include "platform/Errors.h"
-#include "platform/WaylandDesktop.h"
+#include "platform/ui/Dialogs.h"
+#include "platform/x11/DisplaySync.h"
+#include "platform/ui/Errors.h"
+#include "platform/desktop/WaylandDesktop.h"
 #include "settings/ConfigSnap.h"
 
 #include <QApplication>

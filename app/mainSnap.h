@@ -5,8 +5,8 @@
 #include "capture/Capture.h"
 #include "capture/CaptureHost.h"
 #include "document/ImageHost.h"
-#include "platform/Bitmap.h"
-#include "platform/FileDialog.h"
+#include "platform/pixels/Bitmap.h"
+#include "platform/ui/FileDialog.h"
 #include "record/Recorder.h"
 
 #include <QActionGroup>

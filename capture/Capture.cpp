@@ -1,7 +1,7 @@
 #include "capture/Capture.h"
 
-#include "platform/CursorStamp.h"
-#include "platform/Errors.h"
+#include "platform/pixels/CursorStamp.h"
+#include "platform/ui/Errors.h"
 
 #include <algorithm>
 #include <chrono>

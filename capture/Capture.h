@@ -1,9 +1,9 @@
 #pragma once
 // The copies of the screen every capture command starts from.
 
-#include "platform/Bitmap.h"
-#include "platform/Desktop.h"
-#include "platform/PixelFormats.h"
+#include "platform/pixels/Bitmap.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/pixels/PixelFormats.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #include "capture/CaptureOverlay.h"
 
 #include "capture/InvertedOutline.h"
-#include "platform/DevicePixels.h"
+#include "platform/desktop/DevicePixels.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>

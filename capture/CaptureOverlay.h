@@ -6,7 +6,7 @@
 
 #include "capture/CaptureHost.h"
 #include "capture/WndFromPt.h"
-#include "platform/Desktop.h"
+#include "platform/desktop/Desktop.h"
 
 #include <QDialog>
 #include <QImage>

@@ -1,6 +1,6 @@
 #include "capture/CustSnap.h"
 
-#include "platform/Dialogs.h"
+#include "platform/ui/Dialogs.h"
 
 #include <QFormLayout>
 #include <QGuiApplication>

@@ -2,7 +2,7 @@
 // Frames on the frozen picture are drawn by inverting the pixels under a rectangle's outline and
 // erased by inverting the same pixels again, so nothing but the outline is ever touched.
 
-#include "platform/Desktop.h"
+#include "platform/desktop/Desktop.h"
 
 #include <QImage>
 #include <QRegion>

@@ -1,6 +1,6 @@
 #include "capture/RecordingWindow.h"
 
-#include "platform/DevicePixels.h"
+#include "platform/desktop/DevicePixels.h"
 
 #include <QEventLoop>
 #include <QGuiApplication>

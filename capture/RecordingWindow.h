@@ -4,7 +4,7 @@
 // "Resume", "Stop"). An area that reaches an edge of the screen leaves no room outside it: then
 // neither is shown, and the stop key or the maximum length ends the recording.
 
-#include "platform/Desktop.h"
+#include "platform/desktop/Desktop.h"
 #include "record/Recorder.h"
 
 #include <QWidget>

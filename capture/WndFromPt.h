@@ -3,7 +3,7 @@
 // toolkit's own lookup would only find the overlay, so a snapshot of the visible windows is taken
 // before the overlay shows and every mouse move is answered from it.
 
-#include "platform/Desktop.h"
+#include "platform/desktop/Desktop.h"
 
 #include <QPoint>
 #include <vector>

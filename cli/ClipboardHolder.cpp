@@ -1,7 +1,7 @@
 #include "cli/ClipboardHolder.h"
 
-#include "platform/Errors.h"
-#include "platform/X11ClipboardOwner.h"
+#include "platform/ui/Errors.h"
+#include "platform/x11/X11ClipboardOwner.h"
 
 #include <QStringList>
 

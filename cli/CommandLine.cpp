@@ -2,10 +2,10 @@
 
 #include "cli/ClipboardHolder.h"
 
-#include "platform/NativeNames.h"
-#include "platform/Errors.h"
+#include "platform/files/NativeNames.h"
+#include "platform/ui/Errors.h"
 
-#include "platform/FileAccess.h"
+#include "platform/files/FileAccess.h"
 
 #include <iostream>
 #include <ostream>

@@ -2,7 +2,7 @@
 // The command-line front end of the kaptiv executable: scripted captures and GIF tools that run
 // the same code as the menu commands, without a window.
 
-#include "platform/Bitmap.h"
+#include "platform/pixels/Bitmap.h"
 
 #include <QStringList>
 
@@ -14,7 +14,7 @@ namespace kaptiv {
 // True when the arguments ask for the command line rather than the program's window.
 bool wantsCommandLine(int argc, char **argv);
 
-// argv[1..] as the commands take them: file names keep their bytes exactly (platform/NativeNames.h).
+// argv[1..] as the commands take them: file names keep their bytes exactly (platform/files/NativeNames.h).
 QStringList commandLineArguments(int argc, char **argv);
 
 // Runs one command; returns the process exit status. Messages go to `out` and `err`.

@@ -9,7 +9,7 @@
 #include "formats/PngCodec.h"
 #include "gif/GifFrames.h"
 #include "gif/GifSave.h"
-#include "platform/Errors.h"
+#include "platform/ui/Errors.h"
 
 #include <optional>
 #include <ostream>

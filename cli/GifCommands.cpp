@@ -7,8 +7,8 @@
 #include "formats/BmpCodec.h"
 #include "formats/JpegCodec.h"
 #include "formats/PngCodec.h"
-#include "platform/NativeNames.h"
-#include "platform/Errors.h"
+#include "platform/files/NativeNames.h"
+#include "platform/ui/Errors.h"
 
 #include <filesystem>
 #include <fstream>

@@ -5,11 +5,11 @@
 #include "formats/BmpCodec.h"
 #include "formats/JpegCodec.h"
 #include "formats/PngCodec.h"
-#include "platform/Desktop.h"
-#include "platform/Errors.h"
-#include "platform/FileErrors.h"
-#include "platform/NativeNames.h"
-#include "platform/WaylandDesktop.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/ui/Errors.h"
+#include "platform/files/FileErrors.h"
+#include "platform/files/NativeNames.h"
+#include "platform/desktop/WaylandDesktop.h"
 
 #include <iostream>
 #include <ostream>

@@ -2,9 +2,9 @@
 #include "cli/CommandLine.h"
 #include "gif/GIFImage.h"
 #include "gif/GifFrames.h"
-#include "platform/Desktop.h"
-#include "platform/Errors.h"
-#include "platform/NativeNames.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/ui/Errors.h"
+#include "platform/files/NativeNames.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -2,9 +2,9 @@
 
 #include "document/CaptionStyle.h"
 #include "document/ImageHost.h"
-#include "platform/CursorStamp.h"
-#include "platform/DevicePixels.h"
-#include "platform/Dialogs.h"
+#include "platform/pixels/CursorStamp.h"
+#include "platform/desktop/DevicePixels.h"
+#include "platform/ui/Dialogs.h"
 
 #include <QApplication>
 #include <QCloseEvent>

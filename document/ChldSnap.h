@@ -3,7 +3,7 @@
 
 #include "gif/FrameInfo.h"
 #include "gif/GIFImage.h"
-#include "platform/Bitmap.h"
+#include "platform/pixels/Bitmap.h"
 
 #include <QLabel>
 #include <QMdiSubWindow>

@@ -2,7 +2,7 @@
 // What an image window needs of the window that holds it (the main window), kept to the few
 // things it touches so that the document layer does not depend on the application shell.
 
-#include "platform/Desktop.h"
+#include "platform/desktop/Desktop.h"
 
 #include <QObject>
 #include <QString>

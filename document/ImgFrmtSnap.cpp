@@ -2,7 +2,7 @@
 
 #include "document/ChldSnap.h"
 #include "document/TranspSnap.h"
-#include "platform/Dialogs.h"
+#include "platform/ui/Dialogs.h"
 #include "settings/GifOptions.h"
 
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
 #include "document/TranspSnap.h"
 
-#include "platform/Dialogs.h"
-#include "platform/WindowPlacement.h"
+#include "platform/ui/Dialogs.h"
+#include "platform/desktop/WindowPlacement.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -2,8 +2,8 @@
 
 #include "formats/BmpEncoder.h"
 #include "formats/ImageFileIo.h"
-#include "platform/Errors.h"
-#include "platform/PixelFormats.h"
+#include "platform/ui/Errors.h"
+#include "platform/pixels/PixelFormats.h"
 
 #include <QtEndian>
 

@@ -2,7 +2,7 @@
 // Windows bitmap files: 1, 4 and 8 bits with a colour table, 16 bits as 5-6-5 with bit masks,
 // 24 and 32 bits; rows bottom-up, each padded to 4 bytes. Read also: 4- and 8-bit run lengths.
 
-#include "platform/Bitmap.h"
+#include "platform/pixels/Bitmap.h"
 
 #include <QByteArray>
 #include <QString>
@@ -14,7 +14,7 @@ namespace kaptiv {
 
 // Raises EOpenFile for a picture too large for the format (a file of 4 GiB or more).
 QByteArray encodeBmp(const Bitmap &bitmap);
-// Writes through the one file writer (platform/FileAccess.h); raises EOpenFile naming the file.
+// Writes through the one file writer (platform/files/FileAccess.h); raises EOpenFile naming the file.
 void saveBmp(const Bitmap &bitmap, const QString &path);
 
 // The most pixels a reader makes a picture of (16384 x 16384, 1 GiB at 32 bits).

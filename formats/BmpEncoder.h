@@ -5,7 +5,7 @@
 // for 1, 4 and 8 bits the colour table, then the rows bottom-up, each padded with zero bytes to a
 // multiple of 4.
 
-#include "platform/DisplayPixels.h"
+#include "platform/pixels/DisplayPixels.h"
 
 #include <cstddef>
 #include <cstdint>

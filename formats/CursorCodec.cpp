@@ -1,9 +1,9 @@
 #include "formats/CursorCodec.h"
 
 #include "formats/IconCodec.h"
-#include "platform/Errors.h"
-#include "platform/FileAccess.h"
-#include "platform/NativeNames.h"
+#include "platform/ui/Errors.h"
+#include "platform/files/FileAccess.h"
+#include "platform/files/NativeNames.h"
 
 #include <QtEndian>
 

@@ -4,7 +4,7 @@
 // holds one cursor file per frame in 'icon' chunks, optionally ordered by a 'seq ' chunk). An
 // animated cursor gives the first frame it shows.
 
-#include "platform/Desktop.h"
+#include "platform/desktop/Desktop.h"
 
 #include <QByteArray>
 #include <QString>

@@ -2,9 +2,9 @@
 
 #include "formats/ImageFileIo.h"
 #include "formats/PngCodec.h"
-#include "platform/CursorStamp.h"
-#include "platform/Errors.h"
-#include "platform/PixelFormats.h"
+#include "platform/pixels/CursorStamp.h"
+#include "platform/ui/Errors.h"
+#include "platform/pixels/PixelFormats.h"
 
 #include <QtEndian>
 

@@ -4,8 +4,8 @@
 // nearest 32 x 32 is drawn on white at 32 x 32 and reduced to the 16 VGA colours.
 
 #include "formats/BmpCodec.h"
-#include "platform/Bitmap.h"
-#include "platform/Desktop.h"
+#include "platform/pixels/Bitmap.h"
+#include "platform/desktop/Desktop.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "formats/ImageFileIo.h"
 
-#include "platform/Errors.h"
-#include "platform/FileErrors.h"
+#include "platform/ui/Errors.h"
+#include "platform/files/FileErrors.h"
 
 namespace kaptiv {
 

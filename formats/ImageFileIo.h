@@ -2,7 +2,7 @@
 // What every codec does around its bytes: get them through the one file reader and put them down
 // through the one file writer, with messages that name the file.
 
-#include "platform/Bitmap.h"
+#include "platform/pixels/Bitmap.h"
 
 #include <QByteArray>
 #include <QString>

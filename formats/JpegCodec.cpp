@@ -1,7 +1,7 @@
 #include "formats/JpegCodec.h"
 
 #include "formats/ImageFileIo.h"
-#include "platform/Errors.h"
+#include "platform/ui/Errors.h"
 
 #include <algorithm>
 #include <csetjmp>

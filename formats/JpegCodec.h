@@ -3,7 +3,7 @@
 // in colour or as one grey channel, baseline or progressive.
 
 #include "formats/BmpCodec.h"
-#include "platform/Bitmap.h"
+#include "platform/pixels/Bitmap.h"
 
 #include <QByteArray>
 #include <QString>

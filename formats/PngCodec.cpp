@@ -1,7 +1,7 @@
 #include "formats/PngCodec.h"
 
 #include "formats/ImageFileIo.h"
-#include "platform/Errors.h"
+#include "platform/ui/Errors.h"
 
 #include <QBuffer>
 #include <QImageReader>

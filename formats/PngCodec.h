@@ -4,7 +4,7 @@
 // 8 bits with a grey table, colour 24 bits and colour with transparency 32 bits.
 
 #include "formats/BmpCodec.h"
-#include "platform/Bitmap.h"
+#include "platform/pixels/Bitmap.h"
 
 #include <QByteArray>
 #include <QString>

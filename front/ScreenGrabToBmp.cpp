@@ -1,9 +1,9 @@
 #include "front/ScreenGrabToBmp.h"
 
 #include "formats/BmpEncoder.h"
-#include "platform/DisplayPixels.h"
-#include "platform/FileAccess.h"
-#include "platform/X11ScreenReader.h"
+#include "platform/pixels/DisplayPixels.h"
+#include "platform/files/FileAccess.h"
+#include "platform/x11/X11ScreenReader.h"
 
 #include <X11/Xlib.h>
 #include <fcntl.h>

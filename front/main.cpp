@@ -4,7 +4,7 @@
 #include "front/HandOver.h"
 #include "front/ScreenGrabRequest.h"
 #include "front/ScreenGrabToBmp.h"
-#include "platform/FileAccess.h"
+#include "platform/files/FileAccess.h"
 
 #include <csignal>
 #include <cstdlib>

@@ -4,8 +4,8 @@
 // so that drawing it is exercised as well.
 
 #include "formats/CursorCodec.h"
-#include "platform/CursorStamp.h"
-#include "platform/Errors.h"
+#include "platform/pixels/CursorStamp.h"
+#include "platform/ui/Errors.h"
 
 #include <cstdlib>
 

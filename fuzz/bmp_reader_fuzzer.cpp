@@ -3,7 +3,7 @@
 // bytes) that writes back out to the same pixels.
 
 #include "formats/BmpCodec.h"
-#include "platform/Errors.h"
+#include "platform/ui/Errors.h"
 
 #include <cstdlib>
 

@@ -2,8 +2,8 @@
 // 32 x 32 16-colour picture, which the icon writer (white as the clear colour) keeps exactly.
 
 #include "formats/IconCodec.h"
-#include "platform/Errors.h"
-#include "platform/PixelFormats.h"
+#include "platform/ui/Errors.h"
+#include "platform/pixels/PixelFormats.h"
 
 #include <cstdlib>
 

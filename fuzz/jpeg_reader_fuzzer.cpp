@@ -2,7 +2,7 @@
 // 24-bit picture of the size the file declares, which the writer takes and the reader reads back.
 
 #include "formats/JpegCodec.h"
-#include "platform/Errors.h"
+#include "platform/ui/Errors.h"
 
 #include <cstdlib>
 

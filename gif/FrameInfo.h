@@ -1,7 +1,7 @@
 #pragma once
 // The settings of one GIF frame, as the image windows, the GIF player and the writer exchange them.
 
-#include "platform/Bitmap.h"
+#include "platform/pixels/Bitmap.h"
 
 #include <QString>
 #include <cstdint>

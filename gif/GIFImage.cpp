@@ -1,7 +1,7 @@
 #include "gif/GIFImage.h"
 
-#include "platform/Errors.h"
-#include "platform/FileErrors.h"
+#include "platform/ui/Errors.h"
+#include "platform/files/FileErrors.h"
 
 #include <QPainter>
 

@@ -1,8 +1,8 @@
 #include "gif/GifFrames.h"
 
-#include "platform/FileErrors.h"
+#include "platform/files/FileErrors.h"
 #include "gif/core/GifReader.h"
-#include "platform/Errors.h"
+#include "platform/ui/Errors.h"
 
 #include <cmath>
 

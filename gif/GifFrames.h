@@ -10,7 +10,7 @@
 
 namespace kaptiv {
 
-// The bytes of a GIF file through the one file reader (platform/FileAccess.h): a regular file of at
+// The bytes of a GIF file through the one file reader (platform/files/FileAccess.h): a regular file of at
 // most 1 GiB. Raises EOpenFile saying why when it cannot be had, EGIFError when it is not a GIF.
 std::vector<std::uint8_t> readGifFile(const QString &path);
 

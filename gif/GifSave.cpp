@@ -1,9 +1,9 @@
 #include "gif/GifSave.h"
 
-#include "platform/FileErrors.h"
+#include "platform/files/FileErrors.h"
 #include "gif/core/ColorReducer.h"
 #include "gif/core/GifWriter.h"
-#include "platform/Errors.h"
+#include "platform/ui/Errors.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "gif/TimerEx.h"
 
-#include "platform/Dialogs.h"
-#include "platform/Errors.h"
+#include "platform/ui/Dialogs.h"
+#include "platform/ui/Errors.h"
 
 #include <QCoreApplication>
 #include <QEvent>

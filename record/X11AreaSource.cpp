@@ -1,7 +1,7 @@
 #include "record/X11AreaSource.h"
 
-#include "platform/X11Errors.h"
-#include "platform/X11ScreenReader.h"
+#include "platform/x11/X11Errors.h"
+#include "platform/x11/X11ScreenReader.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xdamage.h>

@@ -1,6 +1,6 @@
 #include "record/X11KeyGrab.h"
 
-#include "platform/X11Errors.h"
+#include "platform/x11/X11Errors.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>

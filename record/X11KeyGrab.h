@@ -40,7 +40,7 @@ private:
     std::unique_ptr<State> d;
 };
 
-// The keysym for a key code of the program's shortcut table (platform/ShortcutCodes.h); 0 for a
+// The keysym for a key code of the program's shortcut table (platform/ui/ShortcutCodes.h); 0 for a
 // code that table does not have.
 unsigned long keysymOfVirtualKey(int virtualKey);
 

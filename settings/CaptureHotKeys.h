@@ -2,7 +2,7 @@
 // The hot keys of the seven capture menu items.
 //
 // Each item shows its hot key as its shortcut, but the key presses are matched here, read the way
-// the hot-key fields read them (platform/ShortcutCodes.h). Qt's own shortcut matching would blur
+// the hot-key fields read them (platform/ui/ShortcutCodes.h). Qt's own shortcut matching would blur
 // what the fields keep apart: on X11 a shortcut on a keypad key never fires, a keypad digit falls
 // back to the digit above the letters, and Ctrl+Shift+1 arrives as Ctrl+Shift+"!".
 //
@@ -10,7 +10,7 @@
 // precedence over the other shortcuts of that window, menu mnemonics included: a hot key of Alt+F
 // runs its capture instead of opening "&File", whose menu stays at hand for the mouse.
 
-#include "platform/ShortcutCodes.h"
+#include "platform/ui/ShortcutCodes.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,8 +1,8 @@
 #include "settings/ConfigSnap.h"
 
-#include "platform/Dialogs.h"
-#include "platform/Errors.h"
-#include "platform/Registry.h"
+#include "platform/ui/Dialogs.h"
+#include "platform/ui/Errors.h"
+#include "platform/store/Registry.h"
 #include "settings/CaptureHotKeys.h"
 #include "settings/RecordingPage.h"
 #include "settings/HotKeysEverywhere.h"

@@ -1,6 +1,6 @@
 #include "settings/GifOptions.h"
 
-#include "platform/Errors.h"
+#include "platform/ui/Errors.h"
 
 namespace kaptiv {
 

@@ -4,7 +4,7 @@
 // default when the group or the value is absent, so a settings file from before them loads as it
 // did; they are written when the dialog's OK or the builder's Save is pressed.
 
-#include "platform/Registry.h"
+#include "platform/store/Registry.h"
 
 #include <QString>
 

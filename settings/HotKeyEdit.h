@@ -6,7 +6,7 @@
 // hold (Tab, Enter, Escape, Space...) are left to the dialog, so it can still be left, confirmed and
 // cancelled from the keyboard.
 
-#include "platform/ShortcutCodes.h"
+#include "platform/ui/ShortcutCodes.h"
 
 #include <QLineEdit>
 

@@ -1,7 +1,7 @@
 #include "settings/HotKeysEverywhere.h"
 
-#include "platform/Errors.h"
-#include "platform/Registry.h"
+#include "platform/ui/Errors.h"
+#include "platform/store/Registry.h"
 
 #include <QStringList>
 

@@ -3,7 +3,7 @@
 // only while the main window is active. Kept in a settings group of its own and off unless stored
 // on, so a settings file from before the choice existed loads as it is.
 
-#include "platform/ShortcutCodes.h"
+#include "platform/ui/ShortcutCodes.h"
 
 #include <QString>
 

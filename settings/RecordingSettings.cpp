@@ -1,7 +1,7 @@
 #include "settings/RecordingSettings.h"
 
-#include "platform/Errors.h"
-#include "platform/Registry.h"
+#include "platform/ui/Errors.h"
+#include "platform/store/Registry.h"
 
 namespace kaptiv {
 

@@ -3,7 +3,7 @@
 // with its default when it is absent or out of range, so a settings file from before recording
 // existed loads as it is.
 
-#include "platform/ShortcutCodes.h"
+#include "platform/ui/ShortcutCodes.h"
 
 #include <QString>
 

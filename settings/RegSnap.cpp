@@ -1,7 +1,7 @@
 #include "settings/RegSnap.h"
 
-#include "platform/Dialogs.h"
-#include "platform/Errors.h"
+#include "platform/ui/Dialogs.h"
+#include "platform/ui/Errors.h"
 #include "settings/ConfigSnap.h"
 #include "settings/HotKeysEverywhere.h"
 

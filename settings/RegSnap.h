@@ -7,8 +7,8 @@
 // and nothing is written. A store file that is not text at all is kept as Kaptiv.ini.bad when the
 // defaults (or the dialog's values) are written in its place, and a "Kaptiv" box says so.
 
-#include "platform/Registry.h"
-#include "platform/ShortcutCodes.h"
+#include "platform/store/Registry.h"
+#include "platform/ui/ShortcutCodes.h"
 
 #include <QString>
 

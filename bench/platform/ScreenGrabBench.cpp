@@ -1,7 +1,7 @@
 // Screen grabs against a plain copy of the same bytes, and the colour reductions, in one run.
 //   build/bench/platform/screen_grab_bench   (needs DISPLAY; a 1920 x 1080 display for the grab figures)
-#include "platform/PixelFormats.h"
-#include "platform/X11Desktop.h"
+#include "platform/pixels/PixelFormats.h"
+#include "platform/x11/X11Desktop.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,7 +4,7 @@
 
 #include "animation/AnimationRecord.h"
 #include "gif/GifFrames.h"
-#include "platform/Errors.h"
+#include "platform/ui/Errors.h"
 #include "settings/GifOptions.h"
 #include "gif/GifAnimation.h"
 

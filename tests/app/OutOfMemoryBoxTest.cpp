@@ -1,7 +1,7 @@
 // Memory running out during a command ends in the "Kaptiv" box like any other error, in words the
 // user can act on, and the program goes on.
 #include "AppFixture.h"
-#include "platform/Errors.h"
+#include "platform/ui/Errors.h"
 
 #include <new>
 

@@ -2,7 +2,7 @@
 #include "AppFixture.h"
 
 #include "app/AboutSnap.h"
-#include "platform/PixelFormats.h"
+#include "platform/pixels/PixelFormats.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -4,7 +4,7 @@
 #include "XdoTool.h"
 
 #include "formats/PngCodec.h"
-#include "platform/X11Clipboard.h"
+#include "platform/x11/X11Clipboard.h"
 
 #include <QBuffer>
 #include <QClipboard>

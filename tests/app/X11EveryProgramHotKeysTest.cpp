@@ -5,7 +5,7 @@
 #include "XdoTool.h"
 #include "app/GlobalHotKeys.h"
 #include "capture/CaptureOverlay.h"
-#include "platform/X11Errors.h"
+#include "platform/x11/X11Errors.h"
 
 #include <X11/Xlib.h>
 #include <X11/keysym.h>

@@ -8,7 +8,7 @@
 #include "InsertCursorDriver.h"
 #include "XdoTool.h"
 #include "document/CaptionStyle.h"
-#include "platform/X11Desktop.h"
+#include "platform/x11/X11Desktop.h"
 
 #include <QAbstractScrollArea>
 #include <QPainter>

@@ -5,7 +5,7 @@
 #include "FakeDesktop.h"
 #include "OverlayDriver.h"
 #include "capture/InvertedOutline.h"
-#include "platform/Errors.h"
+#include "platform/ui/Errors.h"
 
 #include <QTest>
 #include <gtest/gtest.h>

@@ -11,7 +11,7 @@
 #include "capture/CustSnap.h"
 #include "capture/WndFromPt.h"
 #include "document/ChldSnap.h"
-#include "platform/DevicePixels.h"
+#include "platform/desktop/DevicePixels.h"
 #include "settings/ConfigSnap.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 #include "X11TestWindow.h"
 #include "XdoTool.h"
 #include "capture/WndFromPt.h"
-#include "platform/X11Desktop.h"
+#include "platform/x11/X11Desktop.h"
 
 #include <QProcess>
 #include <chrono>

@@ -5,7 +5,7 @@
 #include "formats/JpegCodec.h"
 #include "formats/PngCodec.h"
 #include "gif/GifFrames.h"
-#include "platform/PixelFormats.h"
+#include "platform/pixels/PixelFormats.h"
 
 #include <QDir>
 #include <QSet>

@@ -4,8 +4,8 @@
 #include "formats/BmpCodec.h"
 #include "gif/GifAnimation.h"
 #include "gif/GifSave.h"
-#include "platform/Errors.h"
-#include "platform/PixelFormats.h"
+#include "platform/ui/Errors.h"
+#include "platform/pixels/PixelFormats.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "formats/BmpCodec.h"
 #include "formats/BmpEncoder.h"
-#include "platform/Errors.h"
-#include "platform/PixelFormats.h"
+#include "platform/ui/Errors.h"
+#include "platform/pixels/PixelFormats.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,7 +4,7 @@
 #include "MagickTool.h"
 #include "formats/CursorCodec.h"
 #include "formats/PngCodec.h"
-#include "platform/Errors.h"
+#include "platform/ui/Errors.h"
 
 #include <QTemporaryDir>
 

@@ -6,8 +6,8 @@
 #include "formats/JpegCodec.h"
 #include "formats/PngCodec.h"
 #include "HostileFiles.h"
-#include "platform/Errors.h"
-#include "platform/PixelFormats.h"
+#include "platform/ui/Errors.h"
+#include "platform/pixels/PixelFormats.h"
 
 #include <QDir>
 #include <QElapsedTimer>

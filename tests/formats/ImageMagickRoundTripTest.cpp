@@ -5,7 +5,7 @@
 #include "formats/IconCodec.h"
 #include "formats/JpegCodec.h"
 #include "formats/PngCodec.h"
-#include "platform/PixelFormats.h"
+#include "platform/pixels/PixelFormats.h"
 
 #include "MagickTool.h"
 

@@ -7,8 +7,8 @@
 #include "gif/GifFrames.h"
 #include "gif/GifSave.h"
 #include "gif/core/GifReader.h"
-#include "platform/Errors.h"
-#include "platform/PixelFormats.h"
+#include "platform/ui/Errors.h"
+#include "platform/pixels/PixelFormats.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,7 +4,7 @@
 #include "GifBuilder.h"
 
 #include "gif/GIFImage.h"
-#include "platform/Errors.h"
+#include "platform/ui/Errors.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

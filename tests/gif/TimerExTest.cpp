@@ -2,7 +2,7 @@
 // "a while", and every wait is for a condition with a generous limit.
 
 #include "gif/TimerEx.h"
-#include "platform/Errors.h"
+#include "platform/ui/Errors.h"
 #include "ScriptedDialogs.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 // The configuration dialog: its words, OK with the uniqueness check, Cancel, Defaults, the Delay
 // filter, and an error raised by a button while the dialog runs modally.
 #include "SettingsFixture.h"
-#include "platform/Errors.h"
+#include "platform/ui/Errors.h"
 #include "settings/RecordingPage.h"
 
 #include <QGroupBox>

@@ -1,7 +1,7 @@
 // The real program on the test display, driven with xdotool as a user would: the default screen
 // hot key, a new one chosen in the configuration dialog, and that choice after a restart.
 #include "ScopedConfigHome.h"
-#include "platform/Desktop.h"
+#include "platform/desktop/Desktop.h"
 
 #include <QProcess>
 #include <QSettings>

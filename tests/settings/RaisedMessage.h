@@ -1,7 +1,7 @@
 #pragma once
 // The message of the error a call raised, or an empty string when it raised none.
 
-#include "platform/Errors.h"
+#include "platform/ui/Errors.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 // the capture items' shortcuts.
 #include "RaisedMessage.h"
 #include "SettingsFixture.h"
-#include "platform/Errors.h"
+#include "platform/ui/Errors.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
 #pragma once
 // A scripted desktop: a screen of given pixels, a list of windows, a pointer and a cursor image.
 
-#include "platform/Desktop.h"
+#include "platform/desktop/Desktop.h"
 
 #include <QImage>
 #include <optional>

@@ -1,8 +1,8 @@
 #pragma once
 // Answers message boxes and modal runs from a script and remembers what was shown.
 
-#include "platform/Dialogs.h"
-#include "platform/FileDialog.h"
+#include "platform/ui/Dialogs.h"
+#include "platform/ui/FileDialog.h"
 
 #include <QDialog>
 #include <QString>

@@ -2,7 +2,7 @@
 // A real top-level X window showing known pixels, for tests on a live display. The pixels are the
 // window's background pixmap, so the server paints them itself and no event loop is needed.
 
-#include "platform/Desktop.h"
+#include "platform/desktop/Desktop.h"
 
 #include <QImage>
 #include <QRect>
