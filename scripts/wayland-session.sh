@@ -12,6 +12,7 @@
 # writes every screenshot to /tmp/out.png: run one session's captures at a time.
 #   KAPTIV_WAYLAND_SIZE   output size, 1280x800 unless set
 #   KAPTIV_WAYLAND_BG     output background, #336699 unless set
+#   KAPTIV_WAYLAND_SCALE  output scale, 1 unless set
 set -uo pipefail
 [ $# -gt 0 ] || { echo "usage: $0 CMD [ARG...]" >&2; exit 2; }
 missing=()
@@ -34,6 +35,7 @@ if [ "$(id -u)" -eq 0 ]; then
   setpriv --reuid=65534 --regid=65534 --clear-groups env -i PATH=/usr/local/bin:/usr/bin:/bin \
     HOME="$home/home" XDG_RUNTIME_DIR="$home/run" LANG=C.UTF-8 \
     KAPTIV_WAYLAND_SIZE="${KAPTIV_WAYLAND_SIZE:-}" KAPTIV_WAYLAND_BG="${KAPTIV_WAYLAND_BG:-}" \
+    KAPTIV_WAYLAND_SCALE="${KAPTIV_WAYLAND_SCALE:-}" \
     KAPTIV_WAYLAND_KEEP_ENV="$(env | grep -E '^(KAPTIV_[A-Z0-9_]*|QT_[A-Z_]*|GTEST_[A-Z_]*)=' | grep -v '^KAPTIV_WAYLAND_' | tr '\n' '\001')" \
     "$self" "$@"
   rc=$?
@@ -101,7 +103,7 @@ done
 export XCURSOR_PATH=$run/icons XCURSOR_THEME=kaptiv-blank XCURSOR_SIZE=24
 
 cat >"$logs/sway.conf" <<EOF
-output HEADLESS-1 resolution ${KAPTIV_WAYLAND_SIZE:-1280x800} position 0 0 bg ${KAPTIV_WAYLAND_BG:-#336699} solid_color
+output HEADLESS-1 resolution ${KAPTIV_WAYLAND_SIZE:-1280x800} position 0 0 scale ${KAPTIV_WAYLAND_SCALE:-1} bg ${KAPTIV_WAYLAND_BG:-#336699} solid_color
 seat seat0 xcursor_theme kaptiv-blank 24
 default_border none
 default_floating_border none
