@@ -148,6 +148,22 @@ constexpr auto SingleIndices = [] {
     return all;
 }();
 
+// The table entries of the 256 one-index strings.
+struct SingleEntryTable {
+    std::array<std::uint16_t, 256> Suffix;
+    std::array<const std::uint8_t *, 256> Source;
+    std::array<std::uint16_t, 256> Length;
+};
+constexpr SingleEntryTable SingleEntries = [] {
+    SingleEntryTable t{};
+    for (std::size_t i = 0; i < 256; ++i) {
+        t.Suffix[i] = static_cast<std::uint16_t>(i);
+        t.Source[i] = SingleIndices.data() + i;
+        t.Length[i] = 1 | RunBit;
+    }
+    return t;
+}();
+
 } // namespace
 
 // Left unset when made (64 KiB cleared would be most of the work of a small image): every entry is
@@ -170,6 +186,16 @@ LzwTables::~LzwTables() = default;
 LzwTables::LzwTables(LzwTables &&) noexcept = default;
 LzwTables &LzwTables::operator=(LzwTables &&) noexcept = default;
 
+std::uint8_t *LzwTables::Rows(std::size_t size)
+{
+    if (size > rowsSize_) {
+        rows_.reset();  // the old rows go first: they may be most of the memory
+        rows_.reset(new std::uint8_t[size]);
+        rowsSize_ = size;
+    }
+    return rows_.get();
+}
+
 // Decoding never changes the entries below the first free code, so a table set up for the same
 // clear code is ready as it stands; entries above are written before they are read.
 detail::StringTable &LzwTables::Table(int clearCode)
@@ -178,10 +204,17 @@ detail::StringTable &LzwTables::Table(int clearCode)
         table_.reset(new detail::StringTable);
     if (setUpFor_ != clearCode) {
         detail::StringTable &t = *table_;
-        for (int i = 0; i < clearCode; ++i) {
+        // The single-index entries of the usual tables come ready made: copying them is a few
+        // wide stores, where a small image's whole decoding is a few thousand cycles.
+        const int ready = std::min(clearCode, 256);
+        const auto n = static_cast<std::size_t>(ready);
+        std::memcpy(t.suffix.data(), SingleEntries.Suffix.data(), n * sizeof t.suffix[0]);
+        std::memcpy(t.source.data(), SingleEntries.Source.data(), n * sizeof t.source[0]);
+        std::memcpy(t.length.data(), SingleEntries.Length.data(), n * sizeof t.length[0]);
+        for (int i = ready; i < clearCode; ++i) {
             t.suffix[i] = static_cast<std::uint16_t>(i);
-            t.source[i] = i < 256 ? SingleIndices.data() + i : nullptr;
-            t.length[i] = i < 256 ? (1 | RunBit) : 0;
+            t.source[i] = nullptr;
+            t.length[i] = 0;
         }
         // Length 0 marks the clear and end codes.
         t.source[clearCode] = t.source[clearCode + 1] = nullptr;
@@ -638,17 +671,17 @@ void PutTransparentBits16(const std::uint8_t *indices, std::uint8_t transparent,
 void PutTransparentBits64(const std::uint8_t *indices, std::uint8_t transparent, std::uint8_t *mask)
 {
     const __m128i wanted = _mm_set1_epi8(static_cast<char>(transparent));
-    std::uint64_t bits = 0;
-    for (int part = 3; part >= 0; --part) {
-        const __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i *>(indices + 16 * part));
-        bits = bits << 16 | static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, wanted)));
-    }
+    const auto part = [&](int n) {
+        const __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i *>(indices + 16 * n));
+        return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, wanted)))} << 16 * n;
+    };
+    std::uint64_t bits = part(0) | part(1) | part(2) | part(3);
     // Bit i for index i; the mask wants each byte's bits the other way round, the first in bit 7.
     bits = (bits >> 1 & 0x5555555555555555ull) | (bits & 0x5555555555555555ull) << 1;
     bits = (bits >> 2 & 0x3333333333333333ull) | (bits & 0x3333333333333333ull) << 2;
     bits = (bits >> 4 & 0x0F0F0F0F0F0F0F0Full) | (bits & 0x0F0F0F0F0F0F0F0Full) << 4;
-    for (int i = 0; i < 8; ++i)
-        mask[i] = static_cast<std::uint8_t>(bits >> (8 * i));
+    // One store of the eight bytes, the first index's byte first (SSE2 machines are little-endian).
+    std::memcpy(mask, &bits, 8);
 }
 #endif
 
@@ -694,22 +727,22 @@ RasterResult DecodeRaster(std::span<const std::uint8_t> file, std::size_t &readP
 
     const std::size_t width = static_cast<std::size_t>(target.Width);
     const std::size_t total = width * static_cast<std::size_t>(target.Height);
-    // Rows are decoded one after the other; an interlaced picture is put in order afterwards.
-    ZeroedBuffer stored;
-    std::uint8_t *stream = target.Indices;
-    if (target.Interlaced) {
-        stored = ZeroedBuffer(total);
-        stream = stored.data();
-    }
-
+    // Rows are decoded one after the other; an interlaced picture is put in order afterwards, from
+    // rows kept with the string table for the next image.
     LzwTables ownTables;
-    RasterDecoder decoder(file, readPos, minCodeSize, stream, target, target.Mask, progress,
-                          tables ? *tables : ownTables);
+    LzwTables &work = tables ? *tables : ownTables;
+    std::uint8_t *const stream = target.Interlaced ? work.Rows(total) : target.Indices;
+
+    RasterDecoder decoder(file, readPos, minCodeSize, stream, target, target.Mask, progress, work);
     if (decoder.Run() == RasterDecoder::Outcome::Abandoned)
         return RasterResult::Abandoned;
 
     const std::size_t placed = decoder.Placed();
-    std::memset(stream + placed, 0, std::min(total, placed + CopySlack) - placed);
+    // Zeros after the last index placed: over the words written past it, and to the end of its row,
+    // which an interlaced picture copies whole from rows that were not zeroed.
+    const std::size_t zeroTo =
+        target.Interlaced ? std::min(total, (placed + width - 1) / width * width) : std::min(total, placed + CopySlack);
+    std::memset(stream + placed, 0, zeroTo - placed);
     // Most frames that declare a transparent colour never use it, so a mask not yet needed is asked
     // for only now, when the index is seen among the pixels.
     std::uint8_t *mask = decoder.Mask();

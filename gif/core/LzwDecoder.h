@@ -24,9 +24,15 @@ public:
 
     detail::StringTable &Table(int clearCode);
 
+    // At least `size` bytes, their contents left as they are: where an interlaced image's rows
+    // are decoded before they are put in order. Kept for the next image.
+    std::uint8_t *Rows(std::size_t size);
+
 private:
     std::unique_ptr<detail::StringTable> table_;
     int setUpFor_ = 0;  // the clear code whose single-index entries the table holds, 0 for none
+    std::unique_ptr<std::uint8_t[]> rows_;
+    std::size_t rowsSize_ = 0;
 };
 
 // Where DecodeRaster puts the pixels of one image. Both buffers must be zero-filled. The mask,
