@@ -40,53 +40,71 @@ FrameOptimizer::FrameOptimizer(int screenWidth, int screenHeight, const ColorTab
 {
 }
 
-void FrameOptimizer::Add(const GifIndexedFrame &frame)
+// A frame as it falls on the screen.
+struct FrameOptimizer::Placed {
+    const GifIndexedFrame &Frame;
+    std::array<std::uint32_t, 256> Colors; // what each index shows; Keeps where it draws nothing
+    int TableSize;
+    int Disposal;
+    int Left, Top; // where it would have been written
+    Box Area;      // the same, cut to the screen
+
+    std::uint8_t IndexAt(int x, int y) const
+    {
+        return Frame.Indices[static_cast<std::size_t>(y - Top) * static_cast<std::size_t>(Frame.Width) +
+                             static_cast<std::size_t>(x - Left)];
+    }
+};
+
+FrameOptimizer::Placed FrameOptimizer::Place(const GifIndexedFrame &frame) const
 {
     const ColorTable &table = frame.LocalColors ? *frame.LocalColors : *shared_;
     const int count = frame.LocalColors ? frame.LocalCount : sharedCount_;
-    const int tableSize = 1 << ColorBits(count);
-    const int transparent = frame.TransparentIndex;
-    const int disposal = frame.Disposal >= 0 && frame.Disposal <= 3 ? frame.Disposal : 0;
     std::array<std::uint32_t, 256> colors;
     for (int i = 0; i < 256; ++i)
         colors[static_cast<std::size_t>(i)] = std::uint32_t{table[3 * i]} << 16 | std::uint32_t{table[3 * i + 1]} << 8 |
                                               table[3 * i + 2];
-    if (transparent >= 0 && transparent < 256)
-        colors[static_cast<std::size_t>(transparent)] = Keeps;
-
-    // Where the frame lies as it would have been written, cut to the screen.
+    if (frame.TransparentIndex >= 0 && frame.TransparentIndex < 256)
+        colors[static_cast<std::size_t>(frame.TransparentIndex)] = Keeps;
     const int left = std::clamp(frame.Left, 0, MaxField), top = std::clamp(frame.Top, 0, MaxField);
-    const Box area{std::min(left, width_), std::min(top, height_), std::min(left + frame.Width, width_),
-                   std::min(top + frame.Height, height_)};
-    const auto stride = static_cast<std::size_t>(frame.Width);
-    auto indexAt = [&](int x, int y) {
-        return frame.Indices[static_cast<std::size_t>(y - top) * stride + static_cast<std::size_t>(x - left)];
-    };
-    auto screenAt = [&](int x, int y) -> std::uint32_t & {
-        return screen_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x)];
-    };
+    return {frame,
+            colors,
+            1 << ColorBits(count),
+            frame.Disposal >= 0 && frame.Disposal <= 3 ? frame.Disposal : 0,
+            left,
+            top,
+            {std::min(left, width_), std::min(top, height_), std::min(left + frame.Width, width_),
+             std::min(top + frame.Height, height_)}};
+}
+
+std::uint32_t &FrameOptimizer::ScreenAt(int x, int y)
+{
+    return screen_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x)];
+}
+
+void FrameOptimizer::Add(const GifIndexedFrame &frame)
+{
+    const Placed placed = Place(frame);
+    const Box &area = placed.Area;
 
     // The rectangle of the pixels this frame changes on screen.
     Box changed{width_, height_, 0, 0};
     for (int y = area.Y0; y < area.Y1; ++y)
         for (int x = area.X0; x < area.X1; ++x) {
-            const std::uint32_t c = colors[indexAt(x, y)];
-            if (c != Keeps && c != screenAt(x, y)) {
+            const std::uint32_t c = placed.Colors[placed.IndexAt(x, y)];
+            if (c != Keeps && c != ScreenAt(x, y)) {
                 changed.X0 = std::min(changed.X0, x);
                 changed.X1 = std::max(changed.X1, x + 1);
                 changed.Y0 = std::min(changed.Y0, y);
                 changed.Y1 = std::max(changed.Y1, y + 1);
             }
         }
-    // Restoring the background clears the frame's whole rectangle, so it keeps that rectangle.
-    const Box stored = disposal == 2 && !area.Empty() ? area : changed;
-
     // A frame restoring the background changes the screen after it unless its rectangle is clear.
     bool clearsNothing = true;
-    if (disposal == 2)
+    if (placed.Disposal == 2)
         for (int y = area.Y0; y < area.Y1 && clearsNothing; ++y)
             for (int x = area.X0; x < area.X1 && clearsNothing; ++x)
-                clearsNothing = screenAt(x, y) == Clear;
+                clearsNothing = ScreenAt(x, y) == Clear;
 
     GifIndexedFrame out;
     out.LocalColors = frame.LocalColors;
@@ -95,29 +113,53 @@ void FrameOptimizer::Add(const GifIndexedFrame &frame)
     out.Delay = std::clamp(frame.Delay, 0, MaxField);
     out.Interlaced = frame.Interlaced;
     out.Comment = frame.Comment;
-
     if (changed.Empty() && clearsNothing) {
-        // Nothing changes: the frame before shows for longer, if it leaves the screen as it shows it.
-        const int before = hasPending_ ? pending_.Frame.Disposal : -1;
-        if (frame.Comment.empty() && (before == 0 || before == 1 || before > 3) &&
-            pending_.Frame.Delay + out.Delay <= MaxField) {
-            pending_.Frame.Delay += out.Delay;
-            return;
-        }
-        // One transparent pixel keeps the frame's comment and delay in their place.
-        out.Left = area.Empty() ? 0 : area.X0;
-        out.Top = area.Empty() ? 0 : area.Y0;
-        out.Width = width_ > 0 && height_ > 0 ? 1 : 0;
-        out.Height = out.Width;
-        crop_.assign(static_cast<std::size_t>(out.Width), 0);
-        out.TransparentIndex = 0;
-        out.Indices = crop_;
-        first_.clear();
-        CompressIndexedFrame(out, 1, first_, scratch_);
-        Hold(out, first_);
+        AddUnchanged(placed, out);
         return;
     }
+    // Restoring the background clears the frame's whole rectangle, so it keeps that rectangle.
+    CodeSmallest(placed, placed.Disposal == 2 && !area.Empty() ? area : changed, out);
 
+    // The screen as the frame given would leave it.
+    if (placed.Disposal == 2) {
+        for (int y = area.Y0; y < area.Y1; ++y)
+            std::fill_n(&ScreenAt(area.X0, y), area.Width(), Clear);
+    } else if (placed.Disposal != 3) {
+        for (int y = area.Y0; y < area.Y1; ++y)
+            for (int x = area.X0; x < area.X1; ++x) {
+                const std::uint32_t c = placed.Colors[placed.IndexAt(x, y)];
+                if (c != Keeps)
+                    ScreenAt(x, y) = c;
+            }
+    }
+    Hold(out, first_);
+}
+
+void FrameOptimizer::AddUnchanged(const Placed &placed, GifIndexedFrame &out)
+{
+    // Nothing changes: the frame before shows for longer, if it leaves the screen as it shows it.
+    const int before = hasPending_ ? pending_.Frame.Disposal : -1;
+    if (placed.Frame.Comment.empty() && (before == 0 || before == 1 || before > 3) &&
+        pending_.Frame.Delay + out.Delay <= MaxField) {
+        pending_.Frame.Delay += out.Delay;
+        return;
+    }
+    // One transparent pixel keeps the frame's comment and delay in their place.
+    out.Left = placed.Area.Empty() ? 0 : placed.Area.X0;
+    out.Top = placed.Area.Empty() ? 0 : placed.Area.Y0;
+    out.Width = width_ > 0 && height_ > 0 ? 1 : 0;
+    out.Height = out.Width;
+    crop_.assign(static_cast<std::size_t>(out.Width), 0);
+    out.TransparentIndex = 0;
+    out.Indices = crop_;
+    first_.clear();
+    CompressIndexedFrame(out, 1, first_, scratch_);
+    Hold(out, first_);
+}
+
+void FrameOptimizer::CodeSmallest(const Placed &placed, const Box &stored, GifIndexedFrame &out)
+{
+    const std::array<std::uint32_t, 256> &colors = placed.Colors;
     // The frame as given, cut to the rectangle.
     out.Left = stored.X0;
     out.Top = stored.Y0;
@@ -128,17 +170,18 @@ void FrameOptimizer::Add(const GifIndexedFrame &frame)
     int same = 0;  // pixels drawn in the colour already shown
     for (int y = stored.Y0; y < stored.Y1; ++y)
         for (int x = stored.X0; x < stored.X1; ++x) {
-            const std::uint8_t index = indexAt(x, y);
+            const std::uint8_t index = placed.IndexAt(x, y);
             crop_[static_cast<std::size_t>(y - stored.Y0) * static_cast<std::size_t>(out.Width) +
                   static_cast<std::size_t>(x - stored.X0)] = index;
             const std::uint32_t c = colors[index];
             if (c == Keeps)
                 continue;
-            if (c == screenAt(x, y))
+            if (c == ScreenAt(x, y))
                 ++same;
             else
                 used[index] = true;
         }
+    const int transparent = placed.Frame.TransparentIndex;
     out.TransparentIndex = transparent;
     out.Indices = crop_;
     first_.clear();
@@ -147,8 +190,8 @@ void FrameOptimizer::Add(const GifIndexedFrame &frame)
     // The same with every pixel that keeps its colour made transparent, when an index is free
     // for that: the frame's own transparent index, else one past the colours, else one unused.
     // (The lowest free one: codes are as narrow as the highest index a frame uses allows.)
-    int free = transparent < tableSize ? transparent : NoTransparentIndex;
-    for (int i = 0; free < 0 && i < tableSize; ++i)
+    int free = transparent < placed.TableSize ? transparent : NoTransparentIndex;
+    for (int i = 0; free < 0 && i < placed.TableSize; ++i)
         if (!used[static_cast<std::size_t>(i)])
             free = i;
     std::optional<Hiding> best;
@@ -179,20 +222,6 @@ void FrameOptimizer::Add(const GifIndexedFrame &frame)
     CompressIndexedFrame(final, IndicesUpTo(chosen), second_, scratch_, true);
     if (second_.size() < first_.size())
         first_.swap(second_);
-
-    // The screen as the frame given would leave it.
-    if (disposal == 2) {
-        for (int y = area.Y0; y < area.Y1; ++y)
-            std::fill_n(&screenAt(area.X0, y), area.Width(), Clear);
-    } else if (disposal != 3) {
-        for (int y = area.Y0; y < area.Y1; ++y)
-            for (int x = area.X0; x < area.X1; ++x) {
-                const std::uint32_t c = colors[indexAt(x, y)];
-                if (c != Keeps)
-                    screenAt(x, y) = c;
-            }
-    }
-    Hold(out, first_);
 }
 
 void FrameOptimizer::Hide(const Box &box, const std::array<std::uint32_t, 256> &colors, std::uint8_t t, Hiding hiding)

@@ -47,6 +47,13 @@ private:
     };
 
     struct Box;
+    struct Placed;
+    Placed Place(const GifIndexedFrame &frame) const;
+    std::uint32_t &ScreenAt(int x, int y);
+    // A frame that changes nothing on screen: the frame before shows longer, or it is one clear pixel.
+    void AddUnchanged(const Placed &placed, GifIndexedFrame &out);
+    // Codes the frame cut to `stored` in the fewest bytes of the ways tried; the bytes in first_.
+    void CodeSmallest(const Placed &placed, const Box &stored, GifIndexedFrame &out);
     // Which pixels that keep their colour become the transparent index: all of them (long runs
     // of it), those after a pixel of another colour (so runs of a colour go on through them),
     // those inside a run of it, or those that make the fewest changes of index along the rows
