@@ -4,6 +4,7 @@
 #include "app/mainSnap.h"
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QTimer>
 #include <QWindow>
 
@@ -16,7 +17,8 @@ namespace {
 
 // Kinds named as in the --capture option, with their index in the capture menu's order.
 constexpr std::pair<const char *, int> offeredCaptures[] = {
-    {"screen", 0}, {"rectangle", 1}, {"window", 2}, {"custom-region", 5}, {"client-area", 6}};
+    {"screen", 0}, {"rectangle", 1}, {"window", 2}, {"active", 3}, {"active-client", 4}, {"custom-region", 5},
+    {"client-area", 6}};
 
 // Chooses the capture item once the main window is on the screen: a window hidden while it is
 // still being mapped leaves the display connection unsure whether it is mapped.
@@ -59,10 +61,23 @@ std::string startCaptureUsage()
     return "kaptiv: --capture takes one of " + kinds + "\nTry 'kaptiv --help'.\n";
 }
 
+bool takenBeforeMainWindowShows(int item) { return item == 3 || item == 4; }
+
 void takeCaptureOnStart(int item)
 {
     TScreenfrm &main = *appWindows().Screenfrm;
     QAction *capture = main.captureItems()[item];
+    if (takenBeforeMainWindowShows(item)) {
+        QTimer::singleShot(0, &main, [&main, capture] {
+            // An error box closed before the main window shows must not end the program.
+            const bool quits = QGuiApplication::quitOnLastWindowClosed();
+            QGuiApplication::setQuitOnLastWindowClosed(false);
+            capture->trigger();
+            main.show();
+            QGuiApplication::setQuitOnLastWindowClosed(quits);
+        });
+        return;
+    }
     if (main.windowHandle()->isExposed())
         QTimer::singleShot(0, capture, &QAction::trigger);
     else

@@ -1,7 +1,8 @@
 #pragma once
 // `kaptiv --capture KIND`: the program starts and takes one capture at once (the desktop entry's
-// actions start it so). Only the captures that pick from the screen are offered: at start-up the
-// active window would be Kaptiv's own.
+// actions start it so), or the program already running takes it (app/RunningProgram.h). The
+// active window's captures are taken before the main window shows, which would otherwise be the
+// active window itself.
 
 #include <QString>
 
@@ -19,7 +20,11 @@ std::optional<int> startCaptureItem(const QString &kind);
 // What is shown for `--capture` without a kind that is offered.
 std::string startCaptureUsage();
 
-// Takes the capture once the main window is shown, through the menu item as if the user had chosen it.
+// Whether the capture of `item` is taken before the main window shows.
+bool takenBeforeMainWindowShows(int item);
+
+// Takes the capture through the menu item as if the user had chosen it: once the main window is
+// shown, or, for the active window's captures, with the main window still hidden, showing it after.
 void takeCaptureOnStart(int item);
 
 } // namespace kaptiv

@@ -22,11 +22,12 @@ ApplicationWindows &appWindows()
     return windows;
 }
 
-void createApplicationWindows()
+void createApplicationWindows(bool showMainWindow)
 {
     ApplicationWindows &w = appWindows();
     w.Screenfrm = new TScreenfrm;
-    w.Screenfrm->show();
+    if (showMainWindow)
+        w.Screenfrm->show();
     w.Custfrm = new TCustfrm;
     w.ImgFormat = new TImgFormat([] { return appWindows().Screenfrm->imageWindows().value(0); },
                                  []() -> TTransparentfrm & { return *appWindows().Transparentfrm; });

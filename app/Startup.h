@@ -25,8 +25,9 @@ struct ApplicationWindows {
 
 ApplicationWindows &appWindows();
 
-// Creates the windows (the main window shown), loads the settings. The caller runs the loop.
-void createApplicationWindows();
+// Creates the windows (the main window shown unless asked not to), loads the settings. The caller
+// runs the loop.
+void createApplicationWindows(bool showMainWindow = true);
 // Frees them again, last first (tests start each case afresh).
 void destroyApplicationWindows();
 

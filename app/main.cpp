@@ -1,4 +1,5 @@
 #include "app/KaptivApplication.h"
+#include "app/RunningProgram.h"
 #include "app/StartCapture.h"
 #include "app/Startup.h"
 #include "cli/CommandLine.h"
@@ -29,6 +30,16 @@ int main(int argc, char **argv)
             std::cerr << kaptiv::startCaptureUsage();
             return 2;
         }
+        // The program already running on this display takes it, unless it does not answer.
+        switch (kaptiv::handCaptureOver(argv[2])) {
+        case kaptiv::HandOver::Taken:
+            return 0;
+        case kaptiv::HandOver::Busy:
+            std::cerr << "Kaptiv is busy.\n";
+            return 1;
+        case kaptiv::HandOver::NoAnswer:
+            break;
+        }
     } else if (kaptiv::wantsCommandLine(argc, argv)) {
         return kaptiv::runCommandLine(kaptiv::commandLineArguments(argc, argv), std::cout, std::cerr);
     }
@@ -44,7 +55,8 @@ int main(int argc, char **argv)
         std::cerr << "kaptiv: " << kaptiv::terminalText(kaptiv::currentErrorMessage()) << "\n";
         return 1;
     }
-    kaptiv::createApplicationWindows();
+    kaptiv::createApplicationWindows(!startCapture || !kaptiv::takenBeforeMainWindowShows(*startCapture));
+    new kaptiv::CaptureRequests(*kaptiv::appWindows().Screenfrm); // goes with the main window
     if (startCapture)
         kaptiv::takeCaptureOnStart(*startCapture);
     const int status = app.exec();

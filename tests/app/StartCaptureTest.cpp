@@ -21,7 +21,7 @@ TEST_F(StartCapture, EachKindNamesItsMenuItemAndOnlyThoseOffered)
         ASSERT_TRUE(index.has_value()) << kind;
         EXPECT_EQ(main->captureItems()[*index], item) << kind;
     }
-    for (const char *kind : {"active", "client", "Screen", "screen ", ""})
+    for (const char *kind : {"record", "client", "Screen", "screen ", ""})
         EXPECT_FALSE(startCaptureItem(QString::fromLatin1(kind)).has_value()) << kind;
 }
 
