@@ -53,7 +53,7 @@ const Row commands[] = {
     {.name = "Open1", .in = "File1", .caption = "&Open...", .hint = "Open an image", .key = Ctrl | Qt::Key_O,
      .chosen = &T::Open1Click, .button = {"openb", Glyph::Open, "Open Image|Open an image file"}},
     {.name = "Save1", .in = "File1", .caption = "Sa&ve", .hint = "Save current image to its file",
-     .key = Ctrl | Qt::Key_S, .chosen = &T::Save1Click},
+     .key = Ctrl | Qt::Key_S, .chosen = &T::Save1Click, .flags = Disabled},
     {.kind = Row::Menu, .name = "SaveAs1", .in = "File1", .caption = "&Save As...", .hint = "Save current image"},
     {.name = "Iconico1", .in = "SaveAs1", .caption = "Icon (*.ico)", .chosen = &T::Iconico1Click},
     {.name = "Bitmapbmp1", .in = "SaveAs1", .caption = "Bitmap (*.bmp)", .chosen = &T::Bitmapbmp1Click},

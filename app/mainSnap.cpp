@@ -215,6 +215,7 @@ void TScreenfrm::setCopyEnabled(bool enabled)
 {
     item("Copy1")->setEnabled(enabled);
     item("copyb")->setEnabled(enabled);
+    item("Save1")->setEnabled(enabled); // Save too has a picture to work on exactly while Copy has
 }
 
 TConfigfrm &TScreenfrm::configuration() const { return *appWindows().Configfrm; }

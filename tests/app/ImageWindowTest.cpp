@@ -86,20 +86,22 @@ TEST_F(ImageWindow, AnsweringNoKeepsTheWindowOpen)
     EXPECT_EQ(main->imageWindowCount(), 1);
 }
 
-TEST_F(ImageWindow, CopyIsEnabledWhileAnyImageWindowIsOpen)
+TEST_F(ImageWindow, CopyAndSaveAreEnabledWhileAnyImageWindowIsOpen)
 {
-    EXPECT_FALSE(main->item("Copy1")->isEnabled());
+    const auto expectEnabled = [&](bool enabled) {
+        for (const char *name : {"Copy1", "copyb", "Save1"})
+            EXPECT_EQ(main->item(name)->isEnabled(), enabled) << name;
+    };
+    expectEnabled(false);
     main->GrabScreenClick(main->item("GrabScreen"));
     main->GrabScreenClick(main->item("GrabScreen"));
-    EXPECT_TRUE(main->item("Copy1")->isEnabled());
-    EXPECT_TRUE(main->item("copyb")->isEnabled());
+    expectEnabled(true);
     active()->close();
     settle();
-    EXPECT_TRUE(main->item("Copy1")->isEnabled());
+    expectEnabled(true);
     active()->close();
     settle();
-    EXPECT_FALSE(main->item("Copy1")->isEnabled());
-    EXPECT_FALSE(main->item("copyb")->isEnabled());
+    expectEnabled(false);
 }
 
 TEST_F(ImageWindow, ClosingEmptiesTheStatusPanels)

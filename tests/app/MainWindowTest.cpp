@@ -21,7 +21,7 @@ std::vector<std::pair<QString, std::vector<MenuEntry>>> expectedMenus()
 {
     return {
         {"&File",
-         {{"&Open...", "Open an image", "Ctrl+O"}, {"Sa&ve", "Save current image to its file", "Ctrl+S"},
+         {{"&Open...", "Open an image", "Ctrl+O"}, {"Sa&ve", "Save current image to its file", "Ctrl+S", false},
           {"&Save As...", "Save current image"},
           {"&Print...", "Print image", "Ctrl+P", false}, {"-"}, {"E&xit", "Exit program", "Ctrl+X"}}},
         {"&Edit",
