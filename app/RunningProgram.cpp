@@ -2,7 +2,7 @@
 
 #include "app/StartCapture.h"
 #include "app/mainSnap.h"
-#include "platform/Dialogs.h"
+#include "platform/ui/Dialogs.h"
 
 #include <QSocketNotifier>
 #include <QTimer>
