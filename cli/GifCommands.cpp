@@ -7,11 +7,12 @@
 #include "formats/BmpCodec.h"
 #include "formats/JpegCodec.h"
 #include "formats/PngCodec.h"
+#include "platform/files/FileErrors.h"
 #include "platform/files/NativeNames.h"
 #include "platform/ui/Errors.h"
 
 #include <filesystem>
-#include <fstream>
+#include <algorithm>
 #include <ostream>
 #include <string>
 
@@ -262,21 +263,24 @@ GifMakeRequest gifMakeRequest(const QStringList &arguments)
 enum class PictureKind { Bitmap, Png, Jpeg, Gif };
 
 // What a file holds, by its first bytes (so a bitmap named without .bmp is still read as one).
-// A file too short to tell is left to the bitmap reader, whose message names it.
+// It is opened by the rules every reader keeps, so a device or a FIFO is refused by name, never
+// read for ever or waited on. A file too short to tell is left to the bitmap reader, whose message
+// names it.
 PictureKind pictureKindOf(const QString &path)
 {
-    char start[4] = {};
-    {
-        std::ifstream file(nativePath(path), std::ios::binary);
-        if (!file.read(start, sizeof start))
-            return PictureKind::Bitmap; // the reader says what is wrong
+    static constexpr std::string_view Signatures[] = {"\x89PNG", "\xFF\xD8\xFF", "GIF8", "BM"};
+    const auto bytes = reportingFileErrors([&] { return files::ReadFileWithSignature(nativePath(path), Signatures); });
+    if (!bytes) {
+        std::error_code unknown;
+        if (std::filesystem::file_size(nativePath(path), unknown) < Signatures[0].size() && !unknown)
+            return PictureKind::Bitmap;
+        throw EOpenFile(QStringLiteral("%1: The file is not a BMP, PNG, JPEG or GIF picture.").arg(path));
     }
-    const std::string_view bytes(start, sizeof start);
-    if (bytes.starts_with("\x89PNG")) return PictureKind::Png;
-    if (bytes.starts_with("\xFF\xD8\xFF")) return PictureKind::Jpeg;
-    if (bytes.starts_with("GIF8")) return PictureKind::Gif;
-    if (bytes.starts_with("BM")) return PictureKind::Bitmap;
-    throw EOpenFile(QStringLiteral("%1: The file is not a BMP, PNG, JPEG or GIF picture.").arg(path));
+    const std::string_view start(reinterpret_cast<const char *>(bytes->data()), std::min<std::size_t>(bytes->size(), 4));
+    if (start.starts_with(Signatures[0])) return PictureKind::Png;
+    if (start.starts_with(Signatures[1])) return PictureKind::Jpeg;
+    if (start.starts_with(Signatures[2])) return PictureKind::Gif;
+    return PictureKind::Bitmap;
 }
 
 // The frames gif-make's inputs give, in order: a still picture one, a GIF each of its frames as
