@@ -162,7 +162,15 @@ void TConfigfrm::fitToContents()
         if (w->layout())
             w->layout()->invalidate();
     QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    const QSize frameExtra = frameGeometry().size() - size();
     setFixedSize(minimumSizeHint().expandedTo(QSize(256, 309)));
+    // Grown downwards, it may reach past the screen's bottom: its buttons stay on the screen.
+    if (const QScreen *shownOn = isVisible() ? screen() : nullptr) {
+        const QRect area = shownOn->availableGeometry();
+        const int bottom = y() + height() + frameExtra.height();
+        if (bottom > area.bottom() + 1)
+            move(x(), std::max(area.top(), y() - (bottom - area.bottom() - 1)));
+    }
 }
 
 void TConfigfrm::attachCaptureItems(QWidget &mainWindow, const std::array<QAction *, 7> &items)

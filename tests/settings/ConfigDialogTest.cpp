@@ -6,6 +6,7 @@
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -348,8 +349,11 @@ TEST_F(ConfigDialog, EveryProgramBoxIsStoredOnOkAndWarnsOfKeysOtherProgramsUse)
     EXPECT_FALSE(form.everyProgram->isChecked());
     form.show();
     const QSize before = form.size();
+    const QRect screen = form.screen()->availableGeometry();
+    form.move(screen.left(), screen.bottom() + 1 - form.frameGeometry().height()); // at the screen's foot
     form.PageControl->setCurrentIndex(1);
     form.everyProgram->setChecked(true);
+    EXPECT_TRUE(screen.contains(form.frameGeometry())) << "the grown dialog reaches off the screen";
     ASSERT_FALSE(form.commonKeysWarning->isHidden());
     const QString warning = form.commonKeysWarning->text();
     for (const char *line : {"Ctrl+Shift+C: copy in terminals", "Ctrl+Shift+T: new or reopened tabs",
