@@ -9,17 +9,16 @@ namespace kaptiv::front {
 
 namespace {
 
-// A name whose extension is ".bmp" in any letter case. Names the full program also writes as
-// bitmaps (".bmpx") are left to it.
-bool namesBitmap(std::string_view path)
+// A name whose extension is `extension` (".bmp", ".png") in any letter case. Names the full
+// program also writes in that format (".bmpx") are left to it.
+bool hasExtension(std::string_view path, std::string_view extension)
 {
     const std::string_view name = path.substr(path.find_last_of('/') + 1);
     const std::size_t dot = name.find_last_of('.');
-    if (dot == std::string_view::npos || name.size() - dot != 4)
+    if (dot == std::string_view::npos || name.size() - dot != extension.size())
         return false;
-    static constexpr std::string_view Bmp = ".bmp";
-    for (std::size_t i = 0; i < 4; ++i)
-        if ((name[dot + i] | 0x20) != (Bmp[i] | 0x20))
+    for (std::size_t i = 0; i < extension.size(); ++i)
+        if ((name[dot + i] | 0x20) != (extension[i] | 0x20))
             return false;
     return true;
 }
@@ -36,9 +35,13 @@ std::optional<ScreenGrabRequest> screenGrabRequest(int argc, char **argv)
         return std::nullopt;
     const grab::Plan &plan = *planned.plan;
     if (plan.target != grab::Target::Screen || plan.cursor || plan.colors != grab::Colors::Full || plan.clipboard
-        || plan.jpegQuality || !namesBitmap(plan.output))
+        || plan.jpegQuality)
         return std::nullopt;
-    return ScreenGrabRequest{plan.output, plan.delayMilliseconds};
+    if (hasExtension(plan.output, ".bmp"))
+        return ScreenGrabRequest{plan.output, plan.delayMilliseconds, false};
+    if (hasExtension(plan.output, ".png"))
+        return ScreenGrabRequest{plan.output, plan.delayMilliseconds, true};
+    return std::nullopt;
 }
 
 } // namespace kaptiv::front

@@ -3,7 +3,7 @@
 // line, and any grab it cannot finish, to the full program with the arguments as they were.
 #include "front/HandOver.h"
 #include "front/ScreenGrabRequest.h"
-#include "front/ScreenGrabToBmp.h"
+#include "front/ScreenGrabToFile.h"
 #include "platform/files/FileAccess.h"
 
 #include <csignal>
@@ -24,7 +24,7 @@ int main(int argc, char **argv)
     const char *wayland = std::getenv("WAYLAND_DISPLAY");
     if ((session && std::strcmp(session, "wayland") == 0) || (wayland && *wayland))
         return handOver(argv);
-    if (const auto request = screenGrabRequest(argc, argv); request && grabScreenToBmp(*request))
+    if (const auto request = screenGrabRequest(argc, argv); request && grabScreenToFile(*request))
         return 0;
     return handOver(argv);
 }

@@ -6,7 +6,7 @@
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev
-  libx11-dev libx11-xcb-dev libxcb-shm0-dev libxcb-xfixes0-dev libxext-dev libxfixes-dev libxdamage-dev libjpeg62-turbo-dev fonts-dejavu-core qt6-wayland)
+  libx11-dev libx11-xcb-dev libxcb-shm0-dev libxcb-xfixes0-dev libxext-dev libxfixes-dev libxdamage-dev libjpeg62-turbo-dev libpng-dev fonts-dejavu-core qt6-wayland)
 test_packages=(googletest libgtest-dev libbenchmark-dev libgif-dev xvfb openbox xdotool xclip
   x11-utils imagemagick libjpeg-turbo-progs git groff-base desktop-file-utils appstream
   gifsicle python3-pil ffmpeg libmagick++-dev

@@ -1,6 +1,7 @@
 // Which command lines the front takes itself: only those whose outcome it can match byte for byte.
 #include "front/ScreenGrabRequest.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -24,7 +25,7 @@ struct CommandLine {
     std::vector<char *> argv;
 };
 
-TEST(ScreenGrabRequest, TakesTheScreenToABitmapAndLeavesEverythingElse)
+TEST(ScreenGrabRequest, TakesTheScreenToABitmapOrPngAndLeavesEverythingElse)
 {
     const struct {
         std::vector<std::string> arguments;
@@ -36,7 +37,10 @@ TEST(ScreenGrabRequest, TakesTheScreenToABitmapAndLeavesEverythingElse)
         {{"grab", "screen", "--delay", "250", "--colors", "full", "-o", "a.bmp", "--output", "b.Bmp"}, "b.Bmp", 250},
         {{"grab", "screen", "--delay", "999999999", "--output", ".bmp"}, ".bmp", 999999999},
         {{"grab", "screen", "--output", "caf\xe9\xff.bmp"}, "caf\xe9\xff.bmp", 0},
-        {{"grab", "screen", "--output", "x.png"}, nullptr, 0},
+        {{"grab", "screen", "--output", "x.PNG", "--delay", "5"}, "x.PNG", 5},
+        {{"grab", "screen", "--output", "x.pngx"}, nullptr, 0},
+        {{"grab", "screen", "--output", "x.jpg"}, nullptr, 0},
+        {{"grab", "screen", "--colors", "16", "--output", "x.png"}, nullptr, 0},
         {{"grab", "screen", "--output", "x.bmpx"}, nullptr, 0}, // a bitmap too, but the full program's call
         {{"grab", "screen", "--output", "x.bmp/"}, nullptr, 0},
         {{"grab", "screen", "--output", "x"}, nullptr, 0},
@@ -67,6 +71,7 @@ TEST(ScreenGrabRequest, TakesTheScreenToABitmapAndLeavesEverythingElse)
         if (request) {
             EXPECT_EQ(request->output, c.output) << line;
             EXPECT_EQ(request->delayMilliseconds, c.delay) << line;
+            EXPECT_EQ(request->png, c.output[std::strlen(c.output) - 2] == 'N') << line;
         }
     }
 }

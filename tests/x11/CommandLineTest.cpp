@@ -73,7 +73,7 @@ TEST(CommandLine, GrabsEveryDisplayDepthAtADepthTheBitmapHolds)
         const char *variable;
         int bits;
         quint32 redMask; // of a 16-bit file
-    } cases[] = {{"KAPTIV_DISPLAY_DEPTH16", 16, 0xF800}, {"KAPTIV_DISPLAY_DEPTH15", 16, 0x7C00},
+    } cases[] = {{"DISPLAY", 24, 0}, {"KAPTIV_DISPLAY_DEPTH16", 16, 0xF800}, {"KAPTIV_DISPLAY_DEPTH15", 16, 0x7C00},
                  {"KAPTIV_DISPLAY_DEPTH30", 24, 0}};
     for (const Case &c : cases)
         if (qEnvironmentVariableIsEmpty(c.variable))
@@ -97,6 +97,17 @@ TEST(CommandLine, GrabsEveryDisplayDepthAtADepthTheBitmapHolds)
         }
         // Qt's own reader scales 5-bit channels short of full: our reader, which scales them exactly.
         EXPECT_EQ(loadBmp(file).toRgb32(), quarteredPattern(90, 60)) << c.variable;
+
+        // The whole still screen as PNG holds exactly the pixels of its bitmap grab.
+        const QString screenBmp = file + QStringLiteral(".screen.bmp"), screenPng = file + QStringLiteral(".png");
+        for (const QString &output : {screenBmp, screenPng}) {
+            const ProcessResult grab = kaptiv({"grab", "screen", "--output", output}, environment);
+            ASSERT_EQ(grab.exitCode, 0) << c.variable << ": " << grab.err.toStdString();
+            EXPECT_TRUE(grab.out.endsWith(QStringLiteral(", %1 bits per pixel\n").arg(c.bits))) << grab.out.toStdString();
+        }
+        const QImage png(screenPng, "png");
+        ASSERT_FALSE(png.isNull()) << c.variable;
+        EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), loadBmp(screenBmp).toRgb32()) << c.variable;
     }
 }
 

@@ -1,6 +1,7 @@
-#include "front/ScreenGrabToBmp.h"
+#include "front/ScreenGrabToFile.h"
 
 #include "formats/BmpEncoder.h"
+#include "formats/PngEncoder.h"
 #include "platform/pixels/DisplayPixels.h"
 #include "platform/files/FileAccess.h"
 #include "platform/x11/X11ScreenReader.h"
@@ -20,8 +21,8 @@ namespace kaptiv::front {
 
 namespace {
 
-// The screen is read in bands of about this many bytes of the server's pixels, from the bottom up
-// as the file stores its rows: one small piece of shared memory serves every band, and each band
+// The screen is read in bands of about this many bytes of the server's pixels, in the order the
+// file stores its rows (a bitmap's from the bottom up, a PNG's from the top down): one small piece of shared memory serves every band, and each band
 // is on its way to the disk while the next is read. Fresh memory costs more here than the round
 // trips: this is several times faster than one read of the whole screen.
 constexpr std::size_t BandBytes = std::size_t(1) << 20;
@@ -66,8 +67,8 @@ struct CannotFinish {}; // raised while the file is being written: the full prog
 
 class BandedGrab {
 public:
-    BandedGrab(Display *display, int width, int height, int displayDepth, int depth)
-        : reader_(display), width_(width), height_(height), displayDepth_(displayDepth), depth_(depth),
+    BandedGrab(Display *display, int width, int height, int displayDepth, int depth, bool png)
+        : reader_(display), width_(width), height_(height), displayDepth_(displayDepth), depth_(depth), png_(png),
           bandRows_(int(std::clamp<std::size_t>(BandBytes / (std::size_t(width) * (depth == 16 ? 2 : 4)), 1,
                                                 std::size_t(height))))
     {
@@ -80,22 +81,38 @@ public:
         if (!band.image || !(kind_ = sourcePixelsOf(band.layout, displayDepth_, depth_)))
             return false;
         layout_ = band.layout;
+        if (png_) {
+            if (*kind_ != bmp::SourcePixels::Xrgb32 && *kind_ != bmp::SourcePixels::Words565
+                && *kind_ != bmp::SourcePixels::Words555)
+                return false; // pixels with alpha: the full program writes those
+            encoder_.emplace(width_, height_, *kind_);
+        }
+        if (keptPixelsOf(layout_, displayDepth_).words != layout_)
+            converted_.resize(std::size_t(width_) * std::size_t(bandRows_));
+        first_ = std::move(band);
+        if (png_)
+            return true;
         const std::size_t headers = bmp::headersSize(depth_), row = bmp::rowSize(width_, depth_);
         // Made in full before any byte is written.
         buffer_.resize(headers + row * std::size_t(bandRows_));
-        if (keptPixelsOf(layout_, displayDepth_).words != layout_)
-            converted_.resize(std::size_t(width_) * std::size_t(bandRows_));
         bmp::writeHeaders({nullptr, 0, width_, height_, *kind_}, {depth_}, buffer_.data());
-        first_ = std::move(band);
         return true;
     }
 
-    // The next piece of the file: the headers with the bottom band, then band after band up.
+    // The next piece of the file: for a bitmap the headers with the bottom band, then band after
+    // band up; for a PNG what the encoder made of the next band down, possibly nothing yet.
     std::span<const std::uint8_t> next()
     {
-        if (done_ == height_)
-            return {};
-        const std::size_t headers = done_ == 0 ? bmp::headersSize(depth_) : 0;
+        std::span<const std::uint8_t> piece;
+        while (piece.empty() && done_ < height_)
+            piece = nextBand();
+        return piece;
+    }
+
+private:
+    std::span<const std::uint8_t> nextBand()
+    {
+        const std::size_t headers = done_ == 0 && !png_ ? bmp::headersSize(depth_) : 0;
         const ScreenPixels band = done_ == 0 ? std::move(first_) : readBand();
         if (!band.image || band.layout != layout_)
             throw CannotFinish{};
@@ -105,20 +122,22 @@ public:
             convertThroughMasks(*band.image, converted_.data(), rows.bytesPerLine);
             rows.top = reinterpret_cast<const std::uint8_t *>(converted_.data());
         }
-        bmp::writeRows(rows, depth_, buffer_.data() + headers);
         done_ += band.height();
+        if (png_)
+            return encoder_->write(rows);
+        bmp::writeRows(rows, depth_, buffer_.data() + headers);
         return {buffer_.data(), headers + bmp::rowSize(width_, depth_) * std::size_t(band.height())};
     }
 
-private:
     ScreenPixels readBand()
     {
         const int rows = std::min(bandRows_, height_ - done_);
-        return reader_.read(0, height_ - done_ - rows, width_, rows);
+        return reader_.read(0, png_ ? done_ : height_ - done_ - rows, width_, rows);
     }
 
     X11ScreenReader reader_;
     const int width_, height_, displayDepth_, depth_;
+    const bool png_;
     const int bandRows_;
     PixelLayout layout_ = PixelLayout::Other;
     std::optional<bmp::SourcePixels> kind_;
@@ -126,11 +145,12 @@ private:
     ScreenPixels first_;
     std::vector<std::uint8_t> buffer_;
     std::vector<std::uint32_t> converted_; // a band through its masks
+    std::optional<png::RowEncoder> encoder_;
 };
 
 } // namespace
 
-bool grabScreenToBmp(const ScreenGrabRequest &request)
+bool grabScreenToFile(const ScreenGrabRequest &request)
 {
     const DisplayConnection connection;
     Display *display = connection.display;
@@ -141,7 +161,7 @@ bool grabScreenToBmp(const ScreenGrabRequest &request)
         return false;
     const int width = DisplayWidth(display, screen), height = DisplayHeight(display, screen);
     const int depth = capturedDepthOfDisplay(DefaultDepth(display, screen));
-    if (!bmp::fileSize(width, height, depth))
+    if (!request.png && !bmp::fileSize(width, height, depth))
         return false;
     try {
         // A place that cannot take the file is refused before the wait. A device, a FIFO or a
@@ -152,13 +172,15 @@ bool grabScreenToBmp(const ScreenGrabRequest &request)
             return false;
         if (request.delayMilliseconds > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(request.delayMilliseconds));
-        BandedGrab grab(display, width, height, DefaultDepth(display, screen), depth);
+        BandedGrab grab(display, width, height, DefaultDepth(display, screen), depth, request.png);
         if (!grab.start())
             return false;
         file.Write([&grab] { return grab.next(); });
     } catch (const files::FileError &) {
         return false;
     } catch (const CannotFinish &) {
+        return false;
+    } catch (const png::EncodeError &) {
         return false;
     } catch (const std::bad_alloc &) {
         return false;
