@@ -4,7 +4,9 @@
 #include "cli/GrabPlan.h"
 #include "formats/BmpCodec.h"
 #include "formats/JpegCodec.h"
+#include "formats/ImageFileIo.h"
 #include "formats/PngCodec.h"
+#include "formats/PngEncoder.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/ui/Errors.h"
 #include "platform/files/FileErrors.h"
@@ -35,6 +37,33 @@ void checkCaptureTarget(const QString &path)
     reportingFileErrors([&] { files::FileWriter{nativePath(path)}; });
 }
 
+// A grab's PNG file by the encoder the command-line front uses, so both programs write one file
+// for one screen; pictures of other kinds (alpha, a palette) by the general PNG codec.
+void saveGrabPng(const Bitmap &bitmap, const QString &path)
+{
+    const QImage &image = bitmap.image();
+    std::optional<bmp::SourcePixels> kind;
+    if (image.format() == QImage::Format_RGB32)
+        kind = bmp::SourcePixels::Xrgb32;
+    else if (image.format() == QImage::Format_RGB16)
+        kind = bmp::SourcePixels::Words565;
+    else if (image.format() == QImage::Format_RGB555)
+        kind = bmp::SourcePixels::Words555;
+    if (!kind || image.isNull()) {
+        savePng(bitmap, path);
+        return;
+    }
+    writeImageFile(path, [&] {
+        try {
+            const std::vector<std::uint8_t> file =
+                png::encode({image.constBits(), image.bytesPerLine(), image.width(), image.height(), *kind});
+            return QByteArray(reinterpret_cast<const char *>(file.data()), qsizetype(file.size()));
+        } catch (const png::EncodeError &) {
+            return encodePng(bitmap);
+        }
+    });
+}
+
 // Writes the capture and says in what form, for the report.
 QString writeCapture(const Bitmap &bitmap, const grab::Plan &plan)
 {
@@ -55,7 +84,7 @@ QString writeCapture(const Bitmap &bitmap, const grab::Plan &plan)
         return QStringLiteral("JPEG quality %1").arg(jpeg.quality);
     }
     default:
-        savePng(bitmap, output);
+        saveGrabPng(bitmap, output);
         return depth;
     }
 }

@@ -108,6 +108,10 @@ TEST(CommandLine, GrabsEveryDisplayDepthAtADepthTheBitmapHolds)
         const QImage png(screenPng, "png");
         ASSERT_FALSE(png.isNull()) << c.variable;
         EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), loadBmp(screenBmp).toRgb32()) << c.variable;
+        // The full program's PNG grab, of the window's client area, too.
+        const QString clientPng = file + QStringLiteral(".client.png");
+        ASSERT_EQ(kaptiv({"grab", "client", "--output", clientPng}, environment).exitCode, 0) << c.variable;
+        EXPECT_EQ(QImage(clientPng, "png").convertToFormat(QImage::Format_RGB32), quarteredPattern(90, 60)) << c.variable;
     }
 }
 
