@@ -63,16 +63,18 @@ bool FrameEncoder::mapExact(const std::uint32_t *pixels, const Rect &rect, bool 
     indices_.resize(count);
     const gif::BgrxPixels area{reinterpret_cast<const std::uint8_t *>(pixels + std::size_t(rect.top) * width_ + rect.left),
                                rect.width, rect.height, std::ptrdiff_t(width_) * 4};
-    int unused = gif::NoTransparentIndex;
-    if (first) {
-        // Nothing is drawn yet, so every pixel is drawn.
+    // Every pixel of the rectangle drawn with its own colour, no index kept for transparency.
+    const auto mapWhole = [&] {
+        int unused = gif::NoTransparentIndex;
         if (!gif::MapFramePixels(area, false, -1, palette_, indices_, unused))
             return false;
         colours_ = palette_.Table();
         colorCount_ = palette_.Count();
         transparent_ = false;
         return true;
-    }
+    };
+    if (first)
+        return mapWhole(); // nothing is drawn yet, so every pixel is drawn
     // Index 0 is transparent, a changed colour is its entry in palette_ plus one. A still pixel
     // of the colour drawn just before it (on its left, or at the end of the row above) repeats
     // that index rather than breaking the run with a transparent one: the compressor codes runs,
@@ -106,12 +108,7 @@ bool FrameEncoder::mapExact(const std::uint32_t *pixels, const Rect &rect, bool 
     if (full) {
         // 256 colours changed: the rectangle is written whole, when its still pixels bring no
         // colour beyond those.
-        if (!gif::MapFramePixels(area, false, -1, palette_, indices_, unused))
-            return false;
-        colours_ = palette_.Table();
-        colorCount_ = palette_.Count();
-        transparent_ = false;
-        return true;
+        return mapWhole();
     }
     colours_.fill(0);
     std::copy_n(palette_.Table().begin(), 3 * palette_.Count(), colours_.begin() + 3);
