@@ -43,7 +43,46 @@ QString durationText(std::int64_t hundredths)
     return QStringLiteral("%1.%2 s").arg(hundredths / 100).arg(hundredths % 100, 2, 10, QLatin1Char('0'));
 }
 
+record::RecordingOptions recordingOptionsOf(const RecordingSettings &settings)
+{
+    record::RecordingOptions options;
+    options.fps = settings.framesPerSecond;
+    options.maxDurationMs = std::int64_t(settings.maxLengthSeconds) * 1000;
+    options.colors = settings.reduceColors ? record::ColorMode::Adaptive : record::ColorMode::AsIs;
+    options.dither = settings.dither;
+    return options;
+}
+
 } // namespace
+
+std::optional<ScreenRect> TScreenfrm::chooseRecordingArea(Desktop &screen)
+{
+    const QSize screenSize = screen.screenSize();
+    ScreenRect area;
+    {
+        struct Freed {
+            std::optional<Bitmap> &bitmap;
+            ~Freed() { bitmap.reset(); }
+        } freed{CaptureBitmap};
+        FlagDuringCommand rectangle(RectangleMode, true);
+        TCapturefrm overlay(*this, screen); // waits the delay and freezes the screen
+        WindowListHeld windows(windowLookup(), screen, overlay.windowId());
+        if (dialogs().execModal(overlay) != mrOk)
+            return std::nullopt;
+        area = overlay.Selection;
+        if (overlay.ClickedAt) {
+            const WindowId window = windowLookup().WindowAtPoint(screen, *overlay.ClickedAt);
+            if (window)
+                area = screen.windowRect(window);
+        }
+    }
+    // Only what is on the screen can be recorded.
+    area = {std::max(area.Left, 0), std::max(area.Top, 0), std::min(area.Right, screenSize.width()),
+            std::min(area.Bottom, screenSize.height())};
+    if (area.width() < 1 || area.height() < 1)
+        return std::nullopt;
+    return area;
+}
 
 void TScreenfrm::RecordAreatoGIF1Click(QObject *)
 {
@@ -60,39 +99,15 @@ void TScreenfrm::RecordAreatoGIF1Click(QObject *)
         // Hidden from the choice of the area to the end of the recording, so the program's own
         // windows never stand in the area.
         HiddenDuringCapture hidden(*this, hideProgram());
-        ScreenRect area;
-        {
-            struct Freed {
-                std::optional<Bitmap> &bitmap;
-                ~Freed() { bitmap.reset(); }
-            } freed{CaptureBitmap};
-            FlagDuringCommand rectangle(RectangleMode, true);
-            TCapturefrm overlay(*this, screen); // waits the delay and freezes the screen
-            WindowListHeld windows(windowLookup(), screen, overlay.windowId());
-            if (dialogs().execModal(overlay) != mrOk)
-                return;
-            area = overlay.Selection;
-            if (overlay.ClickedAt) {
-                const WindowId window = windowLookup().WindowAtPoint(screen, *overlay.ClickedAt);
-                if (window)
-                    area = screen.windowRect(window);
-            }
-        }
-        // Only what is on the screen can be recorded.
-        area = {std::max(area.Left, 0), std::max(area.Top, 0), std::min(area.Right, screenSize.width()),
-                std::min(area.Bottom, screenSize.height())};
-        if (area.width() < 1 || area.height() < 1)
+        const std::optional<ScreenRect> chosen = chooseRecordingArea(screen);
+        if (!chosen)
             return;
+        const ScreenRect area = *chosen;
 
         const QString folder = lastFolder(save, open);
         const QString shownAs = QDir(folder).filePath(QStringLiteral("(recording)"));
         file = std::make_unique<files::UnnamedFile>(std::filesystem::path(encodeNativeName(folder)),
                                                     std::filesystem::path(encodeNativeName(shownAs)));
-        record::RecordingOptions options;
-        options.fps = settings.framesPerSecond;
-        options.maxDurationMs = std::int64_t(settings.maxLengthSeconds) * 1000;
-        options.colors = settings.reduceColors ? record::ColorMode::Adaptive : record::ColorMode::AsIs;
-        options.dither = settings.dither;
         record::AreaSourceOptions source;
         source.x = area.Left;
         source.y = area.Top;
@@ -112,7 +127,7 @@ void TScreenfrm::RecordAreatoGIF1Click(QObject *)
                 for (auto piece = next(); !piece.empty(); piece = next())
                     out.Append(piece);
             },
-            options);
+            recordingOptionsOf(settings));
         RecordingControl control(recorder, area, screenSize);
         // The keys work whichever program has the focus, and only while the recording runs.
         record::X11KeyGrab keys({}, {globalKeyOf(settings.stopKey), globalKeyOf(settings.pauseKey)},

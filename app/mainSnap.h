@@ -78,6 +78,9 @@ public:
     // Record Area to GIF (RecordAreaCommand.cpp) and the player window of what it recorded.
     void RecordAreatoGIF1Click(QObject *sender);
     void showRecording(const QString &path, const record::RecordingStats &stats);
+    // The area Record Area to GIF records, chosen on the frozen screen (a clicked window gives its
+    // rectangle) and cut to the screen; nothing when cancelled or empty.
+    std::optional<ScreenRect> chooseRecordingArea(Desktop &screen);
     void Exit1Click(QObject *sender);
     // The image file commands (ImageFileCommands.cpp).
     void Open1Click(QObject *sender);

@@ -53,24 +53,30 @@ record::AreaSourceOptions areaOf(const QString &what, const QString &geometry)
     return area;
 }
 
-} // namespace
+// What `kaptiv record` is asked to do.
+struct RecordRequest {
+    QString what, geometry; // screen, active, or area with its X,Y,W,H
+    record::RecordingOptions options;
+    bool cursor = false;
+    QString output;
+};
 
-int runRecordCommand(const QStringList &arguments, std::ostream &out)
+RecordRequest recordRequest(const QStringList &arguments)
 {
-    const QString what = arguments.value(0);
+    RecordRequest request;
+    const QString &what = request.what = arguments.value(0);
     if (what != QLatin1String("screen") && what != QLatin1String("active") && what != QLatin1String("area"))
         throw UsageError{what.isEmpty() ? QStringLiteral("record needs screen, active or area X,Y,W,H")
                                         : QStringLiteral("cannot record '%1': use screen, active or area X,Y,W,H").arg(what)};
     int first = 1;
-    QString geometry;
     if (what == QLatin1String("area")) {
-        geometry = arguments.value(1);
+        request.geometry = arguments.value(1);
         first = 2;
     }
-    record::RecordingOptions options;
+    record::RecordingOptions &options = request.options;
     options.colors = record::ColorMode::AsIs;
-    bool cursor = false, colorsGiven = false, noDither = false;
-    QString output;
+    bool colorsGiven = false, noDither = false;
+    QString &output = request.output;
     for (int i = first; i < arguments.size(); ++i) {
         const QString &a = arguments[i];
         if (a == QLatin1String("--fps")) {
@@ -82,7 +88,7 @@ int runRecordCommand(const QStringList &arguments, std::ostream &out)
             if (options.maxDurationMs < 1)
                 throw UsageError{QStringLiteral("--duration takes milliseconds from 1, not '0'")};
         } else if (a == QLatin1String("--cursor")) {
-            cursor = true;
+            request.cursor = true;
         } else if (a == QLatin1String("--colors")) {
             const QString value = valueOf(arguments, i);
             if (value == QLatin1String("as-is"))
@@ -107,12 +113,22 @@ int runRecordCommand(const QStringList &arguments, std::ostream &out)
         throw UsageError{QStringLiteral("record needs --output FILE.gif")};
     if (!output.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive))
         throw UsageError{QStringLiteral("record writes a GIF file: the output name must end in .gif, not '%1'").arg(output)};
+    return request;
+}
+
+} // namespace
+
+int runRecordCommand(const QStringList &arguments, std::ostream &out)
+{
+    const RecordRequest request = recordRequest(arguments);
+    const QString &output = request.output;
+    const record::RecordingOptions &options = request.options;
 
     // The recording reads an X screen; in a Wayland session that shows none of the native windows.
     if (isWaylandSession())
         throw EDisplayError(hiddenFromProgramsMessage(HiddenFromPrograms::Recording));
-    record::AreaSourceOptions area = areaOf(what, geometry);
-    area.includeCursor = cursor;
+    record::AreaSourceOptions area = areaOf(request.what, request.geometry);
+    area.includeCursor = request.cursor;
     const std::filesystem::path target(encodeNativeName(output));
     const files::FileWriter writer(target); // refuses a place that cannot take the file before recording
 
