@@ -58,102 +58,131 @@ struct Recorder::State {
     {
         return std::chrono::nanoseconds(index * 1000000000LL / options.fps);
     }
+    // Where the grab loop stands: the next due index, the last index queued, and whether a change
+    // was seen but not grabbed (its frame was dropped).
+    struct GrabPosition {
+        std::int64_t next = 0;
+        std::int64_t lastPushed = -1;
+        bool dirty = false;
+    };
+    bool lengthReached(std::int64_t index) const;
+    // Grabs into a free buffer and queues it; false when none was free (the frame is dropped).
+    bool grabInto(std::unique_lock<std::mutex> &lock, std::int64_t index, GrabPosition &at);
+    void sitOutPause(std::unique_lock<std::mutex> &lock);
+    // One due time: grabs the frame if the area changed; false when the length was reached.
+    bool grabDueFrame(std::unique_lock<std::mutex> &lock, GrabPosition &at);
+    void grabLastChange(std::unique_lock<std::mutex> &lock, GrabPosition &at);
     void grabLoop();
     void encodeLoop();
 };
 
+bool Recorder::State::lengthReached(std::int64_t index) const
+{
+    return options.maxDurationMs > 0 && dueOffset(index) >= std::chrono::milliseconds(options.maxDurationMs);
+}
+
+bool Recorder::State::grabInto(std::unique_lock<std::mutex> &lock, std::int64_t index, GrabPosition &at)
+{
+    if (freeBuffers.empty())
+        return false;
+    const int buffer = freeBuffers.back();
+    freeBuffers.pop_back();
+    lock.unlock();
+    const bool read = source->grab(buffers[buffer].data());
+    lock.lock();
+    if (!read) {
+        freeBuffers.push_back(buffer);
+        if (message.empty())
+            message = "the screen could not be read";
+        stopRequested = true;
+        return true;
+    }
+    queue.emplace_back(buffer, index);
+    at.lastPushed = index;
+    ++stats.framesGrabbed;
+    cv.notify_all();
+    return true;
+}
+
+void Recorder::State::sitOutPause(std::unique_lock<std::mutex> &lock)
+{
+    pausedNow = true;
+    pauseStart = Clock::now();
+    cv.wait(lock, [&] { return !pauseRequested || stopRequested || encoderEnded; });
+    // The time paused is not part of the recording: its clock starts that much later.
+    start += Clock::now() - pauseStart;
+    pausedNow = false;
+}
+
+bool Recorder::State::grabDueFrame(std::unique_lock<std::mutex> &lock, GrabPosition &at)
+{
+    lock.unlock();
+    const bool changed = source->changed() || at.dirty;
+    lock.lock();
+    // A grab that came late skips the due times it missed; those frames are dropped when
+    // there was something to show, and the frame grabbed now stands for them.
+    const std::int64_t reached = (Clock::now() - start) / dueOffset(1);
+    if (reached > at.next) {
+        if (changed)
+            stats.framesDropped += int(reached - at.next);
+        at.next = reached;
+        if (lengthReached(at.next))
+            return false;
+    }
+    if (changed) {
+        at.dirty = !grabInto(lock, at.next, at);
+        if (at.dirty)
+            ++stats.framesDropped;
+    }
+    ++at.next;
+    return true;
+}
+
+void Recorder::State::grabLastChange(std::unique_lock<std::mutex> &lock, GrabPosition &at)
+{
+    // The picture at the end is the last frame, so a change not yet grabbed is grabbed now,
+    // waiting for the encoder if it must. At the end of the maximum length only a dropped frame
+    // is: what changed after the last due time is past the end.
+    if (encoderEnded)
+        return;
+    bool changed = at.dirty;
+    if (!lengthReached(at.next)) {
+        lock.unlock();
+        changed = source->changed() || changed;
+        lock.lock();
+    }
+    if (!changed)
+        return;
+    cv.wait(lock, [&] { return !freeBuffers.empty() || encoderEnded; });
+    if (encoderEnded)
+        return;
+    const std::int64_t index = std::max(at.lastPushed + 1, at.next - 1);
+    grabInto(lock, index, at);
+    at.next = std::max(at.next, index + 1);
+}
+
 void Recorder::State::grabLoop()
 {
-    bool dirty = false; // a change was seen but not grabbed (its frame was dropped)
-    std::int64_t lastPushed = -1;
-    std::int64_t k = 0;
-    const auto maxDuration = std::chrono::milliseconds(options.maxDurationMs);
-
-    // Grabs into a free buffer and queues it; false when none was free (the frame is dropped).
-    auto grabInto = [&](std::unique_lock<std::mutex> &lock, std::int64_t index) {
-        if (freeBuffers.empty())
-            return false;
-        const int buffer = freeBuffers.back();
-        freeBuffers.pop_back();
-        lock.unlock();
-        const bool read = source->grab(buffers[buffer].data());
-        lock.lock();
-        if (!read) {
-            freeBuffers.push_back(buffer);
-            if (message.empty())
-                message = "the screen could not be read";
-            stopRequested = true;
-            return true;
-        }
-        queue.emplace_back(buffer, index);
-        lastPushed = index;
-        ++stats.framesGrabbed;
-        cv.notify_all();
-        return true;
-    };
-
+    GrabPosition at;
     std::unique_lock lock(m);
     start = Clock::now();
-    for (;;) {
-        if (options.maxDurationMs > 0 && dueOffset(k) >= maxDuration)
-            break;
-        cv.wait_until(lock, start + dueOffset(k), [&] { return stopRequested || encoderEnded || pauseRequested; });
+    while (!lengthReached(at.next)) {
+        cv.wait_until(lock, start + dueOffset(at.next), [&] { return stopRequested || encoderEnded || pauseRequested; });
         if (stopRequested || encoderEnded)
             break;
         if (pauseRequested) {
-            pausedNow = true;
-            pauseStart = Clock::now();
-            cv.wait(lock, [&] { return !pauseRequested || stopRequested || encoderEnded; });
-            // The time paused is not part of the recording: its clock starts that much later.
-            start += Clock::now() - pauseStart;
-            pausedNow = false;
+            sitOutPause(lock);
             continue;
         }
-        lock.unlock();
-        const bool changed = source->changed() || dirty;
-        lock.lock();
-        // A grab that came late skips the due times it missed; those frames are dropped when
-        // there was something to show, and the frame grabbed now stands for them.
-        const std::int64_t reached = (Clock::now() - start) / dueOffset(1);
-        if (reached > k) {
-            if (changed)
-                stats.framesDropped += int(reached - k);
-            k = reached;
-            if (options.maxDurationMs > 0 && dueOffset(k) >= maxDuration)
-                break;
-        }
-        if (changed) {
-            dirty = !grabInto(lock, k);
-            if (dirty)
-                ++stats.framesDropped;
-        }
-        ++k;
+        if (!grabDueFrame(lock, at))
+            break;
         if (!firstTaken) {
             firstTaken = true;
             cv.notify_all();
         }
     }
-    // The picture at the end is the last frame, so a change not yet grabbed is grabbed now,
-    // waiting for the encoder if it must. At the end of the maximum length only a dropped frame
-    // is: what changed after the last due time is past the end.
-    const bool lengthReached = options.maxDurationMs > 0 && dueOffset(k) >= maxDuration;
-    if (!encoderEnded) {
-        bool changed = dirty;
-        if (!lengthReached) {
-            lock.unlock();
-            changed = source->changed() || changed;
-            lock.lock();
-        }
-        if (changed) {
-            cv.wait(lock, [&] { return !freeBuffers.empty() || encoderEnded; });
-            if (!encoderEnded) {
-                const std::int64_t index = std::max(lastPushed + 1, k - 1);
-                grabInto(lock, index);
-                k = std::max(k, index + 1);
-            }
-        }
-    }
-    endIndex = k;
+    grabLastChange(lock, at);
+    endIndex = at.next;
     grabEnded = true;
     cv.notify_all();
 }
