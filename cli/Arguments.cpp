@@ -1,8 +1,8 @@
 #include "cli/Arguments.h"
 
+#include "cli/ArgumentRules.h"
 #include "cli/CommandLine.h"
-
-#include <QRegularExpression>
+#include "platform/files/NativeNames.h"
 
 namespace kaptiv {
 
@@ -15,18 +15,12 @@ QString valueOf(const QStringList &arguments, int &i)
 
 int wholeNumber(const QString &option, const QString &text, int maximum)
 {
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,9}$"));
-    if (!digits.match(text).hasMatch() || text.toLongLong() > maximum)
-        throw UsageError{QStringLiteral("%1 takes a whole number from 0 to %2, not '%3'").arg(option).arg(maximum).arg(text)};
-    return text.toInt();
+    return refusedAsUsageError([&] { return cli::wholeNumber(encodeNativeName(option), encodeNativeName(text), maximum); });
 }
 
 QRgb rgbOption(const QString &option, const QString &text)
 {
-    static const QRegularExpression hex(QStringLiteral("^#?[0-9A-Fa-f]{6}$"));
-    if (!hex.match(text).hasMatch())
-        throw UsageError{QStringLiteral("%1 takes a colour as RRGGBB, not '%2'").arg(option, text)};
-    return 0xFF000000u | text.right(6).toUInt(nullptr, 16);
+    return refusedAsUsageError([&] { return cli::rgbOption(encodeNativeName(option), encodeNativeName(text)); });
 }
 
 void requireAdaptiveForDither(const QStringList &given, bool adaptive)

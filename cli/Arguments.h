@@ -1,5 +1,10 @@
 #pragma once
-// Reading the values of command-line options; each raises UsageError with what was wrong.
+// Reading the values of command-line options; each raises UsageError with what was wrong. The
+// rules themselves are plain C++ (cli/ArgumentRules.h), shared with the program without Qt.
+
+#include "cli/ArgumentRules.h"
+#include "cli/CommandLine.h"
+#include "platform/files/NativeNames.h"
 
 #include <QColor>
 #include <QStringList>
@@ -17,5 +22,16 @@ QRgb rgbOption(const QString &option, const QString &text);
 
 // --dither and --no-dither go with --colors adaptive only; `given` holds the options named.
 void requireAdaptiveForDither(const QStringList &given, bool adaptive);
+
+// Runs `rule`; the refusal of a rule without Qt becomes the UsageError the commands raise.
+template <typename Rule>
+decltype(auto) refusedAsUsageError(Rule &&rule)
+{
+    try {
+        return rule();
+    } catch (const cli::ArgumentRefused &refused) {
+        throw UsageError{decodeNativeName(refused.message)};
+    }
+}
 
 } // namespace kaptiv

@@ -6,7 +6,7 @@
 #include "formats/JpegCodec.h"
 #include "formats/ImageFileIo.h"
 #include "formats/PngCodec.h"
-#include "formats/PngEncoder.h"
+#include "formats/core/PngEncoder.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/ui/Errors.h"
 #include "platform/files/FileErrors.h"

@@ -2,7 +2,7 @@
 // The rules of `kaptiv grab`, on the command line's bytes and in plain C++: the full program and
 // the Qt-free command-line front read a grab's arguments by this one reading.
 
-#include "formats/ImageFileName.h"
+#include "formats/core/ImageFileName.h"
 
 #include <optional>
 #include <span>

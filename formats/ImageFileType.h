@@ -1,7 +1,7 @@
 #pragma once
-// Which codec a file name calls for (the rule: formats/ImageFileName.h).
+// Which codec a file name calls for (the rule: formats/core/ImageFileName.h).
 
-#include "formats/ImageFileName.h"
+#include "formats/core/ImageFileName.h"
 
 #include <QString>
 

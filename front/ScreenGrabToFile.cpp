@@ -1,7 +1,7 @@
 #include "front/ScreenGrabToFile.h"
 
-#include "formats/BmpEncoder.h"
-#include "formats/PngEncoder.h"
+#include "formats/core/BmpEncoder.h"
+#include "formats/core/PngEncoder.h"
 #include "platform/pixels/DisplayPixels.h"
 #include "platform/files/FileAccess.h"
 #include "platform/x11/X11ScreenReader.h"

@@ -1,6 +1,8 @@
-// The kaptiv executable: a small front that takes the common scripted grab (the whole screen to a
-// bitmap file) itself, without loading Qt and its fifty libraries, and hands every other command
-// line, and any grab it cannot finish, to the full program with the arguments as they were.
+// The kaptiv executable: a small front that takes the commands it can do without Qt itself (the
+// whole screen to a bitmap or PNG file, convert between bitmap and JPEG files), without loading Qt
+// and its fifty libraries, and hands every other command line, and any grab it cannot finish, to
+// the full program with the arguments as they were.
+#include "cli/ConvertPlan.h"
 #include "front/HandOver.h"
 #include "front/ScreenGrabRequest.h"
 #include "front/ScreenGrabToFile.h"
@@ -9,6 +11,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
+#include <string_view>
+#include <vector>
 
 int main(int argc, char **argv)
 {
@@ -18,6 +23,14 @@ int main(int argc, char **argv)
     // with the X server, is then an error the program reports, not a silent death. The full
     // program it hands over to keeps this.
     std::signal(SIGXFSZ, SIG_IGN);
+    // Files to files: no display needed, whatever the session.
+    if (argc >= 2 && std::strcmp(argv[1], "convert") == 0) {
+        const std::vector<std::string_view> arguments(argv + 2, argv + argc);
+        if (const std::optional<int> status = kaptiv::convert::runWithoutQt(arguments, std::cout, std::cerr)) {
+            std::cout.flush();
+            return *status;
+        }
+    }
     // In a Wayland session the X display, if any, shows only the compatibility server's windows:
     // the full program takes the screen through the desktop's portal instead.
     const char *session = std::getenv("XDG_SESSION_TYPE");

@@ -1,10 +1,12 @@
 #include "platform/ui/Errors.h"
 
+#include "formats/core/CodecError.h"
+
 #include <new>
 
 namespace kaptiv {
 
-QString outOfMemoryMessage() { return QStringLiteral("Out of memory: the command was stopped."); }
+QString outOfMemoryMessage() { return QString::fromLatin1(outOfMemoryText()); }
 
 QString currentErrorMessage()
 {

@@ -1,5 +1,5 @@
 #include "formats/BmpCodec.h"
-#include "formats/BmpEncoder.h"
+#include "formats/core/BmpEncoder.h"
 #include "platform/ui/Errors.h"
 #include "platform/pixels/PixelFormats.h"
 

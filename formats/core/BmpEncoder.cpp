@@ -1,4 +1,4 @@
-#include "formats/BmpEncoder.h"
+#include "formats/core/BmpEncoder.h"
 
 #include <bit>
 #include <cstring>
@@ -166,7 +166,12 @@ void writeRows(const SourceRows &band, int depth, std::uint8_t *out)
             std::memset(row + used, 0, stride - used); // the padding
         switch (depth) {
         case 16: packRow16(in, band.width, row); break;
-        case 24: packRow24(in, band.width, row); break;
+        case 24:
+            if (band.kind == SourcePixels::Bgr24)
+                std::memcpy(row, in, std::size_t(band.width) * 3);
+            else
+                packRow24(in, band.width, row);
+            break;
         case 32: packRow32(in, band.width, band.kind == SourcePixels::Argb32, row); break;
         default: packIndexRow(in, band.width, depth, row); break;
         }

@@ -1,4 +1,4 @@
-#include "formats/PngEncoder.h"
+#include "formats/core/PngEncoder.h"
 
 #include <png.h>
 

@@ -4,7 +4,7 @@
 // band from the top, and the file's bytes come out as they are made, so a grab is on its way to
 // the disk while the next band is read.
 
-#include "formats/BmpEncoder.h"
+#include "formats/core/BmpEncoder.h"
 
 #include <cstdint>
 #include <memory>

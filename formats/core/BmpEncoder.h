@@ -15,9 +15,9 @@
 namespace kaptiv::bmp {
 
 // How the source pixels lie in memory: a byte a pixel holding a colour-table index; 16-bit words of
-// 5-6-5 or 5-5-5; 32-bit words 0xXXRRGGBB whose top byte is spare or alpha. Words are in the
-// machine's own byte order.
-enum class SourcePixels { Index8, Words565, Words555, Xrgb32, Argb32 };
+// 5-6-5 or 5-5-5; 32-bit words 0xXXRRGGBB whose top byte is spare or alpha; bytes blue, green, red
+// (for 24 bits only). Words are in the machine's own byte order.
+enum class SourcePixels { Index8, Words565, Words555, Xrgb32, Argb32, Bgr24 };
 
 // The words of pixels kept in `words` (not Other, which is never kept as it comes).
 SourcePixels sourcePixelsOf(PixelLayout words);
