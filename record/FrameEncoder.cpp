@@ -25,6 +25,7 @@ void FrameEncoder::begin(std::vector<std::uint8_t> &out)
     start.Looping = true;
     start.Loop = 0; // for ever
     start.Optimize = false; // the encoder stores each frame as its change itself
+    start.Coding = coding_;
     writer_->Begin(start);
     take(out);
 }

@@ -219,7 +219,7 @@ void FrameOptimizer::CodeSmallest(const Placed &placed, const Box &stored, GifIn
     GifIndexedFrame final = out;
     final.Indices = chosen;
     second_.clear();
-    CompressIndexedFrame(final, IndicesUpTo(chosen), second_, scratch_, true);
+    CompressIndexedFrame(final, IndicesUpTo(chosen), second_, scratch_, LzwCoding::Smallest);
     if (second_.size() < first_.size())
         first_.swap(second_);
 }

@@ -92,9 +92,11 @@ void WriteComment(std::string_view text, std::vector<std::uint8_t> &stream)
 }
 
 void CompressIndexedFrame(const GifIndexedFrame &frame, int colorCount, std::vector<std::uint8_t> &out,
-                          std::vector<std::uint8_t> &scratch, bool smallest)
+                          std::vector<std::uint8_t> &scratch, LzwCoding coding)
 {
-    const auto compress = smallest ? CompressFrameSmallest : CompressFrame;
+    const auto compress = [coding](std::span<const std::uint8_t> indices, int colors, std::vector<std::uint8_t> &data) {
+        CompressFrameWith(coding, indices, colors, data);
+    };
     const std::size_t pixels = static_cast<std::size_t>(frame.Width) * static_cast<std::size_t>(frame.Height);
     if (!frame.Interlaced) {
         compress(frame.Indices.first(pixels), colorCount, out);
@@ -134,6 +136,7 @@ void GifStreamWriter::Begin(const GifStreamStart &start)
         PutColorTable(out_, shared_->Table(), sharedCount_);
     if (start.Looping)
         PutLoopingBlock(out_, start.Loop);
+    coding_ = start.Coding;
     if (start.Optimize)
         optimizer_ = std::make_unique<FrameOptimizer>(
             FieldValue(start.Width), FieldValue(start.Height), shared_ ? &shared_->Table() : nullptr, sharedCount_,
@@ -185,7 +188,7 @@ bool GifStreamWriter::AddFrame(const GifFrameInput &frame)
         return true;
     }
     PutEncoded(indexed, {});
-    CompressFrame(indices_, palette.Count(), out_);
+    CompressFrameWith(coding_, indices_, palette.Count(), out_);
     return true;
 }
 
@@ -201,7 +204,7 @@ bool GifStreamWriter::AddIndexedFrame(const GifIndexedFrame &frame)
         return true;
     }
     std::vector<std::uint8_t> data;
-    CompressIndexedFrame(frame, frame.LocalColors ? frame.LocalCount : sharedCount_, data, ordered_);
+    CompressIndexedFrame(frame, frame.LocalColors ? frame.LocalCount : sharedCount_, data, ordered_, coding_);
     PutEncoded(frame, data);
     return true;
 }

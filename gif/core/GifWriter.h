@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gif/core/ColorMapper.h"
+#include "gif/core/LzwEncoder.h"
 
 #include <cstdint>
 #include <memory>
@@ -74,6 +75,8 @@ struct GifStreamStart {
     std::uint16_t Loop = 0;         // 0 repeats for ever
     // Store each frame as the change from what is already shown (FrameOptimizer), instead of whole.
     bool Optimize = false;
+    // How the frames' indices are compressed when not optimised (the optimiser keeps its own ways).
+    LzwCoding Coding = LzwCoding::Fast;
 };
 
 // Writes a GIF89a file frame by frame, so only the frame in hand and the bytes made so far are
@@ -113,12 +116,13 @@ private:
     std::vector<std::uint8_t> ordered_;
     std::unique_ptr<FrameOptimizer> optimizer_;
     int sharedCount_ = 0;
+    LzwCoding coding_ = LzwCoding::Fast;
 };
 
-// Appends a frame's image data (CompressFrame, or CompressFrameSmallest when `smallest`), its
-// rows put in interlaced order when it is interlaced; `scratch` holds the reordered copy.
+// Appends a frame's image data (compressed as `coding` says), its rows put in interlaced order
+// when it is interlaced; `scratch` holds the reordered copy.
 void CompressIndexedFrame(const GifIndexedFrame &frame, int colorCount, std::vector<std::uint8_t> &out,
-                          std::vector<std::uint8_t> &scratch, bool smallest = false);
+                          std::vector<std::uint8_t> &scratch, LzwCoding coding = LzwCoding::Fast);
 
 // Fetches a frame's pixels and maps them (MapFramePixels); false for pixels that are not there.
 bool ReadFramePixels(const GifFrameInput &frame, PaletteBuilder &palette, std::span<std::uint8_t> indices,

@@ -440,7 +440,8 @@ private:
     // Codes go on from the full table, adding nothing, for as long as it does better than a table
     // started afresh would: every so many codes the stretch of the next so many codes is coded
     // both ways (only counted), and the table is cleared when the fresh one wins. A decoder adds
-    // nothing to a full table, so it reads these codes as they are meant.
+    // nothing to a full table, so it reads these codes as they are meant. When the checks do not
+    // overlap, a stretch the full table wins is written from the codes its count found.
     template <class Table>
     void EncodeFull(const Table &table, const std::uint8_t *&p, const std::uint8_t *end, int &prefix)
     {
@@ -449,10 +450,11 @@ private:
         const std::uint8_t *q = p;
         std::size_t sinceCheck = 0;
         bool cleared = false;
+        const bool reuse = full_.CheckEvery >= full_.Ahead;
         while (q != end && !cleared) {
             const std::uint8_t *const pieceEnd =
                 q + std::min<std::size_t>(static_cast<std::size_t>(end - q), CodeWriter::CodesBetweenFlushes / 2);
-            for (; q != pieceEnd; ++q) {
+            for (; q < pieceEnd; ++q) {
                 const int c = *q;
                 unsigned slot;
                 if (const int found = table.Find(static_cast<std::uint32_t>(c << 12 | code), slot)) {
@@ -461,16 +463,35 @@ private:
                 }
                 stream.Put(code);
                 code = c;
-                if (++sinceCheck >= full_.CheckEvery) {
+                if (++sinceCheck < full_.CheckEvery)
+                    continue;
+                // A check: the string just begun at q and the ones after it, both ways.
+                for (;;) {
                     sinceCheck = 0;
-                    std::size_t fullBits = 0;
-                    const std::uint8_t *const until = FullStretch(table, q, end, full_.Ahead, fullBits);
-                    if (FreshBits(q, until) < fullBits) {
+                    int last = 0;
+                    const std::uint8_t *const until = FullStretch(table, q, end, full_.Ahead, last, reuse);
+                    if (FreshBits(q, until) < (stretch_.size() + (until == end)) * MaxCodeWidth) {
                         stream.Clear(clearCode_, initialWidth_, firstFree_);
                         cleared = true;
-                        ++q;
                         break;
                     }
+                    if (!reuse)
+                        break;
+                    // The stretch goes out as counted, and the coding goes on at its end as it
+                    // would have had it coded the stretch itself.
+                    stream.bits = writer_.Flush(stream.bits);
+                    for (const std::uint16_t counted : stretch_)
+                        stream.Put(counted);
+                    stream.bits = writer_.Flush(stream.bits);
+                    sinceCheck = stretch_.size();
+                    code = last;
+                    q = until;
+                    if (q == end || sinceCheck < full_.CheckEvery)
+                        break;
+                }
+                if (cleared || q == end) {
+                    q += q != end;
+                    break;
                 }
             }
             stream.bits = writer_.Flush(stream.bits);
@@ -480,12 +501,14 @@ private:
         stream_ = stream;
     }
 
-    // Where `codes` codes from the full table, starting at `q`, end (or the input does), and
-    // their bits.
+    // Where `codes` strings from the full table, starting at `q`, end (or the input does), with
+    // the codes of the strings completed in stretch_ when `keep` (else only counted there), and
+    // in `last` the code of the string that goes on from that end.
     template <class Table>
-    static const std::uint8_t *FullStretch(const Table &table, const std::uint8_t *q, const std::uint8_t *end,
-                                           std::size_t codes, std::size_t &bits)
+    const std::uint8_t *FullStretch(const Table &table, const std::uint8_t *q, const std::uint8_t *end,
+                                    std::size_t codes, int &last, bool keep)
     {
+        stretch_.clear();
         std::size_t made = 1;
         int code = *q;
         for (++q; q < end; ++q) {
@@ -493,13 +516,16 @@ private:
             if (const int found = table.Find(static_cast<std::uint32_t>(*q << 12 | code), slot)) {
                 code = found;
             } else {
-                if (made == codes)
+                stretch_.push_back(static_cast<std::uint16_t>(keep ? code : 0));
+                if (made == codes) {
+                    code = *q;
                     break;
+                }
                 ++made;
                 code = *q;
             }
         }
-        bits = made * MaxCodeWidth;
+        last = code;
         return q;
     }
 
@@ -547,6 +573,7 @@ private:
     ExactTable exact_;
     ProbedTable probed_;
     std::unique_ptr<ExactTable> trial_;  // made when first needed
+    std::vector<std::uint16_t> stretch_; // the codes of the stretch last counted from a full table
     // For each index, the codes of its runs of 1 .. longest, as far as found since the last clear.
     // Left uninitialised: only the rows of indices that come in runs are ever touched.
     std::unique_ptr<std::uint16_t[]> runCodes_{new std::uint16_t[256 * MaxCodes]};
@@ -570,6 +597,30 @@ void CompressFrame(std::span<const std::uint8_t> indices, int colorCount, std::v
     out.push_back(static_cast<std::uint8_t>(bits));
     LzwEncoder(bits, out).Compress(indices);
     out.push_back(0);
+}
+
+void CompressFrameSmaller(std::span<const std::uint8_t> indices, int colorCount, std::vector<std::uint8_t> &out)
+{
+    const int bits = MinCodeSize(colorCount);
+    out.push_back(static_cast<std::uint8_t>(bits));
+    // Every stretch of 768 codes from a full table is checked against a fresh table: on screen
+    // recordings this keeps most of what the three ways of CompressFrameSmallest find, and the
+    // stretches kept are written from their check, so the coding costs about twice CompressFrame.
+    LzwEncoder(bits, out, FullTable{768, 768}).Compress(indices);
+    out.push_back(0);
+}
+
+void CompressFrameWith(LzwCoding coding, std::span<const std::uint8_t> indices, int colorCount,
+                       std::vector<std::uint8_t> &out)
+{
+    switch (coding) {
+    case LzwCoding::Fast:
+        return CompressFrame(indices, colorCount, out);
+    case LzwCoding::Smaller:
+        return CompressFrameSmaller(indices, colorCount, out);
+    case LzwCoding::Smallest:
+        return CompressFrameSmallest(indices, colorCount, out);
+    }
 }
 
 void CompressFrameSmallest(std::span<const std::uint8_t> indices, int colorCount, std::vector<std::uint8_t> &out)
