@@ -2,8 +2,10 @@
 
 #include "cli/ArgumentRules.h"
 #include "formats/core/BmpFile.h"
+#include "formats/core/ColorTables.h"
 #include "formats/core/CodecError.h"
 #include "formats/core/PictureFile.h"
+#include "formats/core/PngFile.h"
 #include "platform/files/FileAccess.h"
 
 #include <new>
@@ -115,23 +117,33 @@ Plan plan(std::span<const std::string_view> arguments)
 
 bool runsWithoutQt(const Plan &plan)
 {
-    const bool reads = plan.inputType == ImageFileType::Bitmap || plan.inputType == ImageFileType::Jpeg;
+    const bool reads = plan.inputType == ImageFileType::Bitmap || plan.inputType == ImageFileType::Jpeg
+        || plan.inputType == ImageFileType::Png;
     const bool writes = plan.outputType == ImageFileType::Jpeg
-        || (plan.outputType == ImageFileType::Bitmap && plan.colors == Colors::AsIs);
+        || ((plan.outputType == ImageFileType::Bitmap || plan.outputType == ImageFileType::Png)
+            && plan.colors != Colors::Adaptive);
     return reads && writes;
 }
 
 std::string run(const Plan &plan)
 {
-    const PixelBuffer picture = plan.inputType == ImageFileType::Jpeg ? loadJpegFile(plan.input) : loadBmpFile(plan.input);
+    const PixelBuffer picture = plan.inputType == ImageFileType::Jpeg ? loadJpegFile(plan.input)
+        : plan.inputType == ImageFileType::Png                      ? loadPngFile(plan.input)
+                                                                    : loadBmpFile(plan.input);
     const std::string size = std::to_string(picture.width()) + " x " + std::to_string(picture.height()) + ", ";
     if (plan.outputType == ImageFileType::Jpeg) {
         writePictureFile(plan.output, [&] { return encodeJpegFile(picture, plan.jpeg); });
         return size + "JPEG quality " + std::to_string(plan.jpeg.quality) + (plan.jpeg.grayscale ? ", grey" : "")
             + (plan.jpeg.progressive ? ", progressive" : "");
     }
-    writePictureFile(plan.output, [&] { return encodeBmpFile(picture); });
-    return size + std::to_string(picture.depth()) + " bits per pixel";
+    const PixelBuffer written = plan.colors == Colors::Monochrome ? toIndexedColors(picture, IndexedColors::Monochrome)
+        : plan.colors == Colors::Colors16                          ? toIndexedColors(picture, IndexedColors::Colors16)
+        : plan.colors == Colors::Colors256                         ? toIndexedColors(picture, IndexedColors::Colors256)
+                                                                   : picture;
+    writePictureFile(plan.output, [&] {
+        return plan.outputType == ImageFileType::Png ? encodePngFile(written) : encodeBmpFile(written);
+    });
+    return size + std::to_string(written.depth()) + " bits per pixel";
 }
 
 bool writesToStandardOutput(const std::string &output)

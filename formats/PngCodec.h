@@ -1,7 +1,8 @@
 #pragma once
-// PNG files, lossless, through Qt's PNG support (libpng underneath). A palette picture stays a
-// palette picture at the depth its colour count needs (1, 4 or 8 bits), an 8-bit grey one becomes
-// 8 bits with a grey table, colour 24 bits and colour with transparency 32 bits.
+// PNG files for the windowed program: the codec core's (formats/core/PngFile.h) on its bitmaps. A
+// palette picture stays a palette picture at the depth its colour count needs (1, 4 or 8 bits), an
+// 8-bit grey one becomes 8 bits with a grey table, colour 24 bits and colour with transparency 32
+// bits.
 
 #include "formats/BmpCodec.h"
 #include "platform/pixels/Bitmap.h"

@@ -3,6 +3,7 @@
 #include "formats/core/BmpFile.h"
 #include "formats/core/CodecError.h"
 #include "formats/core/JpegFile.h"
+#include "formats/core/PngFile.h"
 #include "platform/files/FileAccess.h"
 
 namespace kaptiv {
@@ -51,6 +52,13 @@ PixelBuffer loadJpegFile(const std::string &path)
     static constexpr std::string_view Signature[] = {"\xFF\xD8\xFF"};
     return readPictureFile(path, Signature, "JPEG image is not valid.",
                            [](std::span<const std::uint8_t> bytes, std::shared_ptr<const void>) { return decodeJpegFile(bytes); });
+}
+
+PixelBuffer loadPngFile(const std::string &path)
+{
+    static constexpr std::string_view Signature[] = {std::string_view("\x89PNG\r\n\x1A\n", 8)};
+    return readPictureFile(path, Signature, "PNG image is not valid.",
+                           [](std::span<const std::uint8_t> bytes, std::shared_ptr<const void>) { return decodePngFile(bytes); });
 }
 
 } // namespace kaptiv

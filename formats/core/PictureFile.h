@@ -32,5 +32,6 @@ void writePictureFile(const std::string &path, const std::function<std::vector<s
 // The readers of the formats the core reads, by the same signatures and words as the windowed program.
 PixelBuffer loadBmpFile(const std::string &path);
 PixelBuffer loadJpegFile(const std::string &path);
+PixelBuffer loadPngFile(const std::string &path);
 
 } // namespace kaptiv

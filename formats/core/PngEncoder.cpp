@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <new>
 
@@ -23,7 +24,10 @@ struct RowEncoder::State {
     png_infop info = nullptr;
     int width = 0, height = 0, done = 0;
     bmp::SourcePixels kind = bmp::SourcePixels::Xrgb32;
-    std::vector<std::uint8_t> row; // one row of RGB
+    std::vector<png_color> palette;
+    std::vector<png_byte> paletteAlpha; // empty when every entry is opaque
+    int indexBits = 8;
+    std::vector<std::uint8_t> row; // one row of RGB, RGBA or indices
     std::vector<std::uint8_t> out; // the file's bytes made since the last call
     bool handedOut = false;        // out was given to the caller, who has taken it by now
     bool outOfMemory = false;
@@ -66,9 +70,21 @@ bool startFile(State *state)
     png_set_compression_level(state->png, CompressionLevel);
     png_set_filter(state->png, PNG_FILTER_TYPE_BASE, RowFilters);
     png_set_compression_buffer_size(state->png, 1 << 17);
-    png_set_IHDR(state->png, state->info, png_uint_32(state->width), png_uint_32(state->height), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+    const bool indexed = state->kind == bmp::SourcePixels::Index8;
+    const int type = indexed ? PNG_COLOR_TYPE_PALETTE
+        : state->kind == bmp::SourcePixels::Argb32 ? PNG_COLOR_TYPE_RGB_ALPHA
+                                                   : PNG_COLOR_TYPE_RGB;
+    png_set_IHDR(state->png, state->info, png_uint_32(state->width), png_uint_32(state->height),
+                 indexed ? state->indexBits : 8, type, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE,
+                 PNG_FILTER_TYPE_BASE);
+    if (indexed) {
+        png_set_PLTE(state->png, state->info, state->palette.data(), int(state->palette.size()));
+        if (!state->paletteAlpha.empty())
+            png_set_tRNS(state->png, state->info, state->paletteAlpha.data(), int(state->paletteAlpha.size()), nullptr);
+    }
     png_write_info(state->png, state->info);
+    if (indexed && state->indexBits < 8)
+        png_set_packing(state->png); // a byte a pixel in, packed by libpng
     return true;
 }
 
@@ -93,7 +109,22 @@ void toRgb(const std::uint8_t *source, int width, bmp::SourcePixels kind, std::u
             rgb[0] = widen5((w >> 10) & 0x1F), rgb[1] = widen5((w >> 5) & 0x1F), rgb[2] = widen5(w & 0x1F);
         }
         break;
-    default:
+    case bmp::SourcePixels::Index8:
+        __builtin_memcpy(rgb, source, std::size_t(width));
+        break;
+    case bmp::SourcePixels::Bgr24:
+        for (int x = 0; x < width; ++x, rgb += 3)
+            rgb[0] = source[3 * x + 2], rgb[1] = source[3 * x + 1], rgb[2] = source[3 * x];
+        break;
+    case bmp::SourcePixels::Argb32:
+        for (int x = 0; x < width; ++x, rgb += 4) {
+            std::uint32_t w;
+            __builtin_memcpy(&w, source + 4 * x, 4);
+            rgb[0] = std::uint8_t(w >> 16), rgb[1] = std::uint8_t(w >> 8), rgb[2] = std::uint8_t(w);
+            rgb[3] = std::uint8_t(w >> 24);
+        }
+        break;
+    case bmp::SourcePixels::Xrgb32:
         for (int x = 0; x < width; ++x, rgb += 3) {
             std::uint32_t w;
             __builtin_memcpy(&w, source + 4 * x, 4);
@@ -126,15 +157,31 @@ bool writeBand(State *state, const bmp::SourceRows *band)
 
 } // namespace
 
-RowEncoder::RowEncoder(int width, int height, bmp::SourcePixels kind) : state_(std::make_unique<State>())
+RowEncoder::RowEncoder(int width, int height, bmp::SourcePixels kind, std::span<const std::uint32_t> palette,
+                       int indexBits)
+    : state_(std::make_unique<State>())
 {
-    if (kind != bmp::SourcePixels::Words565 && kind != bmp::SourcePixels::Words555 && kind != bmp::SourcePixels::Xrgb32)
-        throw EncodeError("PNG rows must be 16-bit or 32-bit words");
     if (width <= 0 || height <= 0)
         throw EncodeError("a PNG picture needs pixels");
+    const bool indexed = kind == bmp::SourcePixels::Index8;
+    if (indexed && (palette.empty() || palette.size() > 256u || (indexBits != 1 && indexBits != 2 && indexBits != 4 && indexBits != 8)))
+        throw EncodeError("a PNG palette of 1 to 256 colours, at 1, 2, 4 or 8 bits");
     State &state = *state_;
-    state.width = width, state.height = height, state.kind = kind;
-    state.row.resize(std::size_t(width) * 3);
+    state.width = width, state.height = height, state.kind = kind, state.indexBits = indexBits;
+    if (indexed) {
+        // As many entries as the bits can index: a picture's indices never point past the table.
+        const std::size_t entries = std::min<std::size_t>(palette.size(), std::size_t(1) << indexBits);
+        bool opaque = true;
+        for (std::size_t i = 0; i < entries; ++i) {
+            const std::uint32_t c = palette[i];
+            state.palette.push_back({png_byte(c >> 16), png_byte(c >> 8), png_byte(c)});
+            state.paletteAlpha.push_back(png_byte(c >> 24));
+            opaque = opaque && (c >> 24) == 0xFF;
+        }
+        if (opaque)
+            state.paletteAlpha.clear();
+    }
+    state.row.resize(std::size_t(width) * (kind == bmp::SourcePixels::Argb32 ? 4 : 3));
     state.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, onError, onWarning);
     if (state.png)
         state.info = png_create_info_struct(state.png);
@@ -167,9 +214,9 @@ std::span<const std::uint8_t> RowEncoder::write(const bmp::SourceRows &band)
     return state.out;
 }
 
-std::vector<std::uint8_t> encode(const bmp::SourceRows &rows)
+std::vector<std::uint8_t> encode(const bmp::SourceRows &rows, std::span<const std::uint32_t> palette, int indexBits)
 {
-    RowEncoder encoder(rows.width, rows.height, rows.kind);
+    RowEncoder encoder(rows.width, rows.height, rows.kind, palette, indexBits);
     std::vector<std::uint8_t> file;
     const std::span<const std::uint8_t> bytes = encoder.write(rows);
     file.assign(bytes.begin(), bytes.end());

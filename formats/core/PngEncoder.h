@@ -1,8 +1,9 @@
 #pragma once
-// A PNG file of 8-bit RGB made from rows of pixels, on libpng and the standard library only, so the
-// command-line front and the full program write a grab's PNG with one encoder. Rows go in band by
-// band from the top, and the file's bytes come out as they are made, so a grab is on its way to
-// the disk while the next band is read.
+// A PNG file made from rows of pixels, on libpng and the standard library only, so both programs
+// write every PNG with one encoder: 8-bit RGB from 16-bit, 24-bit and 32-bit words (RGBA from
+// words with alpha), a palette of 1, 2, 4 or 8 bits from index bytes. Rows go in band by band from
+// the top, and the file's bytes come out as they are made, so a grab is on its way to the disk
+// while the next band is read.
 
 #include "formats/core/BmpEncoder.h"
 
@@ -22,8 +23,10 @@ public:
 
 class RowEncoder {
 public:
-    // A picture of width x height taking rows of `kind` (Words565, Words555 or Xrgb32).
-    RowEncoder(int width, int height, bmp::SourcePixels kind);
+    // A picture of width x height taking rows of `kind`; Index8 rows with `palette` (0xAARRGGBB,
+    // at most 256 entries, transparency kept), written at `indexBits` bits a pixel (1, 2, 4 or 8).
+    RowEncoder(int width, int height, bmp::SourcePixels kind, std::span<const std::uint32_t> palette = {},
+               int indexBits = 8);
     ~RowEncoder();
     RowEncoder(const RowEncoder &) = delete;
     RowEncoder &operator=(const RowEncoder &) = delete;
@@ -39,6 +42,7 @@ private:
 };
 
 // The whole file at once.
-std::vector<std::uint8_t> encode(const bmp::SourceRows &rows);
+std::vector<std::uint8_t> encode(const bmp::SourceRows &rows, std::span<const std::uint32_t> palette = {},
+                                 int indexBits = 8);
 
 } // namespace kaptiv::png

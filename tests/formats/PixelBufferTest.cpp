@@ -3,6 +3,7 @@
 #include "formats/BitmapPixels.h"
 #include "formats/BmpCodec.h"
 #include "formats/JpegCodec.h"
+#include "formats/core/ColorTables.h"
 #include "platform/pixels/PixelFormats.h"
 
 #include <QImage>
@@ -105,6 +106,30 @@ TEST(PixelBuffer, ABitmapFilesOwnRowsGiveTheSamePixelsAndFilesAsADecodedCopy)
         EXPECT_EQ(encodeBmpFile(rows), encodeBmpFile(copy));
         EXPECT_EQ(encodeBmpFile(rows), std::vector<std::uint8_t>(bottomUp.begin(), bottomUp.end()));
     }
+}
+
+TEST(PixelBuffer, ColoursAreReducedAsTheProgramReducesThem)
+{
+    QImage picture(64, 64, QImage::Format_RGB32);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            picture.setPixel(x, y, y == 0 ? qRgb(255, 255, 255) : qRgb(x * 4, y * 4, (x * y) & 255));
+    const Bitmap sources[] = {Bitmap(picture, 24), Bitmap(picture.convertToFormat(QImage::Format_RGB16), 16),
+                              bitmapInColorFormat(Bitmap(picture, 24), BmpColorFormat::Colors256)};
+    const struct {
+        IndexedColors core;
+        BmpColorFormat qt;
+    } cases[] = {{IndexedColors::Monochrome, BmpColorFormat::Monochrome},
+                 {IndexedColors::Colors16, BmpColorFormat::Colors16},
+                 {IndexedColors::Colors256, BmpColorFormat::Colors256}};
+    for (const Bitmap &source : sources)
+        for (const auto &c : cases) {
+            const Bitmap expected = bitmapInColorFormat(source, c.qt);
+            const Bitmap reduced = bitmapOf(toIndexedColors(pixelsOf(source), c.core));
+            EXPECT_EQ(reduced.depth(), expected.depth());
+            EXPECT_EQ(reduced.image(), expected.image());
+            EXPECT_EQ(encodeBmp(reduced), encodeBmp(expected));
+        }
 }
 
 } // namespace

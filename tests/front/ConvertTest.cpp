@@ -72,12 +72,15 @@ TEST(FrontConvert, WritesTheFullProgramsBytesAndWordsWithoutQtOrTheFullProgram)
         saveBmp(Bitmap(picture.convertToFormat(QImage::Format_RGB16), 16), QString::fromStdString((place / "in565.bmp").string()));
         saveBmp(Bitmap(picture.convertToFormat(QImage::Format_RGB555), 16), QString::fromStdString((place / "in555.bmp").string()));
         std::ofstream(place / "text.bmp") << "BM but no picture";
+        std::ofstream(place / "not.png") << "\x89PNG\r\n\x1A\n but no picture";
         std::ofstream(place / "keep.jpg") << "the old picture";
         fs::create_directory(place / "folder.jpg");
         fs::create_symlink("/dev/stdout", place / "stdout.jpg");
     }
-    ASSERT_EQ(runProgram({{KAPTIV_APP_EXECUTABLE, "convert", "in24.bmp", "in.jpg"}, places[0]}, top / "made").status, 0);
+    ASSERT_EQ(runProgram({{KAPTIV_APP_EXECUTABLE, "convert", "in24.bmp", "in.jpg"}, places[0], {}}, top / "made").status, 0);
     fs::copy_file(places[0] / "in.jpg", places[1] / "in.jpg");
+    ASSERT_EQ(runProgram({{KAPTIV_APP_EXECUTABLE, "convert", "in24.bmp", "in.png"}, places[0], {}}, top / "made").status, 0);
+    fs::copy_file(places[0] / "in.png", places[1] / "in.png");
     const std::set<std::string> before = entriesOf(places[0]);
 
     const struct {
@@ -91,6 +94,15 @@ TEST(FrontConvert, WritesTheFullProgramsBytesAndWordsWithoutQtOrTheFullProgram)
         {{"in555.bmp", "e.jpg"}, 0},
         {{"in.jpg", "f.bmp"}, 0},
         {{"in565.bmp", "g.bmp"}, 0},
+        {{"in24.bmp", "i.png"}, 0},
+        {{"in.jpg", "j.png", "--colors", "mono"}, 0},
+        {{"in555.bmp", "k.bmp", "--colors", "16"}, 0},
+        {{"in8.bmp", "l.png"}, 0},
+        {{"in.png", "n.bmp", "--colors", "16"}, 0},
+        {{"in.png", "o.jpg"}, 0},
+        {{"text.bmp", "text.png"}, 1},
+        {{"not.png", "p.bmp"}, 1},
+        {{"in1.bmp", "m.bmp", "--colors", "256"}, 0},
         {{"in8.bmp", "caf\xe9 \xff.jpg"}, 0}, // a name that is not UTF-8 comes back as given
         {{"in24.bmp", "/dev/stdout"}, 2},     // no format by that name
         {{"in24.bmp", "stdout.jpg"}, 0},      // the file on standard output, the report on standard error
@@ -113,22 +125,24 @@ TEST(FrontConvert, WritesTheFullProgramsBytesAndWordsWithoutQtOrTheFullProgram)
         std::vector<std::string> full{KAPTIV_APP_EXECUTABLE, "convert"}, front{(alone / "kaptiv").string(), "convert"};
         full.insert(full.end(), c.arguments.begin(), c.arguments.end());
         front.insert(front.end(), c.arguments.begin(), c.arguments.end());
-        const ProgramOutcome a = runProgram({full, places[0]}, top / "full-run");
-        const ProgramOutcome b = runProgram({front, places[1]}, top / "front-run");
+        const ProgramOutcome a = runProgram({full, places[0], {}}, top / "full-run");
+        const ProgramOutcome b = runProgram({front, places[1], {}}, top / "front-run");
         EXPECT_EQ(a.status, c.status) << a.err;
         EXPECT_EQ(b.status, a.status);
         EXPECT_EQ(b.out, a.out);
         EXPECT_EQ(b.err, a.err);
         EXPECT_EQ(entriesOf(places[1]), entriesOf(places[0]));
-        if (c.status == 0 && c.arguments[1] != "stdout.jpg")
+        if (c.status == 0 && c.arguments[1] != "stdout.jpg") {
             EXPECT_TRUE(fileContents(places[1] / c.arguments[1]) == fileContents(places[0] / c.arguments[1]));
+        }
     }
     EXPECT_EQ(fileContents(places[1] / "keep.jpg"), "the old picture");
     std::set<std::string> after = before;
-    after.insert({"a.jpg", "b.JPG", "c.jpeg", "d.jpg", "e.jpg", "f.bmp", "g.bmp", "caf\xe9 \xff.jpg"});
+    after.insert({"a.jpg", "b.JPG", "c.jpeg", "d.jpg", "e.jpg", "f.bmp", "g.bmp", "i.png", "j.png", "k.bmp", "l.png", "m.bmp", "n.bmp", "o.jpg",
+                  "caf\xe9 \xff.jpg"});
     EXPECT_EQ(entriesOf(places[1]), after);
     // What the front cannot do yet goes to the full program, which is not there.
-    const ProgramOutcome png = runProgram({{(alone / "kaptiv").string(), "convert", "in24.bmp", "x.png"}, places[1]}, top / "png");
+    const ProgramOutcome png = runProgram({{(alone / "kaptiv").string(), "convert", "i.png", "x.ico"}, places[1], {}}, top / "png");
     EXPECT_EQ(png.status, 1);
     EXPECT_NE(png.err.find("cannot start the program"), std::string::npos) << png.err;
 

@@ -10,11 +10,11 @@ namespace {
 
 // The plain definition the tables must agree with: the first table colour at the least squared
 // distance.
-int bruteNearest(const QVector<QRgb> &table, QRgb c)
+int bruteNearest(const std::vector<std::uint32_t> &table, QRgb c)
 {
     int best = 0;
     long bestDistance = -1;
-    for (int i = 0; i < table.size(); ++i) {
+    for (int i = 0; i < int(table.size()); ++i) {
         const long dr = qRed(table[i]) - qRed(c), dg = qGreen(table[i]) - qGreen(c), db = qBlue(table[i]) - qBlue(c);
         const long d = dr * dr + dg * dg + db * db;
         if (bestDistance < 0 || d < bestDistance) {
@@ -45,7 +45,7 @@ TEST(PixelFormats, NearestColourMapsAgreeWithAFullSearch)
     };
     expectExact(vgaColorMap());
     expectExact(halftoneColorMap());
-    expectExact(NearestColorMap(halftoneColors())); // the general map agrees on the same table
+    expectExact(NearestColorMap(halftoneTable())); // the general map agrees on the same table
 }
 
 TEST(PixelFormats, TablesHoldTheirColoursInOrder)
