@@ -33,8 +33,17 @@ constexpr int StackSize = 4096;
 constexpr int MaxMinCodeSize = 11;          // a 12th bit would leave no room for table entries
 constexpr std::uint64_t ReportedAbove = 100000;
 constexpr std::size_t CopySlack = 16;       // strings are placed whole words: this far past their end
-constexpr std::uint16_t RunBit = 0x8000;    // in a string's length: it is one index repeated
 constexpr unsigned ShortRun = 16;           // runs up to this long are copied like other strings
+
+// A string's entry word: its length, its first index (so that the string is never read back for
+// it), and whether it is one index repeated more than ShortRun times. Zero for the clear and end codes.
+constexpr std::uint32_t LengthBits = 0xFFFF;
+constexpr int FirstShift = 16;
+constexpr std::uint32_t LongRun = 0x80000000u;
+constexpr std::uint32_t EntryWord(std::size_t length, std::uint8_t first)
+{
+    return static_cast<std::uint32_t>(length) | std::uint32_t{first} << FirstShift;
+}
 
 std::uint64_t LoadLittleEndian64(const std::uint8_t *p)
 {
@@ -75,8 +84,13 @@ public:
 
     static int Extract(const std::uint8_t *stage, int bitPos, int size)
     {
-        const std::uint64_t bits = LoadLittleEndian64(stage + (bitPos >> 3));
-        return static_cast<int>((bits >> (bitPos & 7)) & ((1u << size) - 1));
+        return static_cast<int>(Bits(stage, bitPos) & ((1u << size) - 1));
+    }
+
+    // The bits from bitPos on (at least 57 of them), the first in bit 0.
+    static std::uint64_t Bits(const std::uint8_t *stage, int bitPos)
+    {
+        return LoadLittleEndian64(stage + (bitPos >> 3)) >> (bitPos & 7);
     }
 
     // Drops whatever sub-blocks remain, through the terminator.
@@ -152,14 +166,14 @@ constexpr auto SingleIndices = [] {
 struct SingleEntryTable {
     std::array<std::uint16_t, 256> Suffix;
     std::array<const std::uint8_t *, 256> Source;
-    std::array<std::uint16_t, 256> Length;
+    std::array<std::uint32_t, 256> Word;
 };
 constexpr SingleEntryTable SingleEntries = [] {
     SingleEntryTable t{};
     for (std::size_t i = 0; i < 256; ++i) {
         t.Suffix[i] = static_cast<std::uint16_t>(i);
         t.Source[i] = SingleIndices.data() + i;
-        t.Length[i] = 1 | RunBit;
+        t.Word[i] = EntryWord(1, static_cast<std::uint8_t>(i));
     }
     return t;
 }();
@@ -168,16 +182,19 @@ constexpr SingleEntryTable SingleEntries = [] {
 
 // Left unset when made (64 KiB cleared would be most of the work of a small image): every entry is
 // written before it is read.
+//
+// The fast loop writes the entry the next code completes as soon as its string is placed (all but
+// its suffix are known then), so each array has room for one entry past a full table.
 struct detail::StringTable {
     // The chain form every GIF decoder knows: a string is its prefix code's string plus a suffix.
-    std::array<std::uint16_t, TableSize> prefix;
-    std::array<std::uint16_t, TableSize> suffix;
+    std::array<std::uint16_t, TableSize + 1> prefix;
+    std::array<std::uint16_t, TableSize + 1> suffix;
     // Where each string already lies (in the decoded pixels, or in SingleIndices), so that it can
-    // be copied whole; length 0 marks the clear and end codes. A long string of one index repeated
-    // (RunBit in its length, the index its suffix) is written without reading it back: the long
-    // runs of screens and transparent areas would otherwise read bytes still on their way to memory.
-    std::array<const std::uint8_t *, TableSize> source;
-    std::array<std::uint16_t, TableSize> length;
+    // be copied whole, and its entry word. A long string of one index repeated (LongRun) is written
+    // without reading it back: the long runs of screens and transparent areas would otherwise read
+    // bytes still on their way to memory.
+    std::array<const std::uint8_t *, TableSize + 1> source;
+    std::array<std::uint32_t, TableSize + 1> word;
     std::array<std::uint16_t, StackSize> stack;
 };
 
@@ -210,15 +227,15 @@ detail::StringTable &LzwTables::Table(int clearCode)
         const auto n = static_cast<std::size_t>(ready);
         std::memcpy(t.suffix.data(), SingleEntries.Suffix.data(), n * sizeof t.suffix[0]);
         std::memcpy(t.source.data(), SingleEntries.Source.data(), n * sizeof t.source[0]);
-        std::memcpy(t.length.data(), SingleEntries.Length.data(), n * sizeof t.length[0]);
+        std::memcpy(t.word.data(), SingleEntries.Word.data(), n * sizeof t.word[0]);
         for (int i = ready; i < clearCode; ++i) {
             t.suffix[i] = static_cast<std::uint16_t>(i);
             t.source[i] = nullptr;
-            t.length[i] = 0;
+            t.word[i] = 0;
         }
-        // Length 0 marks the clear and end codes.
+        // Word 0 marks the clear and end codes.
         t.source[clearCode] = t.source[clearCode + 1] = nullptr;
-        t.length[clearCode] = t.length[clearCode + 1] = 0;
+        t.word[clearCode] = t.word[clearCode + 1] = 0;
         setUpFor_ = clearCode;
     }
     return *table_;
@@ -302,8 +319,13 @@ private:
         if (code >= clear_ || minCodeSize_ > 8)
             return Slow(code);
         out_[pos_] = static_cast<std::uint8_t>(code);
-        prevStart_ = pos_++;
-        prevLen_ = 1;
+        prevStart_ = pos_;
+        prevWord_ = EntryWord(1, static_cast<std::uint8_t>(code));
+        StringTable &t = *table_;
+        t.source[nextFree_] = out_ + pos_;
+        t.word[nextFree_] = EntryWord(2, static_cast<std::uint8_t>(code));
+        t.prefix[nextFree_] = static_cast<std::uint16_t>(code);
+        ++pos_;
         if (pos_ >= checkpoint_)
             return Checkpoint();
         return std::nullopt;
@@ -313,44 +335,49 @@ private:
     {
         StringTable &t = *table_;
         std::uint8_t *const out = out_;
-        const std::size_t total = total_;
         const std::uint8_t *const stage = bits_.Stage();
         // The state lives in locals while codes are decoded: every index written through a byte
         // pointer could alias a member, which would make the compiler reload them all.
-        int bitPos, validBits, codeSize, limit, nextFree, oldCode;
-        std::size_t pos, prevStart, prevLen, checkpoint;
+        int bitPos, safeBits, codeSize, limit, nextFree;
+        unsigned codeMask;
+        std::size_t pos, prevStart, fastEnd;
+        std::uint32_t prevWord;
         const auto load = [&] {
-            bitPos = bits_.BitPos(), validBits = bits_.ValidBits();
-            codeSize = codeSize_, limit = limit_, nextFree = nextFree_, oldCode = oldCode_;
-            pos = pos_, prevStart = prevStart_, prevLen = prevLen_, checkpoint = checkpoint_;
+            // A code of up to 12 bits lies whole in the stage while bitPos is below safeBits.
+            bitPos = bits_.BitPos(), safeBits = bits_.ValidBits() - 12;
+            codeSize = codeSize_, limit = limit_, nextFree = nextFree_;
+            codeMask = (1u << codeSize) - 1;
+            pos = pos_, prevStart = prevStart_, prevWord = prevWord_;
+            // Below fastEnd a string fits with room for whole-word stores and no checkpoint is passed.
+            fastEnd = std::min(checkpoint_, total_ >= CopySlack ? total_ - CopySlack + 1 : 0);
         };
         const auto store = [&] {
             bits_.SetBitPos(bitPos);
-            codeSize_ = codeSize, limit_ = limit, nextFree_ = nextFree, oldCode_ = oldCode;
-            pos_ = pos, prevStart_ = prevStart, prevLen_ = prevLen;
-            firstCode_ = out[prevStart];
+            codeSize_ = codeSize, limit_ = limit, nextFree_ = nextFree;
+            pos_ = pos, prevStart_ = prevStart, prevWord_ = prevWord;
+            oldCode_ = t.prefix[nextFree];  // written with the entry the next code completes
+            firstCode_ = static_cast<std::uint8_t>(prevWord >> FirstShift);
         };
         load();
         for (;;) {
             int code;
-            if (validBits - bitPos > codeSize) [[likely]] {
-                code = CodeReader::Extract(stage, bitPos, codeSize);
+            if (bitPos < safeBits) [[likely]] {
+                code = static_cast<int>(CodeReader::Bits(stage, bitPos) & codeMask);
                 bitPos += codeSize;
             } else {
                 bits_.SetBitPos(bitPos);
                 code = bits_.GetCode(codeSize);
-                bitPos = bits_.BitPos(), validBits = bits_.ValidBits();
+                bitPos = bits_.BitPos(), safeBits = bits_.ValidBits() - 12;
                 if (code < 0) {
                     store();
                     return Outcome::DataEnded;
                 }
             }
-            std::size_t len;
-            std::size_t placed;
-            std::uint8_t first;
+            std::uint32_t word;
+            const bool defining = code == nextFree;
             if (code < nextFree) [[likely]] {
-                const unsigned lengthAndRun = t.length[code];
-                if (lengthAndRun == 0) [[unlikely]] {
+                word = t.word[code];
+                if (word == 0) [[unlikely]] {
                     store();
                     if (code == endCode_)
                         return Outcome::DataEnded;
@@ -363,75 +390,121 @@ private:
                     load();
                     continue;
                 }
-                len = lengthAndRun & ~unsigned{RunBit};
-                // Only long runs take the other way: a branch on every run would be guessed wrong
-                // all the time in a photo, where short runs and other strings alternate.
-                if (lengthAndRun > (RunBit | ShortRun)) {
-                    first = static_cast<std::uint8_t>(t.suffix[code]);
-                    placed = Fill(out + pos, first, len, total - pos);
-                } else {
-                    const std::uint8_t *src = t.source[code];
-                    first = src[0];
-                    placed = Copy(out + pos, src, len, total - pos);
-                }
-            } else if (code == nextFree) {
+            } else if (defining) {
                 // The string being defined right now: the previous one plus its own first index.
-                len = prevLen + 1;
-                first = out[prevStart];
-                if (t.length[oldCode] > (RunBit | ShortRun)) {
-                    placed = Fill(out + pos, first, len, total - pos);
-                } else {
-                    const std::uint8_t *src = out + prevStart;
-                    placed = Copy(out + pos, src, prevLen, total - pos);
-                    if (placed == prevLen && pos + placed < total)
-                        out[pos + placed++] = first;
-                }
+                word = (prevWord & ~LongRun) + 1;
             } else {
                 store();
                 EnterSlow();
                 return Slow(Process(code));
             }
-            if (nextFree < TableSize) {
-                t.source[nextFree] = out + prevStart;
+            const auto first = static_cast<std::uint8_t>(word >> FirstShift);
+            // The entry the previous string began is that string and this one's first index.
+            if (nextFree < TableSize) [[likely]] {
+                t.suffix[nextFree] = first;
                 // Only strings longer than ShortRun carry the run mark, so the short strings of a
                 // photo cost no more than one comparison that is rarely true.
-                unsigned lengthAndRun = static_cast<unsigned>(prevLen + 1);
-                if (prevLen >= ShortRun) [[unlikely]]
-                    lengthAndRun |= RunMark(out + prevStart, prevLen, t.length[oldCode], first);
-                t.length[nextFree] = static_cast<std::uint16_t>(lengthAndRun);
-                t.prefix[nextFree] = static_cast<std::uint16_t>(oldCode);
-                t.suffix[nextFree] = first;
+                if ((prevWord & LengthBits) >= ShortRun) [[unlikely]] {
+                    if (RunMark(out + prevStart, prevWord, first)) {
+                        t.word[nextFree] |= LongRun;
+                        if (defining)
+                            word |= LongRun;
+                    }
+                }
                 if (++nextFree >= limit && limit < TableSize) {
                     limit *= 2;
                     ++codeSize;
+                    codeMask = (1u << codeSize) - 1;
                 }
             }
-            oldCode = code;
+            const std::size_t len = word & LengthBits;
+            std::uint8_t *const dst = out + pos;
+            std::size_t placed = len;
+            if (pos + len < fastEnd) [[likely]] {
+                // Only long runs take the other way: a branch on every run would be guessed wrong
+                // all the time in a photo, where short runs and other strings alternate.
+                if (static_cast<std::int32_t>(word) < 0) {
+                    FillWords(dst, first, len);
+                } else {
+                    CopyWords(dst, t.source[code], len);
+                    if (defining)
+                        dst[len - 1] = first;
+                }
+            } else {
+                const std::size_t room = total_ - pos;
+                if (static_cast<std::int32_t>(word) < 0) {
+                    placed = Fill(dst, first, len, room);
+                } else if (defining) {
+                    placed = Copy(dst, out + prevStart, len - 1, room);
+                    if (placed == len - 1 && placed < room)
+                        dst[placed++] = first;
+                } else {
+                    placed = Copy(dst, t.source[code], len, room);
+                }
+            }
+            // All of the entry the next code completes but its suffix.
+            t.source[nextFree] = dst;
+            t.word[nextFree] = EntryWord(len + 1, first);
+            t.prefix[nextFree] = static_cast<std::uint16_t>(code);
             prevStart = pos;
-            prevLen = len;
+            prevWord = word;
             pos += placed;
-            if (pos >= checkpoint) {
-                store();
-                if (const auto stop = Checkpoint())
-                    return *stop;
-                load();
+            if (pos >= fastEnd) [[unlikely]] {
+                if (pos >= checkpoint_) {
+                    store();
+                    if (const auto stop = Checkpoint())
+                        return *stop;
+                    load();
+                }
             }
         }
     }
 
-    // RunBit for the string `previous` (of `length` indices, ShortRun or more; its table length
-    // word `marked`) followed by `next` when that is one index repeated, else 0. A previous string
-    // of exactly ShortRun indices carries no mark yet and is looked at.
-    static unsigned RunMark(const std::uint8_t *previous, std::size_t length, unsigned marked, std::uint8_t next)
+    // Whether the string `previous` (ShortRun indices or more, its entry word `word`) followed by
+    // `next` is one index repeated. A previous string of exactly ShortRun indices carries no mark
+    // yet and is looked at.
+    static bool RunMark(const std::uint8_t *previous, std::uint32_t word, std::uint8_t next)
     {
-        if (previous[0] != next)
-            return 0;
+        if (static_cast<std::uint8_t>(word >> FirstShift) != next)
+            return false;
+        const std::size_t length = word & LengthBits;
         if (length > ShortRun)
-            return marked & RunBit;
+            return (word & LongRun) != 0;
         for (std::size_t i = 1; i < length; ++i)
             if (previous[i] != next)
-                return 0;
-        return RunBit;
+                return false;
+        return true;
+    }
+
+    // A string that fits with CopySlack to spare: whole words, the bytes past its end overwritten
+    // by the strings that follow.
+    static void FillWords(std::uint8_t *dst, std::uint8_t index, std::size_t len)
+    {
+        std::size_t i = 0;
+#if defined(__SSE2__)
+        const __m128i run = _mm_set1_epi8(static_cast<char>(index));
+        do {
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i), run);
+            i += 16;
+        } while (i < len);
+#else
+        const std::uint64_t run = 0x0101010101010101ull * index;
+        do {
+            std::memcpy(dst + i, &run, 8);
+            i += 8;
+        } while (i < len);
+#endif
+    }
+
+    static void CopyWords(std::uint8_t *dst, const std::uint8_t *src, std::size_t len)
+    {
+        std::size_t i = 0;
+        do {
+            std::uint64_t w;
+            std::memcpy(&w, src + i, 8);
+            std::memcpy(dst + i, &w, 8);
+            i += 8;
+        } while (i < len);
     }
 
     // Writes a string of `len` times `index`; returns how much of it fits the room left.
@@ -628,8 +701,8 @@ private:
     int nextFree_ = 0;
     int firstCode_ = 0;
     int oldCode_ = 0;
-    std::size_t prevStart_ = 0;     // where the previous code's string lies, and its length
-    std::size_t prevLen_ = 0;
+    std::size_t prevStart_ = 0;     // where the previous code's string lies, and its entry word
+    std::uint32_t prevWord_ = 0;
     int sp_ = 0;
     StringTable *table_;
 };
