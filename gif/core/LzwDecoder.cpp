@@ -331,30 +331,58 @@ private:
         return std::nullopt;
     }
 
+    // Codes of one width at a time: with the width a constant, its mask, shift and the table size
+    // that widens it cost no registers, and the loop's state stays out of memory.
     Outcome Fast()
     {
+        for (;;) {
+            std::optional<Outcome> stop;
+            switch (codeSize_) {
+            case 1: stop = Run<1>(); break;
+            case 2: stop = Run<2>(); break;
+            case 3: stop = Run<3>(); break;
+            case 4: stop = Run<4>(); break;
+            case 5: stop = Run<5>(); break;
+            case 6: stop = Run<6>(); break;
+            case 7: stop = Run<7>(); break;
+            case 8: stop = Run<8>(); break;
+            case 9: stop = Run<9>(); break;
+            case 10: stop = Run<10>(); break;
+            case 11: stop = Run<11>(); break;
+            default: stop = Run<12>(); break;
+            }
+            if (stop)
+                return *stop;
+        }
+    }
+
+    // Decodes codes of `Width` bits until they widen (nullopt, the state stored), the table is
+    // cleared (nullopt, the first string after it placed) or the image stops.
+    template <int Width>
+    std::optional<Outcome> Run()
+    {
+        constexpr unsigned Mask = (1u << Width) - 1;
+        constexpr int Widens = Width < 12 ? 1 << Width : TableSize + 1;  // a free code this high
         StringTable &t = *table_;
         std::uint8_t *const out = out_;
         const std::uint8_t *const stage = bits_.Stage();
         // The state lives in locals while codes are decoded: every index written through a byte
         // pointer could alias a member, which would make the compiler reload them all.
-        int bitPos, safeBits, codeSize, limit, nextFree;
-        unsigned codeMask;
-        std::size_t pos, prevStart, fastEnd;
+        int bitPos, safeBits, nextFree;
+        std::uint8_t *dst, *prev, *fastEnd;
         std::uint32_t prevWord;
         const auto load = [&] {
-            // A code of up to 12 bits lies whole in the stage while bitPos is below safeBits.
-            bitPos = bits_.BitPos(), safeBits = bits_.ValidBits() - 12;
-            codeSize = codeSize_, limit = limit_, nextFree = nextFree_;
-            codeMask = (1u << codeSize) - 1;
-            pos = pos_, prevStart = prevStart_, prevWord = prevWord_;
+            bitPos = bits_.BitPos(), safeBits = bits_.ValidBits() - Width;
+            nextFree = nextFree_;
+            dst = out + pos_, prev = out + prevStart_, prevWord = prevWord_;
             // Below fastEnd a string fits with room for whole-word stores and no checkpoint is passed.
-            fastEnd = std::min(checkpoint_, total_ >= CopySlack ? total_ - CopySlack + 1 : 0);
+            fastEnd = out + std::min(checkpoint_, total_ >= CopySlack ? total_ - CopySlack + 1 : 0);
         };
         const auto store = [&] {
             bits_.SetBitPos(bitPos);
-            codeSize_ = codeSize, limit_ = limit, nextFree_ = nextFree;
-            pos_ = pos, prevStart_ = prevStart, prevWord_ = prevWord;
+            nextFree_ = nextFree;
+            pos_ = static_cast<std::size_t>(dst - out), prevStart_ = static_cast<std::size_t>(prev - out);
+            prevWord_ = prevWord;
             oldCode_ = t.prefix[nextFree];  // written with the entry the next code completes
             firstCode_ = static_cast<std::uint8_t>(prevWord >> FirstShift);
         };
@@ -362,12 +390,12 @@ private:
         for (;;) {
             int code;
             if (bitPos < safeBits) [[likely]] {
-                code = static_cast<int>(CodeReader::Bits(stage, bitPos) & codeMask);
-                bitPos += codeSize;
+                code = static_cast<int>(CodeReader::Bits(stage, bitPos) & Mask);
+                bitPos += Width;
             } else {
                 bits_.SetBitPos(bitPos);
-                code = bits_.GetCode(codeSize);
-                bitPos = bits_.BitPos(), safeBits = bits_.ValidBits() - 12;
+                code = bits_.GetCode(Width);
+                bitPos = bits_.BitPos(), safeBits = bits_.ValidBits() - Width;
                 if (code < 0) {
                     store();
                     return Outcome::DataEnded;
@@ -385,10 +413,7 @@ private:
                     const int next = CodeAfterClears(bits_.GetCode(codeSize_));
                     if (next < 0)
                         return Outcome::DataEnded;
-                    if (const auto stop = StartStrings(next))
-                        return *stop;
-                    load();
-                    continue;
+                    return StartStrings(next);
                 }
             } else if (defining) {
                 // The string being defined right now: the previous one plus its own first index.
@@ -400,27 +425,23 @@ private:
             }
             const auto first = static_cast<std::uint8_t>(word >> FirstShift);
             // The entry the previous string began is that string and this one's first index.
-            if (nextFree < TableSize) [[likely]] {
+            bool widen = false;
+            if (Width < 12 || nextFree < TableSize) [[likely]] {
                 t.suffix[nextFree] = first;
                 // Only strings longer than ShortRun carry the run mark, so the short strings of a
                 // photo cost no more than one comparison that is rarely true.
                 if ((prevWord & LengthBits) >= ShortRun) [[unlikely]] {
-                    if (RunMark(out + prevStart, prevWord, first)) {
+                    if (RunMark(prev, prevWord, first)) {
                         t.word[nextFree] |= LongRun;
                         if (defining)
                             word |= LongRun;
                     }
                 }
-                if (++nextFree >= limit && limit < TableSize) {
-                    limit *= 2;
-                    ++codeSize;
-                    codeMask = (1u << codeSize) - 1;
-                }
+                widen = ++nextFree >= Widens;
             }
             const std::size_t len = word & LengthBits;
-            std::uint8_t *const dst = out + pos;
             std::size_t placed = len;
-            if (pos + len < fastEnd) [[likely]] {
+            if (dst + len < fastEnd) [[likely]] {
                 // Only long runs take the other way: a branch on every run would be guessed wrong
                 // all the time in a photo, where short runs and other strings alternate.
                 if (static_cast<std::int32_t>(word) < 0) {
@@ -431,11 +452,11 @@ private:
                         dst[len - 1] = first;
                 }
             } else {
-                const std::size_t room = total_ - pos;
+                const std::size_t room = total_ - static_cast<std::size_t>(dst - out);
                 if (static_cast<std::int32_t>(word) < 0) {
                     placed = Fill(dst, first, len, room);
                 } else if (defining) {
-                    placed = Copy(dst, out + prevStart, len - 1, room);
+                    placed = Copy(dst, prev, len - 1, room);
                     if (placed == len - 1 && placed < room)
                         dst[placed++] = first;
                 } else {
@@ -446,16 +467,22 @@ private:
             t.source[nextFree] = dst;
             t.word[nextFree] = EntryWord(len + 1, first);
             t.prefix[nextFree] = static_cast<std::uint16_t>(code);
-            prevStart = pos;
+            prev = dst;
             prevWord = word;
-            pos += placed;
-            if (pos >= fastEnd) [[unlikely]] {
-                if (pos >= checkpoint_) {
+            dst += placed;
+            if (dst >= fastEnd) [[unlikely]] {
+                if (static_cast<std::size_t>(dst - out) >= checkpoint_) {
                     store();
                     if (const auto stop = Checkpoint())
-                        return *stop;
+                        return stop;
                     load();
                 }
+            }
+            if (widen) [[unlikely]] {
+                store();
+                codeSize_ = Width + 1;
+                limit_ = 2 << Width;
+                return std::nullopt;
             }
         }
     }
