@@ -245,6 +245,9 @@ namespace {
 
 using detail::StringTable;
 
+void MarkRow(const std::uint8_t *row, std::size_t count, std::uint8_t transparent, std::uint8_t *mask);
+constexpr std::size_t MarkedAtOnce = 16384;  // indices looked at for the mask while still in the cache
+
 // Decodes into the pixels in stored order (one contiguous run of Width x Height indices).
 //
 // Well-formed data takes the fast way: every table entry is a string that already lies in the
@@ -268,6 +271,8 @@ public:
         ResetCodes();
         reporting_ = progress_ && total_ > ReportedAbove;
         rowStep_ = target.Width > 320 ? 32 : 64;
+        marking_ = mask_ || target.NewMask;
+        markStep_ = std::max<std::size_t>(1, MarkedAtOnce / static_cast<std::size_t>(target.Width));
         SetCheckpoint();
     }
 
@@ -282,6 +287,7 @@ public:
 
     std::size_t Placed() const { return pos_; }
     std::size_t PlacedFast() const { return fastEnd_; }
+    std::size_t MarkedRows() const { return markedRows_; }
     std::uint8_t *Mask() const { return mask_; }
 
 private:
@@ -583,6 +589,7 @@ private:
     void EnterSlow()
     {
         fastEnd_ = pos_;
+        marking_ = false;  // the rows left are marked from their indices only up to here
         // Damaged data may place indices above 255 here, stored as their low byte but not the
         // transparent index: the pixels placed from now on are marked as they are placed.
         if (!mask_ && target_.NewMask)
@@ -670,6 +677,8 @@ private:
     // Reports the rows completed so far; tells when placing has to stop.
     std::optional<Outcome> Checkpoint()
     {
+        if (marking_)
+            MarkDecodedRows();
         while (reporting_ && nextReport_ >= 0 &&
                static_cast<std::size_t>(nextReport_ + 1) * target_.Width <= pos_) {
             if (!progress_(bits_.Position()))
@@ -702,6 +711,25 @@ private:
         checkpoint_ = total_;
         if (reporting_ && nextReport_ >= 0)
             checkpoint_ = std::min(total_, static_cast<std::size_t>(nextReport_ + 1) * target_.Width);
+        if (marking_)
+            checkpoint_ = std::min(checkpoint_, (markedRows_ + markStep_) * static_cast<std::size_t>(target_.Width));
+    }
+
+    // The transparent pixels of the rows completed since the last time, while their indices are
+    // still in the cache: a frame whose rows were all decoded first would be read again from memory.
+    // Until the transparent index is met there is no mask, only the looking.
+    void MarkDecodedRows()
+    {
+        const auto width = static_cast<std::size_t>(target_.Width);
+        const std::size_t done = pos_ / width;
+        if (!mask_ && markedRows_ < done &&
+            std::memchr(out_ + markedRows_ * width, target_.TransparentIndex, (done - markedRows_) * width))
+            mask_ = target_.NewMask();
+        if (mask_)
+            for (std::size_t n = markedRows_; n < done; ++n)
+                MarkRow(out_ + n * width, width, target_.TransparentIndex,
+                        mask_ + static_cast<std::size_t>(rows_.RowAt(static_cast<int>(n))) * target_.MaskStride);
+        markedRows_ = done;
     }
 
     static constexpr std::size_t NotSlow = ~std::size_t{0};
@@ -719,6 +747,9 @@ private:
     bool reporting_ = false;
     int rowStep_ = 32;
     int nextReport_ = 0;    // stored row whose completion is reported next, -1 for none
+    bool marking_ = false;  // the mask is made as rows are completed
+    std::size_t markStep_ = 1;
+    std::size_t markedRows_ = 0;  // stored rows already marked (or found without the index)
 
     int minCodeSize_;
     int clear_;
@@ -777,36 +808,48 @@ void PutTransparentBits64(const std::uint8_t *indices, std::uint8_t transparent,
     };
     std::uint64_t bits = part(0) | part(1) | part(2) | part(3);
     // Bit i for index i; the mask wants each byte's bits the other way round, the first in bit 7.
-    bits = (bits >> 1 & 0x5555555555555555ull) | (bits & 0x5555555555555555ull) << 1;
-    bits = (bits >> 2 & 0x3333333333333333ull) | (bits & 0x3333333333333333ull) << 2;
-    bits = (bits >> 4 & 0x0F0F0F0F0F0F0F0Full) | (bits & 0x0F0F0F0F0F0F0F0Full) << 4;
+    // Sixty-four pixels all or none transparent (most of a screen recording) read the same both ways.
+    if (bits + 1 > 1) {
+        bits = (bits >> 1 & 0x5555555555555555ull) | (bits & 0x5555555555555555ull) << 1;
+        bits = (bits >> 2 & 0x3333333333333333ull) | (bits & 0x3333333333333333ull) << 2;
+        bits = (bits >> 4 & 0x0F0F0F0F0F0F0F0Full) | (bits & 0x0F0F0F0F0F0F0F0Full) << 4;
+    }
     // One store of the eight bytes, the first index's byte first (SSE2 machines are little-endian).
     std::memcpy(mask, &bits, 8);
 }
 #endif
 
-// Marks the transparent pixels among the first `placed` stored pixels in `mask`.
-void MarkTransparent(const RasterTarget &t, std::uint8_t *maskRows, std::size_t placed)
+// Marks the transparent pixels among the first `count` indices of a row in its mask row.
+void MarkRow(const std::uint8_t *row, std::size_t count, std::uint8_t transparent, std::uint8_t *mask)
+{
+    std::size_t x = 0;
+#if defined(__SSE2__)
+    for (; x + 64 <= count; x += 64)
+        PutTransparentBits64(row + x, transparent, mask + x / 8);
+    for (; x + 16 <= count; x += 16)
+        PutTransparentBits16(row + x, transparent, mask + x / 8);
+#endif
+    for (; x + 8 <= count; x += 8)
+        mask[x / 8] = TransparentBits(row + x, transparent);
+    if (x < count) {
+        // The last few, beside indices that are not the transparent one; the pixels after them
+        // may have been marked as they were placed.
+        std::uint8_t rest[8];
+        std::memset(rest, transparent ^ 1, sizeof rest);
+        std::memcpy(rest, row + x, count - x);
+        mask[x / 8] |= TransparentBits(rest, transparent);
+    }
+}
+
+// Marks the transparent pixels among the stored pixels from row `fromRow` up to pixel `placed`.
+void MarkTransparent(const RasterTarget &t, std::uint8_t *maskRows, std::size_t fromRow, std::size_t placed)
 {
     const RowOrder rows(t.Height, t.Interlaced);
     const std::size_t width = static_cast<std::size_t>(t.Width);
-    for (std::size_t n = 0; n * width < placed; ++n) {
+    for (std::size_t n = fromRow; n * width < placed; ++n) {
         const std::size_t y = static_cast<std::size_t>(rows.RowAt(static_cast<int>(n)));
-        const std::uint8_t *row = t.Indices + y * t.IndexStride;
-        std::uint8_t *mask = maskRows + y * t.MaskStride;
-        const std::size_t count = std::min(width, placed - n * width);
-        std::size_t x = 0;
-#if defined(__SSE2__)
-        for (; x + 64 <= count; x += 64)
-            PutTransparentBits64(row + x, t.TransparentIndex, mask + x / 8);
-        for (; x + 16 <= count; x += 16)
-            PutTransparentBits16(row + x, t.TransparentIndex, mask + x / 8);
-#endif
-        for (; x + 8 <= count; x += 8)
-            mask[x / 8] = TransparentBits(row + x, t.TransparentIndex);
-        for (; x < count; ++x)
-            if (row[x] == t.TransparentIndex)
-                mask[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+        MarkRow(t.Indices + y * t.IndexStride, std::min(width, placed - n * width), t.TransparentIndex,
+                maskRows + y * t.MaskStride);
     }
 }
 
@@ -844,9 +887,12 @@ RasterResult DecodeRaster(std::span<const std::uint8_t> file, std::size_t &readP
         target.Interlaced ? std::min(total, (placed + width - 1) / width * width) : std::min(total, placed + CopySlack);
     std::memset(stream + placed, 0, zeroTo - placed);
     // Most frames that declare a transparent colour never use it, so a mask not yet needed is asked
-    // for only now, when the index is seen among the pixels.
+    // for only when the index is seen among the pixels: the decoder looked at whole rows as it went,
+    // the rest is looked at here.
     std::uint8_t *mask = decoder.Mask();
-    if (!mask && target.NewMask && std::memchr(stream, target.TransparentIndex, placed))
+    const std::size_t fromRow = decoder.MarkedRows();
+    const std::size_t marked = std::min(placed, fromRow * width);
+    if (!mask && target.NewMask && std::memchr(stream + marked, target.TransparentIndex, placed - marked))
         mask = target.NewMask();
     const std::size_t rowsReached = (placed + width - 1) / width;
     if (target.Interlaced) {
@@ -861,7 +907,7 @@ RasterResult DecodeRaster(std::span<const std::uint8_t> file, std::size_t &readP
         }
     }
     if (mask)
-        MarkTransparent(target, mask, std::min(placed, decoder.PlacedFast()));  // the rest were marked as placed
+        MarkTransparent(target, mask, fromRow, std::min(placed, decoder.PlacedFast()));  // the rest were marked as placed
     return RasterResult::Decoded;
 }
 
