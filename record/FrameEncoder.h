@@ -41,10 +41,15 @@ class FrameEncoder {
 public:
     FrameEncoder(int width, int height, int fps, ColorMode colors, bool dither);
 
-    // How the frames are compressed; set before begin(). Smaller unless told: a recording's large
-    // frames are about a tenth smaller for about twice the compression time, which a live
-    // recording can afford.
-    void setCoding(gif::LzwCoding coding) { coding_ = coding; }
+    // How the frames are compressed from now on (the frame waiting for its delay is compressed
+    // by the next add() or finish()). Smaller unless told: a recording's large frames are about a
+    // tenth smaller for about twice the compression time, which a live recording can afford
+    // while it keeps up.
+    void setCoding(gif::LzwCoding coding)
+    {
+        coding_ = coding;
+        writer_->SetCoding(coding);
+    }
 
     // The header, the screen descriptor and the looping block.
     void begin(std::vector<std::uint8_t> &out);

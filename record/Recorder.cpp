@@ -206,6 +206,10 @@ void Recorder::State::encodeLoop()
             } else {
                 const auto [buffer, index] = queue.front();
                 queue.pop_front();
+                // With a frame already waiting behind this one, the encoder hurries: the plain
+                // compression keeps frames from being dropped, the smaller one is for when it
+                // keeps up.
+                encoder.setCoding(queue.empty() ? gif::LzwCoding::Smaller : gif::LzwCoding::Fast);
                 lock.unlock();
                 if (!encoder.hasFrames())
                     encoder.begin(piece);

@@ -102,6 +102,9 @@ public:
     // table and no shared one).
     bool AddIndexedFrame(const GifIndexedFrame &frame);
 
+    // How the frames from now on are compressed (GifStreamStart::Coding until then).
+    void SetCoding(LzwCoding coding) { coding_ = coding; }
+
     // The credit comment and the trailer (after the optimiser's last frame). Nothing may follow.
     void Finish();
 
