@@ -407,8 +407,27 @@ private:
                     return Outcome::DataEnded;
                 }
             }
+            // The entry the previous string began is that string and this one's first index (its
+            // suffix is found from where it lies if the chain walking ever needs it). Tells whether
+            // it is a long run.
+            const auto complete = [&](std::uint8_t first) {
+                bool run = false;
+                if (Width < 12 || nextFree < TableSize) [[likely]] {
+                    // Only strings longer than ShortRun carry the run mark, so the short strings
+                    // of a photo cost no more than one comparison that is rarely true.
+                    if ((prevWord & LengthBits) >= ShortRun) [[unlikely]] {
+                        if (RunMark(prev, prevWord, first)) {
+                            t.word[nextFree] |= LongRun;
+                            run = true;
+                        }
+                    }
+                    ++nextFree;
+                }
+                return run;
+            };
             std::uint32_t word;
-            const bool defining = code == nextFree;
+            std::uint8_t first;
+            std::size_t placed;
             if (code < nextFree) [[likely]] {
                 word = t.word[code];
                 if (word == 0) [[unlikely]] {
@@ -421,57 +440,55 @@ private:
                         return Outcome::DataEnded;
                     return StartStrings(next);
                 }
-            } else if (defining) {
+                first = static_cast<std::uint8_t>(word >> FirstShift);
+                complete(first);
+                const std::size_t len = word & LengthBits;
+                placed = len;
+                if (dst + len < fastEnd) [[likely]] {
+                    // Only long runs take the other way: a branch on every run would be guessed
+                    // wrong all the time in a photo, where short runs and other strings alternate.
+                    if (static_cast<std::int32_t>(word) < 0)
+                        FillWords(dst, first, len);
+                    else
+                        CopyWords(dst, t.source[code], len);
+                } else {
+                    const std::size_t room = total_ - static_cast<std::size_t>(dst - out);
+                    placed = static_cast<std::int32_t>(word) < 0 ? Fill(dst, first, len, room)
+                                                                 : Copy(dst, t.source[code], len, room);
+                }
+            } else if (code == nextFree) {
                 // The string being defined right now: the previous one plus its own first index.
+                first = static_cast<std::uint8_t>(prevWord >> FirstShift);
                 word = (prevWord & ~LongRun) + 1;
+                if (complete(first))
+                    word |= LongRun;
+                const std::size_t len = word & LengthBits;
+                placed = len;
+                if (dst + len < fastEnd) [[likely]] {
+                    if (static_cast<std::int32_t>(word) < 0) {
+                        FillWords(dst, first, len);
+                    } else {
+                        CopyWords(dst, prev, len - 1);
+                        dst[len - 1] = first;
+                    }
+                } else {
+                    const std::size_t room = total_ - static_cast<std::size_t>(dst - out);
+                    if (static_cast<std::int32_t>(word) < 0) {
+                        placed = Fill(dst, first, len, room);
+                    } else {
+                        placed = Copy(dst, prev, len - 1, room);
+                        if (placed == len - 1 && placed < room)
+                            dst[placed++] = first;
+                    }
+                }
             } else {
                 store();
                 EnterSlow();
                 return Slow(Process(code));
             }
-            const auto first = static_cast<std::uint8_t>(word >> FirstShift);
-            // The entry the previous string began is that string and this one's first index.
-            bool widen = false;
-            if (Width < 12 || nextFree < TableSize) [[likely]] {
-                t.suffix[nextFree] = first;
-                // Only strings longer than ShortRun carry the run mark, so the short strings of a
-                // photo cost no more than one comparison that is rarely true.
-                if ((prevWord & LengthBits) >= ShortRun) [[unlikely]] {
-                    if (RunMark(prev, prevWord, first)) {
-                        t.word[nextFree] |= LongRun;
-                        if (defining)
-                            word |= LongRun;
-                    }
-                }
-                widen = ++nextFree >= Widens;
-            }
-            const std::size_t len = word & LengthBits;
-            std::size_t placed = len;
-            if (dst + len < fastEnd) [[likely]] {
-                // Only long runs take the other way: a branch on every run would be guessed wrong
-                // all the time in a photo, where short runs and other strings alternate.
-                if (static_cast<std::int32_t>(word) < 0) {
-                    FillWords(dst, first, len);
-                } else {
-                    CopyWords(dst, t.source[code], len);
-                    if (defining)
-                        dst[len - 1] = first;
-                }
-            } else {
-                const std::size_t room = total_ - static_cast<std::size_t>(dst - out);
-                if (static_cast<std::int32_t>(word) < 0) {
-                    placed = Fill(dst, first, len, room);
-                } else if (defining) {
-                    placed = Copy(dst, prev, len - 1, room);
-                    if (placed == len - 1 && placed < room)
-                        dst[placed++] = first;
-                } else {
-                    placed = Copy(dst, t.source[code], len, room);
-                }
-            }
             // All of the entry the next code completes but its suffix.
             t.source[nextFree] = dst;
-            t.word[nextFree] = EntryWord(len + 1, first);
+            t.word[nextFree] = EntryWord((word & LengthBits) + 1, first);
             t.prefix[nextFree] = static_cast<std::uint16_t>(code);
             prev = dst;
             prevWord = word;
@@ -484,7 +501,7 @@ private:
                     load();
                 }
             }
-            if (widen) [[unlikely]] {
+            if (nextFree >= Widens) [[unlikely]] {
                 store();
                 codeSize_ = Width + 1;
                 limit_ = 2 << Width;
@@ -595,6 +612,11 @@ private:
         if (!mask_ && target_.NewMask)
             mask_ = target_.NewMask();
         StringTable &t = *table_;
+        // The fast loop leaves the suffixes of its entries unwritten: each is the last index of
+        // its string, which lies in the pixels.
+        if (minCodeSize_ <= 8)
+            for (int code = clear_ + 2; code < nextFree_; ++code)
+                t.suffix[code] = t.source[code][(t.word[code] & LengthBits) - 1];
         // The chain form of entries beyond the next free one must read as the empty table does.
         std::fill(t.prefix.begin() + nextFree_, t.prefix.end(), 0);
         std::fill(t.suffix.begin() + nextFree_, t.suffix.end(), 0);
