@@ -84,11 +84,11 @@ public:
 
     static int Extract(const std::uint8_t *stage, int bitPos, int size)
     {
-        return static_cast<int>(Bits(stage, bitPos) & ((1u << size) - 1));
+        return static_cast<int>(Bits(stage, static_cast<std::size_t>(bitPos)) & ((1u << size) - 1));
     }
 
     // The bits from bitPos on (at least 57 of them), the first in bit 0.
-    static std::uint64_t Bits(const std::uint8_t *stage, int bitPos)
+    static std::uint64_t Bits(const std::uint8_t *stage, std::size_t bitPos)
     {
         return LoadLittleEndian64(stage + (bitPos >> 3)) >> (bitPos & 7);
     }
@@ -374,7 +374,8 @@ private:
         const std::uint8_t *const stage = bits_.Stage();
         // The state lives in locals while codes are decoded: every index written through a byte
         // pointer could alias a member, which would make the compiler reload them all.
-        int bitPos, safeBits, nextFree;
+        std::ptrdiff_t bitPos, safeBits;  // as wide as a pointer, so that they index without widening
+        int nextFree;
         std::uint8_t *dst, *prev, *fastEnd;
         std::uint32_t prevWord;
         const auto load = [&] {
@@ -385,7 +386,7 @@ private:
             fastEnd = out + std::min(checkpoint_, total_ >= CopySlack ? total_ - CopySlack + 1 : 0);
         };
         const auto store = [&] {
-            bits_.SetBitPos(bitPos);
+            bits_.SetBitPos(static_cast<int>(bitPos));
             nextFree_ = nextFree;
             pos_ = static_cast<std::size_t>(dst - out), prevStart_ = static_cast<std::size_t>(prev - out);
             prevWord_ = prevWord;
@@ -396,10 +397,10 @@ private:
         for (;;) {
             int code;
             if (bitPos < safeBits) [[likely]] {
-                code = static_cast<int>(CodeReader::Bits(stage, bitPos) & Mask);
+                code = static_cast<int>(CodeReader::Bits(stage, static_cast<std::size_t>(bitPos)) & Mask);
                 bitPos += Width;
             } else {
-                bits_.SetBitPos(bitPos);
+                bits_.SetBitPos(static_cast<int>(bitPos));
                 code = bits_.GetCode(Width);
                 bitPos = bits_.BitPos(), safeBits = bits_.ValidBits() - Width;
                 if (code < 0) {
@@ -426,7 +427,6 @@ private:
                 return run;
             };
             std::uint32_t word;
-            std::uint8_t first;
             std::size_t placed;
             if (code < nextFree) [[likely]] {
                 word = t.word[code];
@@ -440,25 +440,24 @@ private:
                         return Outcome::DataEnded;
                     return StartStrings(next);
                 }
-                first = static_cast<std::uint8_t>(word >> FirstShift);
-                complete(first);
+                complete(static_cast<std::uint8_t>(word >> FirstShift));
                 const std::size_t len = word & LengthBits;
                 placed = len;
                 if (dst + len < fastEnd) [[likely]] {
                     // Only long runs take the other way: a branch on every run would be guessed
                     // wrong all the time in a photo, where short runs and other strings alternate.
                     if (static_cast<std::int32_t>(word) < 0)
-                        FillWords(dst, first, len);
+                        FillWords(dst, static_cast<std::uint8_t>(word >> FirstShift), len);
                     else
                         CopyWords(dst, t.source[code], len);
                 } else {
                     const std::size_t room = total_ - static_cast<std::size_t>(dst - out);
-                    placed = static_cast<std::int32_t>(word) < 0 ? Fill(dst, first, len, room)
+                    placed = static_cast<std::int32_t>(word) < 0 ? Fill(dst, static_cast<std::uint8_t>(word >> FirstShift), len, room)
                                                                  : Copy(dst, t.source[code], len, room);
                 }
             } else if (code == nextFree) {
                 // The string being defined right now: the previous one plus its own first index.
-                first = static_cast<std::uint8_t>(prevWord >> FirstShift);
+                const auto first = static_cast<std::uint8_t>(prevWord >> FirstShift);
                 word = (prevWord & ~LongRun) + 1;
                 if (complete(first))
                     word |= LongRun;
@@ -488,7 +487,8 @@ private:
             }
             // All of the entry the next code completes but its suffix.
             t.source[nextFree] = dst;
-            t.word[nextFree] = EntryWord((word & LengthBits) + 1, first);
+            // One index longer, the same first index, no run mark yet.
+            t.word[nextFree] = (word & ~LongRun) + 1;
             t.prefix[nextFree] = static_cast<std::uint16_t>(code);
             prev = dst;
             prevWord = word;
