@@ -8,8 +8,6 @@
 #include "formats/core/PngFile.h"
 #include "platform/files/FileAccess.h"
 
-#include <new>
-#include <ostream>
 
 namespace kaptiv::convert {
 
@@ -153,31 +151,6 @@ bool writesToStandardOutput(const std::string &output)
     } catch (const files::FileError &) {
         return false;
     }
-}
-
-std::optional<int> runWithoutQt(std::span<const std::string_view> arguments, std::ostream &out, std::ostream &err)
-{
-    Plan planned;
-    try {
-        planned = plan(arguments);
-    } catch (const ArgumentRefused &refused) {
-        err << "kaptiv: " << refused.message << "\nTry 'kaptiv --help'.\n";
-        return 2;
-    }
-    if (!runsWithoutQt(planned))
-        return std::nullopt;
-    try {
-        const std::string written = run(planned);
-        (writesToStandardOutput(planned.output) ? err : out) << planned.output << ": " << written << "\n";
-        return 0;
-    } catch (const CodecError &error) {
-        err << "kaptiv: " << error.what() << "\n";
-    } catch (const std::bad_alloc &) {
-        err << "kaptiv: " << outOfMemoryText() << "\n";
-    } catch (...) {
-        err << "kaptiv: An unexpected error stopped the command.\n";
-    }
-    return 1;
 }
 
 } // namespace kaptiv::convert

@@ -41,12 +41,6 @@ bool runsWithoutQt(const Plan &plan);
 // name: "W x H, 24 bits per pixel", "W x H, JPEG quality 75". Raises CodecError.
 std::string run(const Plan &plan);
 
-// The whole command for the program without Qt, `arguments` the words after "convert": nothing
-// when the windowed program must do it, else the exit status, having said what was written on
-// `out` (on standard error when the file went to standard output) or why not on `err`, in the
-// windowed program's words.
-std::optional<int> runWithoutQt(std::span<const std::string_view> arguments, std::ostream &out, std::ostream &err);
-
 // True when `output` names the program's standard output (/dev/stdout): the report on the file
 // then goes to standard error, so that a pipe gets the file's bytes alone.
 bool writesToStandardOutput(const std::string &output);

@@ -1,6 +1,8 @@
 // kaptiv gif-info, gif-frames and gif-make: the GIF engine used from a script.
 #include "cli/Arguments.h"
 #include "cli/CommandLine.h"
+#include "cli/GifInfo.h"
+#include "formats/BitmapPixels.h"
 #include "gif/GifAnimation.h"
 #include "gif/GifFrames.h"
 #include "gif/GifSave.h"
@@ -20,15 +22,6 @@ namespace kaptiv {
 
 namespace {
 
-QString hexColour(const gif::ColorTable &table, int index)
-{
-    return QStringLiteral("#%1%2%3")
-        .arg(table[3 * index], 2, 16, QLatin1Char('0'))
-        .arg(table[3 * index + 1], 2, 16, QLatin1Char('0'))
-        .arg(table[3 * index + 2], 2, 16, QLatin1Char('0'))
-        .toUpper();
-}
-
 void makeFolder(const QString &directory)
 {
     std::error_code error;
@@ -38,88 +31,15 @@ void makeFolder(const QString &directory)
                             .arg(directory, QString::fromLocal8Bit(error.message())));
 }
 
-// A comment for a terminal: its bytes shown as Latin-1, with control characters escaped so that a
-// file cannot move the cursor, clear the screen or forge a line of the listing.
-std::string printableComment(const std::string &bytes)
-{
-    QString shown;
-    for (const QChar c : commentText(bytes)) {
-        const char16_t u = c.unicode();
-        if (u == '\\' || u == '"')
-            shown += QLatin1Char('\\') + c;
-        else if (u == '\n')
-            shown += QLatin1String("\\n");
-        else if (u == '\r')
-            shown += QLatin1String("\\r");
-        else if (u == '\t')
-            shown += QLatin1String("\\t");
-        else if (u < 0x20 || (u >= 0x7F && u < 0xA0))
-            shown += QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'));
-        else
-            shown += c;
-    }
-    return shown.toStdString();
-}
-
-// What every command that counts a file's frames adds when the reader stopped at its limit.
-std::string beyondLimit(bool beyond, int read)
-{
-    return beyond ? " (the file holds more; Kaptiv reads the first " + std::to_string(read) + ")" : "";
-}
-
-// The commands take a file's frames one at a time, so they read as many as the player does.
-gif::ParseOptions frameByFrame(gif::FrameHandler onFrame)
-{
-    gif::ParseOptions options;
-    options.DecodePixels = false;
-    options.Limits = GifAnimation::OneFrameAtATime();
-    options.OnFrame = std::move(onFrame);
-    return options;
-}
-
-QString onlyFile(const QStringList &arguments, const char *command)
-{
-    if (arguments.isEmpty())
-        throw UsageError{QStringLiteral("%1 needs a GIF file").arg(QLatin1String(command))};
-    return arguments[0];
-}
-
 } // namespace
 
 int runGifInfo(const QStringList &arguments, std::ostream &out)
 {
-    const QString path = onlyFile(arguments, "gif-info");
-    if (arguments.size() > 1)
-        throw UsageError{QStringLiteral("gif-info takes one file, not '%1'").arg(arguments.mid(1).join(' '))};
-    // Counted first, then listed as the frames come: no frame is held, however many there are.
-    const std::vector<std::uint8_t> bytes = readGifFile(path);
-    int frames = 0;
-    const gif::GifImage image = parseGif(path, bytes, frameByFrame([&](gif::GifFrame &, int) { return ++frames, true; }));
-    auto yesNo = [](bool b) { return b ? "yes" : "no"; };
-    out << "File: " << terminalText(path) << "\n"
-        << "Canvas: " << image.ImageWidth << " x " << image.ImageHeight << "\n"
-        << "Frames: " << frames << beyondLimit(image.FramesBeyondLimit, frames) << "\n"
-        << "Colour depth: " << image.ColorDepth << " bits (" << (image.ColorDepth ? 1 << image.ColorDepth : 0)
-        << " colours)\n"
-        << "Loop count: " << image.LoopCount << (image.LoopCount == 0 ? " (for ever)" : "") << "\n"
-        << "Transparent: " << yesNo(image.IsTransparent) << "\n"
-        << "Animated: " << yesNo(image.IsAnimated) << "\n";
-    parseGif(path, bytes, frameByFrame([&](const gif::GifFrame &f, int number) {
-        out << "Frame " << number << ": position " << f.Left << "," << f.Top << "; size " << f.Width << " x "
-            << f.Height << "; delay " << f.Delay << " ms; disposal " << int(f.Disposal) << "; interlaced "
-            << yesNo(f.Interlaced) << "; transparent ";
-        if (f.Transparent)
-            out << "index " << int(f.TransparentIndex) << " colour " << hexColour(f.Colors, f.TransparentIndex).toStdString();
-        else
-            out << "no";
-        out << "; local table ";
-        if (f.HasLocalColors)
-            out << (1 << f.LocalBits) << " colours";
-        else
-            out << "none";
-        out << "; comment \"" << printableComment(f.Comment) << "\"\n";
-        return true;
-    }));
+    std::vector<std::string> words;
+    for (const QString &argument : arguments)
+        words.push_back(encodeNativeName(argument));
+    const std::vector<std::string_view> views(words.begin(), words.end());
+    refusedAsUsageError([&] { reportingCodecErrors([&] { cli::gifInfo(views, out); }); });
     return 0;
 }
 
@@ -159,18 +79,18 @@ int runGifFrames(const QStringList &arguments, std::ostream &out)
             saveBmp(Bitmap(animation.CanvasOver(background), 24), frameFile(i));
         }
         out << animation.FrameCount() << " composited frames written to " << terminalText(directory)
-            << beyondLimit(animation.FramesBeyondLimit(), animation.FrameCount()) << "\n";
+            << cli::beyondLimit(animation.FramesBeyondLimit(), animation.FrameCount()) << "\n";
         return 0;
     }
     // The whole file is checked first, so that a file the reader refuses leaves nothing behind;
     // then the frames are decoded and written one at a time, only one of them in memory.
     const std::vector<std::uint8_t> bytes = readGifFile(path);
     int frames = 0;
-    const gif::GifImage facts = parseGif(path, bytes, frameByFrame([&](gif::GifFrame &, int) { return ++frames, true; }));
+    const gif::GifImage facts = parseGif(path, bytes, cli::frameByFrame([&](gif::GifFrame &, int) { return ++frames, true; }));
     makeFolder(directory);
     int written = 0;
     QStringList withoutPixels;
-    gif::ParseOptions oneAtATime = frameByFrame([&](const gif::GifFrame &frame, int number) {
+    gif::ParseOptions oneAtATime = cli::frameByFrame([&](const gif::GifFrame &frame, int number) {
         const TFrameInfo info = frameRecord(frame);
         if (info.Bitmap->isNull()) {
             withoutPixels << QString::number(number);
@@ -188,7 +108,7 @@ int runGifFrames(const QStringList &arguments, std::ostream &out)
     out << (frames == 1 ? " frame" : " frames") << " written to " << terminalText(directory);
     if (!withoutPixels.isEmpty())
         out << "; without pixels: frame " << withoutPixels.join(QStringLiteral(", ")).toStdString();
-    out << beyondLimit(facts.FramesBeyondLimit, frames) << "\n";
+    out << cli::beyondLimit(facts.FramesBeyondLimit, frames) << "\n";
     return 0;
 }
 
@@ -297,7 +217,7 @@ public:
                 continue;
             }
             int frames = 0; // counted without decoding, however many there are
-            parseGif(paths[input], readGifFile(paths[input]), frameByFrame([&](gif::GifFrame &, int) { return ++frames, true; }));
+            parseGif(paths[input], readGifFile(paths[input]), cli::frameByFrame([&](gif::GifFrame &, int) { return ++frames, true; }));
             if (frames == 0)
                 throw EGIFError(QStringLiteral("\"%1\" holds no frames.").arg(paths[input]));
             for (int frame = 1; frame <= frames; ++frame)

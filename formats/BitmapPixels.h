@@ -24,8 +24,8 @@ inline std::span<const std::uint8_t> bytesOf(const QByteArray &bytes)
     return {reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size())};
 }
 
-// Runs `operation`; a CodecError it raises becomes EOpenFile or EOutOfMemory with its message (a
-// file name in it keeps its bytes).
+// Runs `operation`; a CodecError it raises becomes EOpenFile, EGIFError or EOutOfMemory with its
+// message (a file name in it keeps its bytes).
 template <typename Operation>
 decltype(auto) reportingCodecErrors(Operation &&operation)
 {
@@ -34,6 +34,8 @@ decltype(auto) reportingCodecErrors(Operation &&operation)
     } catch (const CodecError &error) {
         if (error.kind() == CodecError::Kind::OutOfMemory)
             throw EOutOfMemory(decodeNativeName(error.what()));
+        if (error.kind() == CodecError::Kind::Gif)
+            throw EGIFError(decodeNativeName(error.what()));
         throw EOpenFile(decodeNativeName(error.what()));
     }
 }

@@ -1,8 +1,8 @@
 // The kaptiv executable: a small front that takes the commands it can do without Qt itself (the
-// whole screen to a bitmap or PNG file, convert between bitmap and JPEG files), without loading Qt
+// whole screen to a bitmap or PNG file, convert between bitmap, JPEG and PNG files, gif-info), without loading Qt
 // and its fifty libraries, and hands every other command line, and any grab it cannot finish, to
 // the full program with the arguments as they were.
-#include "cli/ConvertPlan.h"
+#include "cli/WithoutQt.h"
 #include "front/HandOver.h"
 #include "front/ScreenGrabRequest.h"
 #include "front/ScreenGrabToFile.h"
@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <iostream>
 #include <string_view>
@@ -24,12 +25,10 @@ int main(int argc, char **argv)
     // program it hands over to keeps this.
     std::signal(SIGXFSZ, SIG_IGN);
     // Files to files: no display needed, whatever the session.
-    if (argc >= 2 && std::strcmp(argv[1], "convert") == 0) {
-        const std::vector<std::string_view> arguments(argv + 2, argv + argc);
-        if (const std::optional<int> status = kaptiv::convert::runWithoutQt(arguments, std::cout, std::cerr)) {
-            std::cout.flush();
-            return *status;
-        }
+    const std::vector<std::string_view> arguments(argv + 1, argv + std::max(argc, 1));
+    if (const std::optional<int> status = kaptiv::cli::runWithoutQt(arguments, std::cout, std::cerr)) {
+        std::cout.flush();
+        return *status;
     }
     // In a Wayland session the X display, if any, shows only the compatibility server's windows:
     // the full program takes the screen through the desktop's portal instead.

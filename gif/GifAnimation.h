@@ -10,6 +10,7 @@
 // file may hold up to MaxFramesAsShown frames of any size together.
 
 #include "gif/Frame.h"
+#include "gif/GifFile.h"
 #include "gif/core/FrameIndex.h"
 
 #include <QImage>
@@ -26,7 +27,7 @@ public:
     // The canvas holds 4 bytes per pixel; a file whose canvas is larger is not loaded.
     static constexpr qint64 MaxCanvasPixels = qint64(1) << 28;
     // Frames read from one file when they are decoded as shown: 24 bytes each are kept.
-    static constexpr int MaxFramesAsShown = 1 << 21;
+    static constexpr int MaxFramesAsShown = gif::MaxFramesAsShown;
     // Decoded frames kept for showing again, beyond the one shown last.
     static constexpr std::size_t CacheBytes = std::size_t(4) << 20;
 
@@ -34,13 +35,7 @@ public:
 
     // The reader's limits where frames are taken one at a time: MaxFramesAsShown frames, any number
     // of pixels together (each frame still within its own limit).
-    static gif::ReadLimits OneFrameAtATime()
-    {
-        gif::ReadLimits limits;
-        limits.MaxFrames = MaxFramesAsShown;
-        limits.MaxTotalPixels = std::numeric_limits<std::uint64_t>::max();
-        return limits;
-    }
+    static gif::ReadLimits OneFrameAtATime() { return gif::oneFrameAtATime(); }
 
     // Reads a whole file, keeping its bytes. False (and empty) when it cannot be read, the progress
     // handler stops it, or its canvas passes MaxCanvasPixels. Held as shown, options.Limits loses its

@@ -1,66 +1,21 @@
 #include "gif/GifFrames.h"
 
-#include "platform/files/FileErrors.h"
+#include "formats/BitmapPixels.h"
+#include "gif/GifFile.h"
 #include "gif/core/GifReader.h"
 #include "platform/ui/Errors.h"
 
-#include <cmath>
 
 namespace kaptiv {
 
-namespace {
-
-EGIFError unreadable(const QString &path)
-{
-    return EGIFError(QStringLiteral("\"%1\" is not a GIF file that can be read.").arg(path));
-}
-
-EGIFError notRead(const QString &path, gif::ParseResult result, const gif::ReadLimits &limits)
-{
-    const auto side = [](std::uint64_t pixels) { return qRound64(std::sqrt(double(pixels))); };
-    switch (result) {
-    case gif::ParseResult::FrameTooLarge:
-        return EGIFError(
-            QStringLiteral("\"%1\" has a frame of more than %2 pixels (%3 x %3), the largest frame Kaptiv reads.")
-                .arg(path)
-                .arg(limits.MaxFramePixels)
-                .arg(side(limits.MaxFramePixels)));
-    case gif::ParseResult::TooManyPixels:
-        return EGIFError(QStringLiteral("\"%1\" has more than %2 pixels in its frames together, the most Kaptiv "
-                                        "reads from one file.")
-                             .arg(path)
-                             .arg(limits.MaxTotalPixels));
-    case gif::ParseResult::OutOfMemory:
-        return EGIFError(QStringLiteral("There is not enough memory to read \"%1\".").arg(path));
-    case gif::ParseResult::FileTooLarge:
-        return EGIFError(QStringLiteral("\"%1\" is larger than 2 GB, the largest GIF file Kaptiv reads.").arg(path));
-    case gif::ParseResult::Abandoned:
-        return EGIFError(QStringLiteral("Reading \"%1\" was stopped.").arg(path));
-    case gif::ParseResult::NotAGif:
-    case gif::ParseResult::Read:
-        break;
-    }
-    return unreadable(path);
-}
-
-} // namespace
-
 std::vector<std::uint8_t> readGifFile(const QString &path)
 {
-    static constexpr std::string_view Signature[] = {"GIF"};
-    auto bytes = reportingFileErrors([&] { return files::ReadFileWithSignature(nativePath(path), Signature); });
-    if (!bytes)
-        throw unreadable(path);
-    return std::move(*bytes);
+    return reportingCodecErrors([&] { return gif::readGifFile(encodeNativeName(path)); });
 }
 
 gif::GifImage parseGif(const QString &path, std::span<const std::uint8_t> bytes, const gif::ParseOptions &options)
 {
-    gif::GifImage image;
-    const gif::ParseResult result = gif::ReadGIF(bytes, image, options);
-    if (result != gif::ParseResult::Read)
-        throw notRead(path, result, options.Limits);
-    return image;
+    return reportingCodecErrors([&] { return gif::parseGifFile(encodeNativeName(path), bytes, options); });
 }
 
 gif::GifImage loadGif(const QString &path)

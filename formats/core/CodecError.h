@@ -11,8 +11,9 @@ namespace kaptiv {
 class CodecError : public std::runtime_error {
 public:
     enum class Kind {
-        File,       // the bytes are no picture this program reads, or a file could not be read or written
-        OutOfMemory // a picture did not fit in memory
+        File,        // the bytes are no picture this program reads, or a file could not be read or written
+        Gif,         // the GIF reader refused a file, or one of its limits stopped it
+        OutOfMemory  // a picture did not fit in memory
     };
     CodecError(Kind kind, const std::string &message) : std::runtime_error(message), kind_(kind) {}
     Kind kind() const { return kind_; }

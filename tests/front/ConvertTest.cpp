@@ -1,4 +1,4 @@
-// kaptiv convert as a script runs it: the front does bitmap and JPEG files itself, without Qt and
+// kaptiv convert and gif-info as a script runs them: the front does them itself, without Qt and
 // without starting the full program, and writes the full program's bytes and words.
 #include "ProgramRun.h"
 #include "formats/BmpCodec.h"
@@ -150,6 +150,45 @@ TEST(FrontConvert, WritesTheFullProgramsBytesAndWordsWithoutQtOrTheFullProgram)
     const std::string libraries = commandOutput("ldd '" + std::string(KAPTIV_EXECUTABLE) + "'");
     EXPECT_NE(libraries.find("libjpeg"), std::string::npos) << libraries;
     EXPECT_EQ(libraries.find("libQt"), std::string::npos) << libraries;
+    fs::remove_all(top);
+}
+
+TEST(FrontGifInfo, ListsEveryFileAsTheFullProgramDoesWithoutIt)
+{
+    const fs::path top = temporaryFolder();
+    const fs::path alone = top / "alone";
+    fs::create_directories(alone);
+    fs::copy_file(KAPTIV_EXECUTABLE, alone / "kaptiv");
+    std::ofstream(top / "not.gif") << "GIF but nothing more";
+    std::ofstream(top / "text.gif") << "no GIF at all";
+    const std::string corpus = KAPTIV_GIF_CORPUS;
+    const std::vector<std::vector<std::string>> cases = {
+        {corpus + "/real/anim_sprites_20f.gif"},
+        {corpus + "/real/hippopotamus.interlaced.gif"},
+        {corpus + "/composite/im_transparent_dispose.gif"},
+        {corpus + "/hostile/gen/bomb_4096sq_one_colour.gif"},
+        {(top / "not.gif").string()},
+        {(top / "text.gif").string()},
+        {(top / "missing.gif").string()},
+        {corpus + "/real/harvesters.gif", "extra", "words"},
+        {},
+    };
+    for (const std::vector<std::string> &arguments : cases) {
+        SCOPED_TRACE(arguments.empty() ? std::string("no file") : arguments[0]);
+        std::vector<std::string> full{KAPTIV_APP_EXECUTABLE, "gif-info"}, front{(alone / "kaptiv").string(), "gif-info"};
+        full.insert(full.end(), arguments.begin(), arguments.end());
+        front.insert(front.end(), arguments.begin(), arguments.end());
+        const ProgramOutcome a = runProgram({full, top, {}}, top / "full-run");
+        const ProgramOutcome b = runProgram({front, top, {}}, top / "front-run");
+        EXPECT_EQ(b.status, a.status);
+        EXPECT_EQ(b.out, a.out);
+        EXPECT_EQ(b.err, a.err);
+        EXPECT_EQ(b.err.find("cannot start the program"), std::string::npos) << b.err;
+        if (arguments.size() == 1 && arguments[0].starts_with(corpus)) {
+            EXPECT_EQ(a.status, 0) << a.err;
+            EXPECT_NE(b.out.find("\nFrame 1: position "), std::string::npos) << b.out;
+        }
+    }
     fs::remove_all(top);
 }
 
