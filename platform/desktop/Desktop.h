@@ -84,7 +84,7 @@ public:
     virtual std::unique_ptr<PointerConfinement> confinePointer(const ScreenRect &area, WindowId eventWindow) = 0;
 };
 
-// The desktop of this session: an X11Desktop on $DISPLAY, opened on first use.
+// The desktop of this session, opened on first use: chosen in platform/session/, above its forms.
 // Raises EDisplayError when there is no display to open.
 Desktop &desktop();
 // Tests put a fake in its place; pass nullptr to go back to the real one.

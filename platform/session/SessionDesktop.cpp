@@ -1,3 +1,4 @@
+// The choice of the desktop stands above its forms: the interface (desktop/) knows neither.
 #include "platform/desktop/Desktop.h"
 
 #include "platform/desktop/WaylandDesktop.h"
