@@ -117,9 +117,8 @@ bool runsWithoutQt(const Plan &plan)
 {
     const bool reads = plan.inputType == ImageFileType::Bitmap || plan.inputType == ImageFileType::Jpeg
         || plan.inputType == ImageFileType::Png;
-    const bool writes = plan.outputType == ImageFileType::Jpeg
-        || ((plan.outputType == ImageFileType::Bitmap || plan.outputType == ImageFileType::Png)
-            && plan.colors != Colors::Adaptive);
+    const bool writes = plan.outputType == ImageFileType::Jpeg || plan.outputType == ImageFileType::Bitmap
+        || plan.outputType == ImageFileType::Png;
     return reads && writes;
 }
 
@@ -137,6 +136,7 @@ std::string run(const Plan &plan)
     const PixelBuffer written = plan.colors == Colors::Monochrome ? toIndexedColors(picture, IndexedColors::Monochrome)
         : plan.colors == Colors::Colors16                          ? toIndexedColors(picture, IndexedColors::Colors16)
         : plan.colors == Colors::Colors256                         ? toIndexedColors(picture, IndexedColors::Colors256)
+        : plan.colors == Colors::Adaptive                          ? toAdaptiveColors(picture, plan.dither)
                                                                    : picture;
     writePictureFile(plan.output, [&] {
         return plan.outputType == ImageFileType::Png ? encodePngFile(written) : encodeBmpFile(written);

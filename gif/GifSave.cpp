@@ -1,5 +1,7 @@
 #include "gif/GifSave.h"
 
+#include "formats/BitmapPixels.h"
+#include "formats/core/ColorTables.h"
 #include "platform/files/FileErrors.h"
 #include "gif/core/ColorReducer.h"
 #include "gif/core/GifWriter.h"
@@ -163,26 +165,7 @@ private:
 
 Bitmap bitmapWithAdaptiveColors(const Bitmap &picture, bool dither)
 {
-    const QImage rgb32 = picture.toRgb32();
-    const gif::BgrxPixels pixels = bgrxOf(rgb32);
-    gif::PaletteBuilder exact;
-    gif::Palette palette;
-    if (gif::FitsColors(pixels, exact)) {
-        palette.Colors = exact.Table();
-        palette.Count = std::max(exact.Count(), 1);
-        dither = false;
-    } else {
-        gif::ColorHistogram histogram;
-        histogram.Add(pixels);
-        palette = gif::ChoosePalette(histogram);
-    }
-    QVector<QRgb> table;
-    for (int i = 0; i < palette.Count; ++i)
-        table << (0xFF000000u | palette.Rgb(i));
-    Bitmap reduced = Bitmap::create(rgb32.width(), rgb32.height(), 8, table);
-    QImage &image = reduced.image();
-    gif::PaletteMapper(palette).Map(pixels, dither, image.bits(), image.bytesPerLine());
-    return reduced;
+    return bitmapOf(reportingCodecErrors([&] { return toAdaptiveColors(pixelsOf(picture), dither); }));
 }
 
 bool EncodeGIF(TGIFSaveInfo &info, std::vector<uint8_t> &bytes)

@@ -1,5 +1,7 @@
 #include "formats/core/ColorTables.h"
 
+#include "gif/core/ColorReducer.h"
+
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -222,6 +224,36 @@ PixelBuffer toIndexedColors(const PixelBuffer &picture, IndexedColors colors)
         mapToTable(in, 0, picture.width(), 1, out.row(y), 0, depth, table);
     }
     return out;
+}
+
+PixelBuffer toAdaptiveColors(const PixelBuffer &picture, bool dither)
+{
+    // The reducer reads 32-bit words with their spare byte set: other pixels are copied so.
+    PixelBuffer words = picture;
+    if (picture.format() != PixelFormat::Xrgb32) {
+        words = PixelBuffer::allocate(picture.width(), picture.height(), PixelFormat::Xrgb32, 24);
+        for (int y = 0; y < picture.height(); ++y)
+            picture.rowAsXrgb32(y, reinterpret_cast<std::uint32_t *>(words.row(y)));
+    }
+    const gif::BgrxPixels pixels{words.bits(), words.width(), words.height(), words.stride()};
+    gif::PaletteBuilder exact;
+    gif::Palette palette;
+    if (gif::FitsColors(pixels, exact)) {
+        palette.Colors = exact.Table();
+        palette.Count = std::max(exact.Count(), 1);
+        dither = false;
+    } else {
+        gif::ColorHistogram histogram;
+        histogram.Add(pixels);
+        palette = gif::ChoosePalette(histogram);
+    }
+    std::vector<std::uint32_t> table;
+    for (int i = 0; i < palette.Count; ++i)
+        table.push_back(0xFF000000u | palette.Rgb(i));
+    PixelBuffer reduced = PixelBuffer::allocate(picture.width(), picture.height(), PixelFormat::Index8, 8, std::move(table));
+    if (!reduced.isNull())
+        gif::PaletteMapper(palette).Map(pixels, dither, reduced.row(0), reduced.stride());
+    return reduced;
 }
 
 } // namespace kaptiv

@@ -93,4 +93,9 @@ enum class IndexedColors { Monochrome, Colors16, Colors256 };
 // halftone table, from its colours (PixelBuffer::rowAsXrgb32); raises CodecError (OutOfMemory).
 PixelBuffer toIndexedColors(const PixelBuffer &picture, IndexedColors colors);
 
+// The picture with at most 256 colours, 8 bits: its own colours when they are that few, else a
+// table chosen for it by the GIF engine's colour reducer (gif/core/ColorReducer.h), dithered when
+// asked. Raises CodecError (OutOfMemory).
+PixelBuffer toAdaptiveColors(const PixelBuffer &picture, bool dither);
+
 } // namespace kaptiv

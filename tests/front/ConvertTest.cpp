@@ -100,6 +100,9 @@ TEST(FrontConvert, WritesTheFullProgramsBytesAndWordsWithoutQtOrTheFullProgram)
         {{"in8.bmp", "l.png"}, 0},
         {{"in.png", "n.bmp", "--colors", "16"}, 0},
         {{"in.png", "o.jpg"}, 0},
+        {{"in24.bmp", "q.png", "--colors", "adaptive"}, 0},
+        {{"in.jpg", "r.bmp", "--colors", "adaptive", "--no-dither"}, 0},
+        {{"in8.bmp", "s.bmp", "--colors", "adaptive", "--dither"}, 0},
         {{"text.bmp", "text.png"}, 1},
         {{"not.png", "p.bmp"}, 1},
         {{"in1.bmp", "m.bmp", "--colors", "256"}, 0},
@@ -138,7 +141,7 @@ TEST(FrontConvert, WritesTheFullProgramsBytesAndWordsWithoutQtOrTheFullProgram)
     }
     EXPECT_EQ(fileContents(places[1] / "keep.jpg"), "the old picture");
     std::set<std::string> after = before;
-    after.insert({"a.jpg", "b.JPG", "c.jpeg", "d.jpg", "e.jpg", "f.bmp", "g.bmp", "i.png", "j.png", "k.bmp", "l.png", "m.bmp", "n.bmp", "o.jpg",
+    after.insert({"a.jpg", "b.JPG", "c.jpeg", "d.jpg", "e.jpg", "f.bmp", "g.bmp", "i.png", "j.png", "k.bmp", "l.png", "m.bmp", "n.bmp", "o.jpg", "q.png", "r.bmp", "s.bmp",
                   "caf\xe9 \xff.jpg"});
     EXPECT_EQ(entriesOf(places[1]), after);
     // What the front cannot do yet goes to the full program, which is not there.
