@@ -178,6 +178,10 @@ void Recorder::State::grabLoop()
             break;
         if (!firstTaken) {
             firstTaken = true;
+            // The first grab also sets the shared memory up and touches every page of its
+            // buffer, so it can take several frames' time: the clock starts once that frame is
+            // in hand, or the next due times would be missed at once and dropped.
+            start = Clock::now();
             cv.notify_all();
         }
     }

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <numeric>
 #include <stdexcept>
+#include <thread>
 
 namespace kaptiv::record {
 namespace {
@@ -246,6 +248,35 @@ TEST(Recorder, AnEncoderBehindDropsFramesCountedAndTheFileKeepsTime)
     EXPECT_EQ(stats.framesWritten + stats.framesDropped, 25);
     EXPECT_EQ(stats.bytes, file.size());
     EXPECT_EQ(gif::oracle::Composed(image).back(), solid(source.last));
+}
+
+TEST(Recorder, ASlowFirstGrabDropsNoFrame)
+{
+    // Setting up the shared memory makes the first grab of a real screen the slowest.
+    class SlowToStart : public CountingSource {
+        bool grab(std::uint32_t *pixels) override
+        {
+            if (grabs == 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            return CountingSource::grab(pixels);
+        }
+    };
+    RecordingOptions options;
+    options.fps = 10;
+    options.maxDurationMs = 500; // 5 due times, as long as the first grab
+    std::vector<std::uint8_t> file;
+    Recorder r(
+        std::make_unique<SlowToStart>(),
+        [&](const NextPiece &next) {
+            for (auto piece = next(); !piece.empty(); piece = next())
+                file.insert(file.end(), piece.begin(), piece.end());
+        },
+        options);
+    r.start();
+    ASSERT_TRUE(r.wait()) << r.message();
+    EXPECT_EQ(r.stats().framesDropped, 0);
+    EXPECT_EQ(r.stats().framesWritten, 5);
+    EXPECT_EQ(readBack(file).frames.size(), 5u);
 }
 
 TEST(Recorder, AFailedWriteEndsTheRecordingWithItsMessage)
