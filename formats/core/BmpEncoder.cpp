@@ -12,6 +12,19 @@ SourcePixels sourcePixelsOf(PixelLayout words)
                                         : SourcePixels::Xrgb32;
 }
 
+SourcePixels sourcePixelsOf(PixelFormat format)
+{
+    switch (format) {
+    case PixelFormat::Index8: return SourcePixels::Index8;
+    case PixelFormat::Rgb565: return SourcePixels::Words565;
+    case PixelFormat::Rgb555: return SourcePixels::Words555;
+    case PixelFormat::Argb32: return SourcePixels::Argb32;
+    case PixelFormat::Bgr24: return SourcePixels::Bgr24;
+    case PixelFormat::Xrgb32: break;
+    }
+    return SourcePixels::Xrgb32;
+}
+
 namespace {
 
 constexpr std::uint32_t FileHeaderSize = 14, InfoHeaderSize = 40;

@@ -5,6 +5,7 @@
 // for 1, 4 and 8 bits the colour table, then the rows bottom-up, each padded with zero bytes to a
 // multiple of 4.
 
+#include "formats/core/PixelBuffer.h"
 #include "platform/pixels/DisplayPixels.h"
 
 #include <cstddef>
@@ -21,6 +22,8 @@ enum class SourcePixels { Index8, Words565, Words555, Xrgb32, Argb32, Bgr24 };
 
 // The words of pixels kept in `words` (not Other, which is never kept as it comes).
 SourcePixels sourcePixelsOf(PixelLayout words);
+// The words of a pixel buffer's rows.
+SourcePixels sourcePixelsOf(PixelFormat format);
 
 struct SourceRows {
     const std::uint8_t *top = nullptr; // the first (top) row

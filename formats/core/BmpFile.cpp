@@ -18,19 +18,6 @@ constexpr std::uint32_t BiRgb = 0, BiRle8 = 1, BiRle4 = 2, BiBitfields = 3;
 
 std::int64_t rowBytes(int width, int depth) { return ((std::int64_t(width) * depth + 31) / 32) * 4; }
 
-bmp::SourcePixels sourcePixelsOf(PixelFormat format)
-{
-    switch (format) {
-    case PixelFormat::Index8: return bmp::SourcePixels::Index8;
-    case PixelFormat::Rgb565: return bmp::SourcePixels::Words565;
-    case PixelFormat::Rgb555: return bmp::SourcePixels::Words555;
-    case PixelFormat::Argb32: return bmp::SourcePixels::Argb32;
-    case PixelFormat::Bgr24: return bmp::SourcePixels::Bgr24;
-    case PixelFormat::Xrgb32: break;
-    }
-    return bmp::SourcePixels::Xrgb32;
-}
-
 // Bounded little-endian reads over the file's bytes.
 struct Reader {
     std::span<const std::uint8_t> bytes;
@@ -185,7 +172,7 @@ std::vector<std::uint8_t> encodeBmpFile(const PixelBuffer &pixels)
                  + " bits is too large for a bitmap file.");
     std::vector<std::uint8_t> out(*size);
     const std::vector<std::uint32_t> &table = pixels.colorTable();
-    bmp::encode({pixels.bits(), pixels.stride(), w, h, sourcePixelsOf(pixels.format())}, {depth, table}, out);
+    bmp::encode({pixels.bits(), pixels.stride(), w, h, bmp::sourcePixelsOf(pixels.format())}, {depth, table}, out);
     return out;
 }
 

@@ -561,21 +561,7 @@ private:
     static std::size_t Fill(std::uint8_t *dst, std::uint8_t index, std::size_t len, std::size_t room)
     {
         if (len + CopySlack <= room) [[likely]] {
-            // Whole words: the bytes past the end are overwritten by the strings that follow.
-            std::size_t i = 0;
-#if defined(__SSE2__)
-            const __m128i run = _mm_set1_epi8(static_cast<char>(index));
-            do {
-                _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i), run);
-                i += 16;
-            } while (i < len);
-#else
-            const std::uint64_t run = 0x0101010101010101ull * index;
-            do {
-                std::memcpy(dst + i, &run, 8);
-                i += 8;
-            } while (i < len);
-#endif
+            FillWords(dst, index, len);
             return len;
         }
         const std::size_t n = std::min(len, room);
@@ -588,14 +574,7 @@ private:
     static std::size_t Copy(std::uint8_t *dst, const std::uint8_t *src, std::size_t len, std::size_t room)
     {
         if (len + CopySlack <= room) [[likely]] {
-            // Whole words: the bytes past the end are overwritten by the strings that follow.
-            std::size_t i = 0;
-            do {
-                std::uint64_t w;
-                std::memcpy(&w, src + i, 8);
-                std::memcpy(dst + i, &w, 8);
-                i += 8;
-            } while (i < len);
+            CopyWords(dst, src, len);
             return len;
         }
         const std::size_t n = std::min(len, room);
